@@ -1,0 +1,29 @@
+# larkbell: `make run` shows the notifier, `make test` builds and runs every test.
+BUILD := build
+CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+JOBS := $(shell nproc)
+
+.PHONY: all setup build run test bench clean
+
+all: build
+
+setup:
+	@scripts/setup
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	scripts/run-notifier
+
+test: build
+	scripts/with-display --own-xvfb ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/with-display --own-xvfb scripts/run-benchmarks
+
+clean:
+	rm -rf $(BUILD)

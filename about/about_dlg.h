@@ -1,0 +1,16 @@
+// The About box: icon, name and version, and an OK button.
+#pragma once
+
+#include "afxwin.h"
+#include "resource.h"
+
+class CAboutDlg : public CDialog {
+public:
+    enum { IDD = IDD_ABOUTBOX };
+
+    CAboutDlg();
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    DECLARE_MESSAGE_MAP()
+};

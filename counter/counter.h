@@ -1,0 +1,58 @@
+// The shared new-mail count: one signed 32-bit value in a named section on
+// the paging file, every access serialised by a named mutex.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include "unique_any.h"
+
+constexpr DWORD COUNTER_WAIT_MS = 10000;
+constexpr char COUNTER_SECTION_NAME[] = "olooknewmailcount";
+constexpr char COUNTER_MUTEX_NAME[] = "olooknewmailntfy";
+
+// Creates the named mutex under its security descriptor (Everyone: all but
+// changing the access list or owner), or opens it. Null on failure; the
+// caller closes the handle.
+HANDLE OpenCounterMutex(BOOL initialOwner, LPCSTR name);
+
+// Fills `descriptor` with a DACL that lets Authenticated Users read, write and
+// execute. Returns the heap ACL the descriptor points to, or null.
+PACL BuildSectionSecurity(PSECURITY_DESCRIPTOR descriptor);
+void FreeSectionSecurity(PACL acl);
+
+// The count, or 0 when it cannot be read. Never creates the section.
+int32_t ReadMailCount();
+
+// Stores the count, creating the section when absent. 0 when the lock is not
+// obtained or a section it had to create cannot be mapped, else 1.
+BOOL WriteMailCount(int32_t value);
+
+// One hold of the counter mutex, for a read and a write that must not be
+// split (an increment). A wait that ends abandoned still hands the lock over.
+class CounterLock {
+public:
+    CounterLock();
+    CounterLock(const CounterLock&) = delete;
+    CounterLock& operator=(const CounterLock&) = delete;
+    ~CounterLock();
+    bool held() const { return m_held; }
+
+private:
+    fw::UniqueHandle m_mutex;
+    bool m_held = false;
+};
+
+// The accesses themselves, for a caller that holds a CounterLock.
+int32_t ReadCountLocked();
+BOOL WriteCountLocked(int32_t value);
+
+// Adds `delta` under one hold of the lock. FALSE when the lock was not
+// obtained or the sum could not be stored; `*total` gets the stored sum.
+BOOL AddToMailCount(int32_t delta, int32_t* total);
+
+// Keeps the section (creating it zero-filled when absent) for the life of the
+// process, without touching the count, so that values stored by short-lived
+// processes outlive them while a notifier runs.
+void HoldCounterSection();

@@ -1,0 +1,34 @@
+#include "notifier_dlg.h"
+
+char g_windowName[256] = "";
+int g_finished = 0;
+
+BEGIN_MESSAGE_MAP(CNotifierDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_WM_TIMER()
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_CLOSE()
+ON_WM_DESTROY()
+ON_WM_RBUTTONDOWN()
+ON_WM_RBUTTONUP()
+ON_WM_MOUSEMOVE()
+END_MESSAGE_MAP()
+
+CNotifierDlg::CNotifierDlg(CWnd* parent) : CDialog(IDD, parent)
+{
+    // A shared resource icon: never destroyed.
+    m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
+        MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+// The members release whatever the teardown left, in reverse order.
+CNotifierDlg::~CNotifierDlg() = default;
+
+void CNotifierDlg::DoDataExchange(CDataExchange* dx) { CDialog::DoDataExchange(dx); }
+
+void CNotifierDlg::OnOK() { CDialog::OnOK(); }
+
+void CNotifierDlg::OnCancel() { CDialog::OnCancel(); }

@@ -1,0 +1,168 @@
+// Skin strip: the painting copy in a memory DC and one window region per
+// frame, cut from the pixels that differ from the top-left pixel's colour.
+#include <vector>
+
+#include "frame_geometry.h"
+#include "module_path.h"
+#include "notifier_dlg.h"
+#include "run_scan.h"
+#include "scoped_gdi.h"
+
+namespace {
+
+const char kLoadFailed[] = "受信アニメBmpのロードに失敗しました";
+const char kDataError[] = "BMPデータエラーが発生しました";
+
+// The union of one frame's runs. The runs arrive sorted by row and column and
+// never overlap, so one ExtCreateRegion gives the same region as merging them
+// one by one, without copying the growing region per run.
+HRGN RegionFromRuns(const std::vector<PixelRun>& runs)
+{
+    const size_t count = runs.size();
+    std::vector<BYTE> buffer(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
+    data->rdh.dwSize = sizeof(RGNDATAHEADER);
+    data->rdh.iType = RDH_RECTANGLES;
+    data->rdh.nCount = static_cast<DWORD>(count);
+    data->rdh.nRgnSize = static_cast<DWORD>(count * sizeof(RECT));
+    RECT bounds = { 0, 0, 0, 0 };
+    auto* rects = reinterpret_cast<RECT*>(data->Buffer);
+    for (size_t i = 0; i < count; ++i) {
+        const PixelRun& run = runs[i];
+        rects[i] = RECT { run.left, run.top, run.right, run.top + 1 };
+        UnionRect(&bounds, &bounds, &rects[i]);
+    }
+    data->rdh.rcBound = bounds;
+    return ::ExtCreateRegion(nullptr, static_cast<DWORD>(buffer.size()), data);
+}
+
+} // namespace
+
+void CNotifierDlg::ReportSkinFailure(LPCSTR message)
+{
+    AfxMessageBox(message, MB_OK, 0);
+    ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+}
+
+BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
+{
+    char path[MAX_PATH];
+    SkinPath(path, sizeof path);
+    loaded->reset(static_cast<HBITMAP>(
+        ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+    if (!*loaded) {
+        ReportSkinFailure(kLoadFailed);
+        return FALSE;
+    }
+    if (::GetObjectA(loaded->get(), sizeof(BITMAP), description) == 0) {
+        loaded->reset();
+        ReportSkinFailure(kDataError);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
+{
+    m_memDC.CreateCompatibleDC(nullptr);
+    BITMAP copyDescription = description;
+    copyDescription.bmBits = nullptr;
+    m_stripBitmap.CreateBitmapIndirect(&copyDescription);
+    // The memory DC's own first bitmap is not kept: the DC is only ever
+    // deleted, never given its bitmap back.
+    ::SelectObject(m_memDC, m_stripBitmap);
+
+    BOOL built = FALSE;
+    {
+        const fw::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
+        const fw::ObjectSelection source(sourceDC.get(), loaded.get());
+        ::BitBlt(m_memDC, 0, 0, description.bmWidth, description.bmHeight, sourceDC.get(), 0, 0, SRCCOPY);
+
+        m_stripStride = StripStride(description.bmWidth);
+        m_stripHeight = description.bmHeight;
+        m_bmpWidth = EffectiveFrameWidth(m_bmpWidth, description.bmWidth);
+        m_frameCount = FrameCount(description.bmWidth, m_bmpWidth);
+
+        // A skin must give at least one whole frame to show and to step through.
+        built = m_frameCount > 0 && BuildFrameRegions(sourceDC.get());
+    }
+    loaded.reset();
+    if (!built) {
+        ReportSkinFailure(kDataError);
+        return FALSE;
+    }
+    m_skinLoaded = 1;
+    return TRUE;
+}
+
+BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
+{
+    const fw::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
+    fw::UniqueLocal header;
+    {
+        const fw::UniqueBitmap resource(::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_DIBTEMPLATE)));
+        header.reset(MakeBitmapInfo(resource.get()));
+    }
+    if (!header)
+        return FALSE;
+    auto* info = static_cast<BITMAPINFO*>(header.get());
+    info->bmiHeader.biWidth = m_stripStride;
+    info->bmiHeader.biHeight = m_stripHeight;
+    info->bmiHeader.biSizeImage = static_cast<DWORD>(m_stripStride) * 3 * static_cast<DWORD>(m_stripHeight);
+
+    void* bits = nullptr;
+    const fw::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!scanCopy || !bits)
+        return FALSE;
+    const fw::ObjectSelection selection(scanDC.get(), scanCopy.get());
+    ::BitBlt(scanDC.get(), 0, 0, m_stripStride, m_stripHeight, sourceDC, 0, 0, SRCCOPY);
+    ::GdiFlush();
+
+    const auto* pixels = static_cast<const BYTE*>(bits);
+    const COLORREF key = PixelAt(0, 0, pixels, m_stripStride, m_stripHeight);
+    std::vector<PixelRun> runs;
+    for (int i = 0; i < m_frameCount; ++i) {
+        runs.clear();
+        ScanFrameRuns(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key, &runs);
+        m_frameRgn[i].Attach(RegionFromRuns(runs));
+    }
+    return TRUE;
+}
+
+BITMAPINFO* CNotifierDlg::MakeBitmapInfo(HBITMAP bitmap)
+{
+    BITMAP description;
+    if (::GetObjectA(bitmap, sizeof description, &description) == 0) {
+        AfxMessageBox("bmp error", MB_OK, 0);
+        return nullptr;
+    }
+    description.bmBitsPixel = 24;
+    auto* info = static_cast<BITMAPINFO*>(::LocalAlloc(LMEM_ZEROINIT, sizeof(BITMAPINFOHEADER)));
+    if (!info)
+        return nullptr;
+    BITMAPINFOHEADER& header = info->bmiHeader;
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = description.bmWidth;
+    header.biHeight = description.bmHeight;
+    header.biPlanes = description.bmPlanes;
+    header.biBitCount = description.bmBitsPixel;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(3 * StripStride(description.bmWidth) * description.bmHeight);
+    return info;
+}
+
+COLORREF CNotifierDlg::PixelAt(int x, int y, const BYTE* bits, int stride, int height)
+{
+    return ::PixelAt(x, y, bits, stride, height);
+}
+
+void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
+{
+    CRgn copy;
+    copy.CreateRectRgn(0, 0, 0, 0);
+    copy.CombineRgn(&m_frameRgn[frame], nullptr, RGN_COPY);
+    // From here on the window owns the copy.
+    HRGN shape = copy.Detach();
+    if (!::SetWindowRgn(m_hWnd, shape, redraw))
+        ::DeleteObject(shape);
+}

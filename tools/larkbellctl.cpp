@@ -1,0 +1,78 @@
+// larkbellctl: reads and changes the shared new-mail count from a console,
+// under the same names, layout and lock as the notifier.
+#include <stdio.h>
+#include <string.h>
+
+#include "count_math.h"
+#include "counter.h"
+
+namespace {
+
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset\n";
+
+enum class Command { Get, Set, Add, Reset };
+
+bool ParseCommand(int argc, char** argv, Command* command, int32_t* number)
+{
+    if (argc == 2 && strcmp(argv[1], "get") == 0)
+        *command = Command::Get;
+    else if (argc == 2 && strcmp(argv[1], "reset") == 0)
+        *command = Command::Reset;
+    else if (argc == 3 && strcmp(argv[1], "set") == 0)
+        *command = Command::Set;
+    else if (argc == 3 && strcmp(argv[1], "add") == 0)
+        *command = Command::Add;
+    else
+        return false;
+    if (argc == 3 && !ParseStrictInt32(argv[2], number)) {
+        fprintf(stderr, "larkbellctl: not a 32-bit integer: %s\n", argv[2]);
+        return false;
+    }
+    return true;
+}
+
+// Runs the command under one hold of the lock; FALSE when nothing could be
+// stored.
+BOOL Run(Command command, int32_t number, int32_t* count)
+{
+    switch (command) {
+    case Command::Get:
+        *count = ReadCountLocked();
+        return TRUE;
+    case Command::Set:
+        *count = number;
+        break;
+    case Command::Add:
+        *count = WrapAdd(ReadCountLocked(), number);
+        break;
+    case Command::Reset:
+        *count = 0;
+        break;
+    }
+    return WriteCountLocked(*count);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Command command = Command::Get;
+    int32_t number = 0;
+    if (!ParseCommand(argc, argv, &command, &number)) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    const CounterLock lock;
+    if (!lock.held()) {
+        fprintf(stderr, "larkbellctl: the count is locked by another process (waited %lu ms)\n",
+            static_cast<unsigned long>(COUNTER_WAIT_MS));
+        return 1;
+    }
+    int32_t count = 0;
+    if (!Run(command, number, &count)) {
+        fputs("larkbellctl: the count could not be stored\n", stderr);
+        return 1;
+    }
+    printf("%ld\n", static_cast<long>(count));
+    return 0;
+}
