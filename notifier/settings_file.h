@@ -1,0 +1,26 @@
+// The settings file: section "setting" of an INI file, read through the
+// platform's private-profile functions.
+#pragma once
+
+#include <windows.h>
+
+struct NotifierSettings {
+    int interval;
+    int trans;
+    int bmpWidth;
+    int posX;
+    int posY;
+    RECT textRect;
+    int activate;
+    char windowName[256];
+    int fontSize;
+    COLORREF textColor;
+    char fontFace[128];
+};
+
+// Reads every key, in file order, with its default when missing. Validates
+// and clamps nothing; never creates or changes the file.
+void ReadSettingsFile(const char* path, NotifierSettings* settings);
+
+// Writes "posx" and "posy" as signed decimals, leaving every other line.
+void WritePositionToFile(const char* path, int x, int y);
