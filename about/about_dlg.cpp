@@ -3,6 +3,9 @@
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
 END_MESSAGE_MAP()
 
-CAboutDlg::CAboutDlg() : CDialog(IDD, nullptr) {}
+CAboutDlg::CAboutDlg()
+    : CDialog(IDD, nullptr)
+{
+}
 
 void CAboutDlg::DoDataExchange(CDataExchange* dx) { CDialog::DoDataExchange(dx); }

@@ -16,7 +16,10 @@ BEGIN_MESSAGE_MAP(CNotifierApp, CWinApp)
 ON_COMMAND(ID_HELP, CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-CNotifierApp::CNotifierApp() : CWinApp(nullptr) {}
+CNotifierApp::CNotifierApp()
+    : CWinApp(nullptr)
+{
+}
 
 BOOL CNotifierApp::InitInstance()
 {

@@ -90,7 +90,8 @@ void FreeSectionSecurity(PACL acl)
         ::HeapFree(::GetProcessHeap(), 0, acl);
 }
 
-CounterLock::CounterLock() : m_mutex(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME))
+CounterLock::CounterLock()
+    : m_mutex(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME))
 {
     // An abandoned wait means the last holder died; the lock is ours now and
     // the count, one aligned 32-bit value, cannot have been half-written.

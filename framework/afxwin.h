@@ -45,67 +45,57 @@ protected:                                                                      
         static const AFX_MSGMAP_ENTRY entries[] = {
 
 #define END_MESSAGE_MAP()                                                                                              \
-    { 0, 0, nullptr }                                                                                                  \
+    {                                                                                                                  \
+        0, 0, nullptr                                                                                                  \
+    }                                                                                                                  \
     }                                                                                                                  \
     ;                                                                                                                  \
-    static_assert(sizeof(ThisClass) > 0, "an empty map names its class too");                                     \
-    static const AFX_MSGMAP map = { &TheBaseClass::GetThisMessageMap, &entries[0] };                                  \
+    static_assert(sizeof(ThisClass) > 0, "an empty map names its class too");                                          \
+    static const AFX_MSGMAP map = { &TheBaseClass::GetThisMessageMap, &entries[0] };                                   \
     return &map;                                                                                                       \
     }
 
 namespace afx_crack {
 
-template <class T>
-T* As(CCmdTarget* target)
-{
-    return static_cast<T*>(target);
-}
+template <class T> T* As(CCmdTarget* target) { return static_cast<T*>(target); }
 
-template <class T, void (T::*F)()>
-LRESULT Void(CCmdTarget* t, WPARAM, LPARAM)
+template <class T, void (T::*F)()> LRESULT Void(CCmdTarget* t, WPARAM, LPARAM)
 {
     (As<T>(t)->*F)();
     return 0;
 }
 
-template <class T, void (T::*F)(UINT)>
-LRESULT Id(CCmdTarget* t, WPARAM wParam, LPARAM)
+template <class T, void (T::*F)(UINT)> LRESULT Id(CCmdTarget* t, WPARAM wParam, LPARAM)
 {
     (As<T>(t)->*F)(static_cast<UINT>(wParam));
     return 0;
 }
 
-template <class T, void (T::*F)(UINT, LPARAM)>
-LRESULT IdParam(CCmdTarget* t, WPARAM wParam, LPARAM lParam)
+template <class T, void (T::*F)(UINT, LPARAM)> LRESULT IdParam(CCmdTarget* t, WPARAM wParam, LPARAM lParam)
 {
     (As<T>(t)->*F)(static_cast<UINT>(wParam), lParam);
     return 0;
 }
 
-template <class T, void (T::*F)(UINT, POINT)>
-LRESULT Mouse(CCmdTarget* t, WPARAM wParam, LPARAM lParam)
+template <class T, void (T::*F)(UINT, POINT)> LRESULT Mouse(CCmdTarget* t, WPARAM wParam, LPARAM lParam)
 {
     const POINT point = { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
     (As<T>(t)->*F)(static_cast<UINT>(wParam), point);
     return 0;
 }
 
-template <class T, HCURSOR (T::*F)()>
-LRESULT Cursor(CCmdTarget* t, WPARAM, LPARAM)
+template <class T, HCURSOR (T::*F)()> LRESULT Cursor(CCmdTarget* t, WPARAM, LPARAM)
 {
     return reinterpret_cast<LRESULT>((As<T>(t)->*F)());
 }
 
-template <class>
-struct MemberOf;
-template <class C>
-struct MemberOf<void (C::*)()> {
+template <class> struct MemberOf;
+template <class C> struct MemberOf<void (C::*)()> {
     using type = C;
 };
 
 // A command handler may belong to a base class of the map's class.
-template <auto F>
-LRESULT Command(CCmdTarget* t, WPARAM, LPARAM)
+template <auto F> LRESULT Command(CCmdTarget* t, WPARAM, LPARAM)
 {
     (As<typename MemberOf<decltype(F)>::type>(t)->*F)();
     return 0;
@@ -162,7 +152,10 @@ public:
     LRESULT Default();
 
 protected:
-    explicit CWnd(HWND hwnd) : m_hWnd(hwnd) {}
+    explicit CWnd(HWND hwnd)
+        : m_hWnd(hwnd)
+    {
+    }
 
     afx_msg void OnDestroy() { Default(); }
 
@@ -222,7 +215,7 @@ public:
     void LoadStdProfileSettings(UINT maxRecentFiles);
     BOOL Enable3dControls();
 
-    afx_msg void OnHelp() {}
+    afx_msg void OnHelp() { }
 };
 
 // ---------------------------------------------------------------------------

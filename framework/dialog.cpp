@@ -3,7 +3,11 @@
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent) {}
+CDialog::CDialog(UINT templateId, CWnd* parent)
+    : m_templateId(templateId)
+    , m_parent(parent)
+{
+}
 
 INT_PTR CDialog::DoModal()
 {
@@ -55,7 +59,7 @@ void CDialog::OnOK()
 
 void CDialog::OnCancel() { ::EndDialog(m_hWnd, IDCANCEL); }
 
-void CDialog::DoDataExchange(CDataExchange*) {}
+void CDialog::DoDataExchange(CDataExchange*) { }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate)
 {

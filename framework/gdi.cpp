@@ -14,7 +14,11 @@ BOOL CDC::DeleteDC()
     return TRUE;
 }
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_hwnd(wnd->m_hWnd), m_hdc(::BeginPaint(m_hwnd, &m_ps)) {}
+CPaintDC::CPaintDC(CWnd* wnd)
+    : m_hwnd(wnd->m_hWnd)
+    , m_hdc(::BeginPaint(m_hwnd, &m_ps))
+{
+}
 
 CPaintDC::~CPaintDC() { ::EndPaint(m_hwnd, &m_ps); }
 

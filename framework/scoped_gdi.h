@@ -8,7 +8,11 @@ namespace fw {
 // A window's device context from GetDC, given back with ReleaseDC.
 class WindowDC {
 public:
-    explicit WindowDC(HWND hwnd) noexcept : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+    explicit WindowDC(HWND hwnd) noexcept
+        : m_hwnd(hwnd)
+        , m_hdc(::GetDC(hwnd))
+    {
+    }
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
     ~WindowDC()
@@ -26,7 +30,11 @@ private:
 // An object selected into a DC; the previous one goes back on scope exit.
 class ObjectSelection {
 public:
-    ObjectSelection(HDC hdc, HGDIOBJ object) noexcept : m_hdc(hdc), m_previous(::SelectObject(hdc, object)) {}
+    ObjectSelection(HDC hdc, HGDIOBJ object) noexcept
+        : m_hdc(hdc)
+        , m_previous(::SelectObject(hdc, object))
+    {
+    }
     ObjectSelection(const ObjectSelection&) = delete;
     ObjectSelection& operator=(const ObjectSelection&) = delete;
     ~ObjectSelection()

@@ -6,16 +6,21 @@
 namespace fw {
 
 // Traits give the handle type, its "no handle" value and its close call.
-template <typename Traits>
-class UniqueAny {
+template <typename Traits> class UniqueAny {
 public:
     using pointer = typename Traits::pointer;
 
     UniqueAny() noexcept = default;
-    explicit UniqueAny(pointer value) noexcept : m_value(value) {}
+    explicit UniqueAny(pointer value) noexcept
+        : m_value(value)
+    {
+    }
     UniqueAny(const UniqueAny&) = delete;
     UniqueAny& operator=(const UniqueAny&) = delete;
-    UniqueAny(UniqueAny&& other) noexcept : m_value(other.release()) {}
+    UniqueAny(UniqueAny&& other) noexcept
+        : m_value(other.release())
+    {
+    }
     UniqueAny& operator=(UniqueAny&& other) noexcept
     {
         if (this != &other)
@@ -54,8 +59,7 @@ struct KernelHandleTraits {
     static void close(pointer h) noexcept { ::CloseHandle(h); }
 };
 
-template <typename T>
-struct GdiObjectTraits {
+template <typename T> struct GdiObjectTraits {
     using pointer = T;
     static pointer invalid() noexcept { return nullptr; }
     static void close(pointer h) noexcept { ::DeleteObject(h); }

@@ -43,7 +43,7 @@ HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : ::GetModu
 HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) { return AfxGetInstanceHandle(); }
 
 // The program's dialogs host no controls of other components.
-void AfxEnableControlContainer(void*) {}
+void AfxEnableControlContainer(void*) { }
 
 int AfxMessageBox(LPCSTR text, UINT type, UINT)
 {

@@ -16,7 +16,8 @@ int FrameCount(int stripWidth, int frameWidth)
 
 uint32_t PixelAt(int x, int y, const uint8_t* bits, int stride, int height)
 {
-    const size_t offset = (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride) + static_cast<size_t>(x)) * 3;
+    const size_t offset
+        = (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride) + static_cast<size_t>(x)) * 3;
     const uint8_t* pixel = bits + offset;
     return static_cast<uint32_t>(pixel[0]) << 16 | static_cast<uint32_t>(pixel[1]) << 8 | pixel[2];
 }

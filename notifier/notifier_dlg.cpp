@@ -17,11 +17,12 @@ ON_WM_RBUTTONUP()
 ON_WM_MOUSEMOVE()
 END_MESSAGE_MAP()
 
-CNotifierDlg::CNotifierDlg(CWnd* parent) : CDialog(IDD, parent)
+CNotifierDlg::CNotifierDlg(CWnd* parent)
+    : CDialog(IDD, parent)
 {
     // A shared resource icon: never destroyed.
-    m_hIcon = ::LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON),
-        MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hIcon = ::LoadIconA(
+        AfxFindResourceHandle(MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 // The members release whatever the teardown left, in reverse order.

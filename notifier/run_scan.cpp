@@ -2,8 +2,8 @@
 
 #include "frame_geometry.h"
 
-void ScanFrameRuns(const uint8_t* bits, int stride, int height, int frame, int frameWidth, uint32_t key,
-    std::vector<PixelRun>* runs)
+void ScanFrameRuns(
+    const uint8_t* bits, int stride, int height, int frame, int frameWidth, uint32_t key, std::vector<PixelRun>* runs)
 {
     const int x0 = frame * frameWidth;
     for (int y = 0; y < height; ++y) {

@@ -21,5 +21,5 @@ inline bool operator==(const PixelRun& a, const PixelRun& b)
 // bottom-up 24-bit image, row by row from the top, and appends every run of
 // pixels whose colour differs from `key`. A run stops at the frame's right
 // edge. `stride` is the row length in pixels.
-void ScanFrameRuns(const uint8_t* bits, int stride, int height, int frame, int frameWidth, uint32_t key,
-    std::vector<PixelRun>* runs);
+void ScanFrameRuns(
+    const uint8_t* bits, int stride, int height, int frame, int frameWidth, uint32_t key, std::vector<PixelRun>* runs);

@@ -34,7 +34,8 @@ void ReadSettingsFile(const char* path, NotifierSettings* s)
     s->textRect.right = ReadInt("textright", 106, path);
     s->textRect.bottom = ReadInt("textbottom", 100, path);
     s->activate = ReadInt("activate", 1, path);
-    ::GetPrivateProfileStringA(kSection, "windowname", "- Microsoft Outlook", s->windowName, sizeof s->windowName, path);
+    ::GetPrivateProfileStringA(
+        kSection, "windowname", "- Microsoft Outlook", s->windowName, sizeof s->windowName, path);
     s->fontSize = ReadInt("fontsize", 12, path);
     const int red = ReadInt("fontcolr", 208, path);
     const int green = ReadInt("fontcolg", 199, path);

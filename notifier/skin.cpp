@@ -1,40 +1,15 @@
 // Skin strip: the painting copy in a memory DC and one window region per
 // frame, cut from the pixels that differ from the top-left pixel's colour.
-#include <vector>
-
 #include "frame_geometry.h"
+#include "frame_regions.h"
 #include "module_path.h"
 #include "notifier_dlg.h"
-#include "run_scan.h"
 #include "scoped_gdi.h"
 
 namespace {
 
 const char kLoadFailed[] = "受信アニメBmpのロードに失敗しました";
 const char kDataError[] = "BMPデータエラーが発生しました";
-
-// The union of one frame's runs. The runs arrive sorted by row and column and
-// never overlap, so one ExtCreateRegion gives the same region as merging them
-// one by one, without copying the growing region per run.
-HRGN RegionFromRuns(const std::vector<PixelRun>& runs)
-{
-    const size_t count = runs.size();
-    std::vector<BYTE> buffer(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
-    auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
-    data->rdh.dwSize = sizeof(RGNDATAHEADER);
-    data->rdh.iType = RDH_RECTANGLES;
-    data->rdh.nCount = static_cast<DWORD>(count);
-    data->rdh.nRgnSize = static_cast<DWORD>(count * sizeof(RECT));
-    RECT bounds = { 0, 0, 0, 0 };
-    auto* rects = reinterpret_cast<RECT*>(data->Buffer);
-    for (size_t i = 0; i < count; ++i) {
-        const PixelRun& run = runs[i];
-        rects[i] = RECT { run.left, run.top, run.right, run.top + 1 };
-        UnionRect(&bounds, &bounds, &rects[i]);
-    }
-    data->rdh.rcBound = bounds;
-    return ::ExtCreateRegion(nullptr, static_cast<DWORD>(buffer.size()), data);
-}
 
 } // namespace
 
@@ -48,8 +23,8 @@ BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
 {
     char path[MAX_PATH];
     SkinPath(path, sizeof path);
-    loaded->reset(static_cast<HBITMAP>(
-        ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+    loaded->reset(
+        static_cast<HBITMAP>(::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
     if (!*loaded) {
         ReportSkinFailure(kLoadFailed);
         return FALSE;
@@ -120,12 +95,8 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
 
     const auto* pixels = static_cast<const BYTE*>(bits);
     const COLORREF key = PixelAt(0, 0, pixels, m_stripStride, m_stripHeight);
-    std::vector<PixelRun> runs;
-    for (int i = 0; i < m_frameCount; ++i) {
-        runs.clear();
-        ScanFrameRuns(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key, &runs);
-        m_frameRgn[i].Attach(RegionFromRuns(runs));
-    }
+    for (int i = 0; i < m_frameCount; ++i)
+        m_frameRgn[i].Attach(BuildFrameRegion(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key));
     return TRUE;
 }
 

@@ -8,51 +8,54 @@ namespace test {
 
 namespace {
 
-std::string DirOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+    std::string DirOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
-std::string ModulePath()
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
+    std::string ModulePath()
+    {
+        char path[MAX_PATH] = {};
+        ::GetModuleFileNameA(nullptr, path, sizeof path);
+        return path;
+    }
 
-std::string UniqueTempPath(const char* stem)
-{
-    static LONG serial = 0;
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(sizeof temp, temp);
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%slbt-%s-%lu-%ld", temp, stem, ::GetCurrentProcessId(), ::InterlockedIncrement(&serial));
-    return path;
-}
+    std::string UniqueTempPath(const char* stem)
+    {
+        static LONG serial = 0;
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(sizeof temp, temp);
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%slbt-%s-%lu-%ld", temp, stem, ::GetCurrentProcessId(),
+            ::InterlockedIncrement(&serial));
+        return path;
+    }
 
-std::string ReadWholeFile(const std::string& path)
-{
-    std::string bytes;
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file)
+    std::string ReadWholeFile(const std::string& path)
+    {
+        std::string bytes;
+        FILE* file = fopen(path.c_str(), "rb");
+        if (!file)
+            return bytes;
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.append(buffer, n);
+        fclose(file);
         return bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, n);
-    fclose(file);
-    return bytes;
-}
+    }
 
-HANDLE InheritableFile(const std::string& path)
-{
-    SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
-    return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
-}
+    HANDLE InheritableFile(const std::string& path)
+    {
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, nullptr, TRUE };
+        return ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+            FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
 
 } // namespace
 
 std::string ProgramDir() { return DirOf(DirOf(ModulePath())); }
 
-Sandbox::Sandbox(const std::string& exeName, bool withSkin) : m_dir(UniqueTempPath("box")), m_exeName(exeName)
+Sandbox::Sandbox(const std::string& exeName, bool withSkin)
+    : m_dir(UniqueTempPath("box"))
+    , m_exeName(exeName)
 {
     ::CreateDirectoryA(m_dir.c_str(), nullptr);
     ::CopyFileA((ProgramDir() + "\\larkbell.exe").c_str(), exe().c_str(), FALSE);
@@ -125,7 +128,8 @@ Process Process::Start(const std::string& commandLine, bool captureOutput)
     std::vector<char> command(commandLine.begin(), commandLine.end());
     command.push_back('\0');
     PROCESS_INFORMATION info = {};
-    if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, captureOutput, 0, nullptr, nullptr, &startup, &info)) {
+    if (::CreateProcessA(
+            nullptr, command.data(), nullptr, nullptr, captureOutput, 0, nullptr, nullptr, &startup, &info)) {
         ::CloseHandle(info.hThread);
         process.m_process.reset(info.hProcess);
         process.m_id = info.dwProcessId;
@@ -133,10 +137,7 @@ Process Process::Start(const std::string& commandLine, bool captureOutput)
     return process;
 }
 
-bool Process::Wait(DWORD ms) const
-{
-    return !m_process || ::WaitForSingleObject(m_process.get(), ms) == WAIT_OBJECT_0;
-}
+bool Process::Wait(DWORD ms) const { return !m_process || ::WaitForSingleObject(m_process.get(), ms) == WAIT_OBJECT_0; }
 
 DWORD Process::ExitCode() const
 {
@@ -188,44 +189,44 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms)
 
 namespace {
 
-struct DialogSearch {
-    DWORD pid;
-    const char* caption;
-    HWND found;
-};
+    struct DialogSearch {
+        DWORD pid;
+        const char* caption;
+        HWND found;
+    };
 
-BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    char className[64] = {};
-    ::GetClassNameA(hwnd, className, sizeof className);
-    if (pid != search->pid || strcmp(className, "#32770") != 0 || !::IsWindowVisible(hwnd))
-        return TRUE;
-    if (search->caption) {
-        char caption[256] = {};
-        ::GetWindowTextA(hwnd, caption, sizeof caption);
-        if (strcmp(caption, search->caption) != 0)
+    BOOL CALLBACK MatchDialog(HWND hwnd, LPARAM param)
+    {
+        auto* search = reinterpret_cast<DialogSearch*>(param);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        char className[64] = {};
+        ::GetClassNameA(hwnd, className, sizeof className);
+        if (pid != search->pid || strcmp(className, "#32770") != 0 || !::IsWindowVisible(hwnd))
             return TRUE;
+        if (search->caption) {
+            char caption[256] = {};
+            ::GetWindowTextA(hwnd, caption, sizeof caption);
+            if (strcmp(caption, search->caption) != 0)
+                return TRUE;
+        }
+        search->found = hwnd;
+        return FALSE;
     }
-    search->found = hwnd;
-    return FALSE;
-}
 
-BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM param)
-{
-    char className[64] = {};
-    ::GetClassNameA(hwnd, className, sizeof className);
-    if (_stricmp(className, "Static") == 0) {
-        char text[512] = {};
-        ::GetWindowTextA(hwnd, text, sizeof text);
-        auto* texts = reinterpret_cast<std::string*>(param);
-        if (text[0] != '\0')
-            *texts += std::string(texts->empty() ? "" : "\n") + text;
+    BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM param)
+    {
+        char className[64] = {};
+        ::GetClassNameA(hwnd, className, sizeof className);
+        if (_stricmp(className, "Static") == 0) {
+            char text[512] = {};
+            ::GetWindowTextA(hwnd, text, sizeof text);
+            auto* texts = reinterpret_cast<std::string*>(param);
+            if (text[0] != '\0')
+                *texts += std::string(texts->empty() ? "" : "\n") + text;
+        }
+        return TRUE;
     }
-    return TRUE;
-}
 
 } // namespace
 
@@ -268,7 +269,8 @@ void EndStrayNotifiers()
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-        const fw::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        const fw::UniqueHandle process(
+            ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         char image[MAX_PATH] = {};
         DWORD size = sizeof image;
         if (process && ::QueryFullProcessImageNameA(process.get(), 0, image, &size) && strstr(image, "\\lbt-box-")) {
