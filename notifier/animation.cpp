@@ -28,6 +28,7 @@ BOOL CNotifierDlg::OnInitDialog()
     ApplyFrameRegion(0, TRUE);
     m_curFrame = 0;
 
+    KeepOnScreen();
     ::SetTimer(m_hWnd, TOPMOST_TIMER, 100, nullptr);
     SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
     if (m_interval == 0)

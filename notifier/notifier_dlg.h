@@ -60,6 +60,7 @@ private:
     void CopyFrameTo(HDC dc) const;
     void DrawCount(HDC dc, int count) const;
     void RefreshTopMost();
+    void KeepOnScreen();
     void ApplyAlpha(int alpha);
 
     // Teardown.

@@ -1,0 +1,34 @@
+// Where the popup opens: the saved place, unless no monitor shows any of it.
+#include <vector>
+
+#include "notifier_dlg.h"
+#include "screen_guard.h"
+
+namespace {
+
+BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT area, LPARAM list)
+{
+    reinterpret_cast<std::vector<ScreenRect>*>(list)->push_back(
+        ScreenRect { area->left, area->top, area->right, area->bottom });
+    return TRUE;
+}
+
+} // namespace
+
+void CNotifierDlg::KeepOnScreen()
+{
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    const ScreenRect placed
+        = { m_posX, m_posY, m_posX + (window.right - window.left), m_posY + (window.bottom - window.top) };
+    std::vector<ScreenRect> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    if (TouchesAnyMonitor(placed, monitors.data(), monitors.size()))
+        return;
+    // A monitor that is gone would leave the popup unseen and undismissable.
+    // The file keeps its values until the user moves the popup again.
+    RECT workArea;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
+    m_posX = workArea.left;
+    m_posY = workArea.top;
+}
