@@ -55,9 +55,17 @@ HANDLE OpenCounterMutex(BOOL initialOwner, LPCSTR name)
         return nullptr;
 
     SECURITY_ATTRIBUTES attributes = { sizeof attributes, &descriptor, FALSE };
-    HANDLE mutex = ::CreateMutexA(&attributes, initialOwner, name);
-    if (!mutex)
-        mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name);
+    // Creating an existing mutex is refused (its list denies WRITE_DAC), so
+    // it is opened instead; when its last holder closed it in between, the
+    // open finds nothing and the creation is tried again.
+    HANDLE mutex = nullptr;
+    for (int attempt = 0; attempt < 8 && !mutex; ++attempt) {
+        mutex = ::CreateMutexA(&attributes, initialOwner, name);
+        if (!mutex)
+            mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, name);
+        if (!mutex && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+            break;
+    }
     return mutex;
 }
 
