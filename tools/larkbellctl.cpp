@@ -22,8 +22,10 @@ bool ParseCommand(int argc, char** argv, Command* command, int32_t* number)
         *command = Command::Set;
     else if (argc == 3 && strcmp(argv[1], "add") == 0)
         *command = Command::Add;
-    else
+    else {
+        fputs(kUsage, stderr);
         return false;
+    }
     if (argc == 3 && !ParseStrictInt32(argv[2], number)) {
         fprintf(stderr, "larkbellctl: not a 32-bit integer: %s\n", argv[2]);
         return false;
@@ -58,10 +60,9 @@ int main(int argc, char** argv)
 {
     Command command = Command::Get;
     int32_t number = 0;
-    if (!ParseCommand(argc, argv, &command, &number)) {
-        fputs(kUsage, stderr);
+    // Each refusal says why in one line.
+    if (!ParseCommand(argc, argv, &command, &number))
         return 2;
-    }
     const CounterLock lock;
     if (!lock.held()) {
         fprintf(stderr, "larkbellctl: the count is locked by another process (waited %lu ms)\n",
