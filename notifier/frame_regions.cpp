@@ -1,11 +1,12 @@
 #include "frame_regions.h"
 
-HRGN RegionFromRuns(const std::vector<PixelRun>& runs)
+#include <utility>
+#include <vector>
+
+#include "unique_any.h"
+
+HRGN RegionFromRuns(const PixelRun* runs, size_t count)
 {
-    // The runs arrive sorted by row, then column, and never overlap, so one
-    // ExtCreateRegion gives the region that merging them one at a time would,
-    // without copying the growing region once per run.
-    const size_t count = runs.size();
     std::vector<BYTE> buffer(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
     auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
     data->rdh.dwSize = sizeof(RGNDATAHEADER);
@@ -26,5 +27,31 @@ HRGN BuildFrameRegion(const BYTE* bits, int stride, int height, int frame, int f
 {
     std::vector<PixelRun> runs;
     ScanFrameRuns(bits, stride, height, frame, frameWidth, key, &runs);
-    return RegionFromRuns(runs);
+
+    // Merging run by run copies the growing region once per run, and so does
+    // one ExtCreateRegion of every run: both grow with the square of the runs.
+    // One region per row, joined in pairs level by level, copies each
+    // rectangle about log2(rows) times and gives the same region.
+    std::vector<fw::UniqueRgn> level;
+    for (size_t first = 0; first < runs.size();) {
+        size_t end = first;
+        while (end < runs.size() && runs[end].top == runs[first].top)
+            ++end;
+        level.emplace_back(RegionFromRuns(&runs[first], end - first));
+        first = end;
+    }
+    if (level.empty())
+        return ::CreateRectRgn(0, 0, 0, 0);
+    while (level.size() > 1) {
+        std::vector<fw::UniqueRgn> next;
+        for (size_t i = 0; i + 1 < level.size(); i += 2) {
+            fw::UniqueRgn joined(::CreateRectRgn(0, 0, 0, 0));
+            ::CombineRgn(joined.get(), level[i].get(), level[i + 1].get(), RGN_OR);
+            next.push_back(std::move(joined));
+        }
+        if (level.size() % 2 == 1)
+            next.push_back(std::move(level.back()));
+        level = std::move(next);
+    }
+    return level.front().release();
 }

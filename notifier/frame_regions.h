@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <stddef.h>
 
 #include "run_scan.h"
 
-// The union of one frame's runs, in frame coordinates. The caller owns it.
-HRGN RegionFromRuns(const std::vector<PixelRun>& runs);
+// The union of `count` runs, in frame coordinates. The runs must be sorted by
+// row, then column, and must not overlap. The caller owns the region.
+HRGN RegionFromRuns(const PixelRun* runs, size_t count);
 
 // The region of frame `frame` of a bottom-up 24-bit image whose rows are
 // `stride` pixels long: every pixel that differs from `key`.
