@@ -281,15 +281,4 @@ void EndStrayNotifiers()
     WaitFor([] { return !InstanceMutexExists(); }, 5000);
 }
 
-DWORD RunX(const std::string& arguments) { return RunToEnd("/usr/bin/xdotool " + arguments); }
-
-std::string Cp932(const char* utf8)
-{
-    wchar_t wide[1024] = {};
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024);
-    char narrow[2048] = {};
-    ::WideCharToMultiByte(932, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
-}
-
 } // namespace test

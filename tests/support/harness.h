@@ -96,10 +96,4 @@ bool CounterSectionExists();
 // Ends any notifier left running and waits until its named objects are gone.
 void EndStrayNotifiers();
 
-// Runs an X command (xdotool ...) from inside Wine and waits for it.
-DWORD RunX(const std::string& arguments);
-
-// Converts between UTF-8 (test sources) and code page 932 (the program).
-std::string Cp932(const char* utf8);
-
 } // namespace test
