@@ -1,9 +1,10 @@
-# larkbell: `make run` shows the notifier, `make test` builds and runs every test.
+# larkbell: `make run` shows the notifier, `make test` builds and runs every test,
+# `make dist` packs the release zip, `make screenshots` retakes the guide's pictures.
 BUILD := build
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc)
 
-.PHONY: all setup build run test bench clean
+.PHONY: all setup build run test bench dist screenshots clean
 
 all: build
 
@@ -24,6 +25,12 @@ test: build
 
 bench: build
 	scripts/with-display --own-xvfb scripts/run-benchmarks
+
+dist: build
+	scripts/make-dist $(BUILD) dist
+
+screenshots: build
+	scripts/make-screenshots $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
