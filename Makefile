@@ -4,7 +4,7 @@ BUILD := build
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc)
 
-.PHONY: all setup build run test bench dist screenshots clean
+.PHONY: all setup build programs run test bench dist screenshots clean
 
 all: build
 
@@ -17,7 +17,11 @@ $(BUILD)/CMakeCache.txt:
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The two programs alone, without the tests and benchmarks.
+programs: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target larkbell larkbellctl
+
+run: programs
 	scripts/run-notifier
 
 test: build
@@ -26,7 +30,7 @@ test: build
 bench: build
 	scripts/with-display --own-xvfb scripts/run-benchmarks
 
-dist: build
+dist: programs
 	scripts/make-dist $(BUILD) dist
 
 screenshots: build
