@@ -63,6 +63,10 @@ BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
     }
     loaded.reset();
     if (!built) {
+        // The teardown frees only a finished skin; a bitmap still selected
+        // into its DC cannot be deleted, so the DC goes first.
+        m_memDC.DeleteDC();
+        m_stripBitmap.DeleteObject();
         ReportSkinFailure(kDataError);
         return FALSE;
     }
