@@ -1,6 +1,7 @@
 // Skin build: loading the strip, the painting copy, the scan copy and the
 // frame regions, for the bundled skin and for a worst-case strip, with the
-// product's one ExtCreateRegion per frame and with a merge per run.
+// product's row regions joined in pairs, with one ExtCreateRegion per frame and
+// with a merge per run.
 #include <windows.h>
 
 #include <stdio.h>

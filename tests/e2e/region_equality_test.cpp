@@ -1,5 +1,5 @@
-// The notifier builds each frame's window region with one ExtCreateRegion
-// over the frame's runs. These tests hold it against the obvious method,
+// The notifier builds each frame's window region from one region per row,
+// joined in pairs. These tests hold it against the obvious method,
 // one CombineRgn merge per run, on many kinds of strips, and against the
 // pixels themselves; then against the shape the running notifier really
 // gives its window.

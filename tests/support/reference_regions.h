@@ -1,6 +1,6 @@
 // Frame regions built the slow, obvious way: one CombineRgn merge per run of
-// non-key pixels. The product builds the same regions with one
-// ExtCreateRegion; tests and benchmarks hold the two against each other.
+// non-key pixels. The product builds the same regions row by row and joins
+// the rows in pairs; tests and benchmarks hold the two against each other.
 #pragma once
 
 #include <windows.h>
