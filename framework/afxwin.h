@@ -147,6 +147,9 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
 
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+    // Centres the window over its owner (or its monitor's work area), kept
+    // inside that work area.
+    void CenterWindow();
 
     // Hands the message being handled to the window's original procedure.
     LRESULT Default();
@@ -192,6 +195,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void CenterIfNotPlaced(const RECT& before, LONG styleBefore);
 
     UINT m_templateId;
     CWnd* m_parent;

@@ -28,7 +28,12 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         CDialog* self = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
         self->SubclassWindow(hwnd);
-        return self->OnInitDialog();
+        RECT before;
+        ::GetWindowRect(hwnd, &before);
+        const LONG styleBefore = ::GetWindowLongA(hwnd, GWL_STYLE);
+        const BOOL result = self->OnInitDialog();
+        self->CenterIfNotPlaced(before, styleBefore);
+        return result;
     }
     CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!self || message != WM_COMMAND)
@@ -43,6 +48,22 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     default:
         return FALSE;
     }
+}
+
+// A hidden modal dialog that its initialisation did not place opens centred
+// over the owner it disables.
+void CDialog::CenterIfNotPlaced(const RECT& before, LONG styleBefore)
+{
+    if ((styleBefore & WS_VISIBLE) || (::GetWindowLongA(m_hWnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)))
+        return;
+    RECT now;
+    ::GetWindowRect(m_hWnd, &now);
+    if (now.left != before.left || now.top != before.top)
+        return;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowEnabled(owner))
+        return;
+    CenterWindow();
 }
 
 BOOL CDialog::OnInitDialog()

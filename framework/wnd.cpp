@@ -28,6 +28,34 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
     return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy, flags);
 }
 
+void CWnd::CenterWindow()
+{
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    RECT around = work;
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &around);
+
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    int x = (around.left + around.right) / 2 - width / 2;
+    int y = (around.top + around.bottom) / 2 - height / 2;
+    if (x + width > work.right)
+        x = work.right - width;
+    if (x < work.left)
+        x = work.left;
+    if (y + height > work.bottom)
+        y = work.bottom - height;
+    if (y < work.top)
+        y = work.top;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CWnd::SubclassWindow(HWND hwnd)
 {
     m_hWnd = hwnd;

@@ -173,3 +173,37 @@ TEST_F(About, CloseCommandDismissesThePopup)
     EXPECT_TRUE(test::WaitFor([] { return !test::InstanceMutexExists(); }));
     EXPECT_EQ(ReadMailCount(), 0);
 }
+
+TEST(AboutPlacement, BoxOpensCentredOverThePopupInsideTheWorkArea)
+{
+    test::EndStrayNotifiers();
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    struct {
+        POINT popupAt;
+        bool centred; // otherwise, wider than room on the left, pushed against the work area's left edge
+    } cases[] = { { { 400, 300 }, true }, { { 0, 0 }, false } };
+    for (const auto& c : cases) {
+        test::Sandbox box;
+        box.WriteFile("larkbell.ini",
+            "[setting]\r\nposx=" + std::to_string(c.popupAt.x) + "\r\nposy=" + std::to_string(c.popupAt.y) + "\r\n");
+        test::Process notifier = test::Process::Start("\"" + box.exe() + "\"");
+        const HWND popup = test::WaitForPopupOf(notifier.id());
+        ASSERT_NE(popup, nullptr);
+        ASSERT_TRUE(test::WaitForTopLeft(popup, c.popupAt));
+        ::PostMessageA(popup, WM_SYSCOMMAND, 0x0010, 0);
+        const HWND about = test::WaitForDialogOf(notifier.id(), 10000, kCaption);
+        ASSERT_NE(about, nullptr);
+        RECT popupRect;
+        RECT aboutRect;
+        ::GetWindowRect(popup, &popupRect);
+        ::GetWindowRect(about, &aboutRect);
+        EXPECT_NEAR((aboutRect.top + aboutRect.bottom) / 2, (popupRect.top + popupRect.bottom) / 2, 1);
+        if (c.centred)
+            EXPECT_NEAR((aboutRect.left + aboutRect.right) / 2, (popupRect.left + popupRect.right) / 2, 1);
+        else
+            EXPECT_EQ(aboutRect.left, work.left);
+        notifier.Kill();
+    }
+    test::EndStrayNotifiers();
+}
