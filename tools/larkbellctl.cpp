@@ -54,6 +54,14 @@ BOOL Run(Command command, int32_t number, int32_t* count)
     return WriteCountLocked(*count);
 }
 
+// The section lives only while some process holds it; a running notifier
+// always does.
+bool SectionHeldElsewhere()
+{
+    const fw::UniqueHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, COUNTER_SECTION_NAME));
+    return section.valid();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,11 +77,14 @@ int main(int argc, char** argv)
             static_cast<unsigned long>(COUNTER_WAIT_MS));
         return 1;
     }
+    const bool kept = SectionHeldElsewhere();
     int32_t count = 0;
     if (!Run(command, number, &count)) {
         fputs("larkbellctl: the count could not be stored\n", stderr);
         return 1;
     }
     printf("%ld\n", static_cast<long>(count));
+    if (!kept && command != Command::Get)
+        fputs("larkbellctl: no notifier is running, so the count is not kept after this command\n", stderr);
     return 0;
 }

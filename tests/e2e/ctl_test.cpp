@@ -116,3 +116,18 @@ TEST(Ctl, RefusedCommandLinesSayWhyInOneLineAndStoreNothing)
         EXPECT_EQ(ReadMailCount(), 77) << arguments;
     }
 }
+
+TEST(Ctl, ChangeWithNoNotifierRunningWarnsThatTheCountIsNotKept)
+{
+    test::EndStrayNotifiers();
+    ASSERT_FALSE(test::CounterSectionExists());
+    const test::CtlResult set = test::Ctl("set 5");
+    EXPECT_EQ(set.exitCode, 0u);
+    EXPECT_EQ(OneLine(set.out), "5");
+    EXPECT_NE(OneLine(set.err), "?") << set.err;
+    EXPECT_NE(set.err.find("not kept"), std::string::npos) << set.err;
+    EXPECT_FALSE(test::CounterSectionExists()) << "nothing holds the count once the tool has ended";
+    const test::CtlResult get = test::Ctl("get");
+    EXPECT_EQ(OneLine(get.out), "0");
+    EXPECT_EQ(get.err, "");
+}
