@@ -51,7 +51,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 // A hidden modal dialog that its initialisation did not place opens centred
-// over the owner it disables.
+// over the owner it disables; a dialog without an owner stays where it is.
 void CDialog::CenterIfNotPlaced(const RECT& before, LONG styleBefore)
 {
     if ((styleBefore & WS_VISIBLE) || (::GetWindowLongA(m_hWnd, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)))
@@ -61,7 +61,7 @@ void CDialog::CenterIfNotPlaced(const RECT& before, LONG styleBefore)
     if (now.left != before.left || now.top != before.top)
         return;
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-    if (owner && ::IsWindowEnabled(owner))
+    if (!owner || ::IsWindowEnabled(owner))
         return;
     CenterWindow();
 }

@@ -63,19 +63,6 @@ protected:
 
 POINT At(POINT topLeft, POINT inWindow) { return test::Shifted(topLeft, inWindow.x, inWindow.y); }
 
-// During a drag the top-most refresh puts the window back at its saved place
-// until the next motion, so a move that lost that race is made again.
-bool DragTo(HWND popup, POINT cursor, POINT topLeft)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        test::PointerTo(test::Shifted(cursor, 1, 1));
-        test::PointerTo(cursor);
-        if (test::WaitForTopLeft(popup, topLeft, 3000))
-            return true;
-    }
-    return false;
-}
-
 // True when the window keeps `shape` over `kSamples` looks, one animation
 // period apart.
 bool ShapeHolds(HWND popup, HRGN shape, DWORD periodMs = 100)
@@ -157,9 +144,9 @@ TEST_F(RightDrag, WindowFollowsCursorAnimationHoldsAndDropIsSaved)
     ASSERT_TRUE(test::PointerTo(press));
     ASSERT_TRUE(test::ButtonDown(test::RIGHT_BUTTON));
     ASSERT_TRUE(test::PointerGlide(press, test::Shifted(press, 100, 75), 5));
-    EXPECT_TRUE(DragTo(popup, test::Shifted(press, 100, 75), { 100, 75 })) << "half-way";
+    EXPECT_TRUE(test::DragTo(popup, test::Shifted(press, 100, 75), { 100, 75 })) << "half-way";
     ASSERT_TRUE(test::PointerGlide(test::Shifted(press, 100, 75), test::Shifted(press, 200, 150), 5));
-    EXPECT_TRUE(DragTo(popup, test::Shifted(press, 200, 150), { 200, 150 })) << "at the end";
+    EXPECT_TRUE(test::DragTo(popup, test::Shifted(press, 200, 150), { 200, 150 })) << "at the end";
 
     const fw::UniqueRgn held = test::ShapeOf(popup);
     EXPECT_TRUE(ShapeHolds(popup, held.get())) << "the animation should stop while the button is held";
@@ -206,7 +193,7 @@ TEST_F(RightDrag, NegativePlaceIsSavedBesideOtherLinesAndReopened)
     ASSERT_TRUE(test::PointerTo(press));
     ASSERT_TRUE(test::ButtonDown(test::RIGHT_BUTTON));
     ASSERT_TRUE(test::PointerGlide(press, test::Shifted(press, -50, 5), 5));
-    EXPECT_TRUE(DragTo(popup, test::Shifted(press, -50, 5), { -40, 25 }));
+    EXPECT_TRUE(test::DragTo(popup, test::Shifted(press, -50, 5), { -40, 25 }));
     ASSERT_TRUE(test::ButtonUp(test::RIGHT_BUTTON));
 
     std::vector<std::string> expected = original;
@@ -255,7 +242,7 @@ TEST_F(RightDrag, ReadOnlySettingsFileStaysAsItWas)
     ASSERT_TRUE(test::PointerTo(press));
     ASSERT_TRUE(test::ButtonDown(test::RIGHT_BUTTON));
     ASSERT_TRUE(test::PointerGlide(press, test::Shifted(press, 60, 40), 4));
-    EXPECT_TRUE(DragTo(popup, test::Shifted(press, 60, 40), { 60, 40 }));
+    EXPECT_TRUE(test::DragTo(popup, test::Shifted(press, 60, 40), { 60, 40 }));
     const fw::UniqueRgn held = test::ShapeOf(popup);
     ASSERT_TRUE(test::ButtonUp(test::RIGHT_BUTTON));
 
@@ -300,7 +287,7 @@ TEST_F(RightDrag, ReleaseAfterCompletedDragPlacesByLastOffset)
     ASSERT_TRUE(test::PointerTo(press));
     ASSERT_TRUE(test::ButtonDown(test::RIGHT_BUTTON));
     ASSERT_TRUE(test::PointerGlide(press, test::Shifted(press, 100, 100), 4));
-    ASSERT_TRUE(DragTo(popup, test::Shifted(press, 100, 100), { 100, 100 }));
+    ASSERT_TRUE(test::DragTo(popup, test::Shifted(press, 100, 100), { 100, 100 }));
     ASSERT_TRUE(test::ButtonUp(test::RIGHT_BUTTON));
     ASSERT_TRUE(
         test::WaitFor([&] { return test::NonBlankLines(box.ReadFile("larkbell.ini")) == PositionOnly(100, 100); }));
@@ -339,7 +326,7 @@ TEST_F(RightDrag, OneFrameSkinStaysStillAndShowsNoCount)
     ASSERT_TRUE(test::PointerTo(press));
     ASSERT_TRUE(test::ButtonDown(test::RIGHT_BUTTON));
     ASSERT_TRUE(test::PointerGlide(press, test::Shifted(press, 50, 40), 4));
-    EXPECT_TRUE(DragTo(popup, test::Shifted(press, 50, 40), { 50, 40 }));
+    EXPECT_TRUE(test::DragTo(popup, test::Shifted(press, 50, 40), { 50, 40 }));
     ASSERT_TRUE(test::ButtonUp(test::RIGHT_BUTTON));
     ASSERT_TRUE(
         test::WaitFor([&] { return test::NonBlankLines(box.ReadFile("larkbell.ini")) == PositionOnly(50, 40); }));

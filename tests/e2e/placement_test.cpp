@@ -50,3 +50,19 @@ TEST_F(Placement, PartlyVisiblePositionIsUsedExactly)
     EXPECT_TRUE(OpensAt("[setting]\r\nposx=-40\r\nposy=25\r\n", POINT { -40, 25 }, &seen))
         << seen.left << "," << seen.top;
 }
+
+TEST_F(Placement, DefaultPlaceHoldsFromTheFirstLook)
+{
+    notifier = test::Process::Start("\"" + box.exe() + "\"");
+    const HWND popup = test::WaitForDialogOf(notifier.id());
+    ASSERT_NE(popup, nullptr);
+    // Every look over the first animation periods finds it at (0, 0): it is
+    // never shown anywhere else on the way.
+    for (int look = 0; look < 30; ++look) {
+        RECT seen = {};
+        ::GetWindowRect(popup, &seen);
+        ASSERT_EQ(seen.left, 0) << "look " << look;
+        ASSERT_EQ(seen.top, 0) << "look " << look;
+        ::Sleep(10);
+    }
+}

@@ -162,4 +162,15 @@ std::vector<std::string> NonBlankLines(const std::string& text)
     return lines;
 }
 
+bool DragTo(HWND popup, POINT cursor, POINT topLeft)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        PointerTo(Shifted(cursor, 1, 1));
+        PointerTo(cursor);
+        if (WaitForTopLeft(popup, topLeft, 3000))
+            return true;
+    }
+    return false;
+}
+
 } // namespace test

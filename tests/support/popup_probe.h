@@ -23,6 +23,12 @@ bool SamePoint(POINT a, POINT b);
 // Waits until the window's top-left corner is at `where`.
 bool WaitForTopLeft(HWND window, POINT where, DWORD ms = 10000);
 
+// Moves the pointer, right button held, to `cursor` until the window's
+// top-left corner is at `topLeft`. During a drag the top-most refresh puts the
+// window back at its saved place until the next motion, so a move that lost
+// that race is made again.
+bool DragTo(HWND popup, POINT cursor, POINT topLeft);
+
 // Waits until the popup is the window at its badge; `badge` gets the
 // badge's place on the screen.
 bool WaitForBadgeOnTop(HWND popup, POINT* badge, DWORD ms = 10000);
