@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "count_font.h"
 #include "counter.h"
 #include "scoped_gdi.h"
 #include "skin_pipeline.h"
@@ -88,19 +89,7 @@ TickTimes Tick(HWND window, const bench::Skin& skin, int frame)
 
         char text[16];
         snprintf(text, sizeof text, "%d", count);
-        LOGFONTA description = {};
-        ::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof description, &description);
-        description.lfHeight = 12;
-        description.lfWidth = 0;
-        description.lfEscapement = 0;
-        description.lfOrientation = 0;
-        description.lfWeight = FW_BOLD;
-        description.lfItalic = 0;
-        description.lfCharSet = DEFAULT_CHARSET;
-        description.lfOutPrecision = OUT_DEFAULT_PRECIS;
-        description.lfQuality = PROOF_QUALITY;
-        lstrcpynA(description.lfFaceName, kFontFace, sizeof description.lfFaceName);
-        const fw::UniqueFont font(::CreateFontIndirectA(&description));
+        const fw::UniqueFont font(CreateCountFont(12, kFontFace));
         const fw::ObjectSelection selection(dc.get(), font.get());
         ::SetBkMode(dc.get(), TRANSPARENT);
         ::SetTextColor(dc.get(), kTextColour);

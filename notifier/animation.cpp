@@ -3,8 +3,8 @@
 
 #include <utility>
 
+#include "count_font.h"
 #include "counter.h"
-#include "face_name.h"
 #include "notifier_dlg.h"
 #include "scoped_gdi.h"
 
@@ -73,20 +73,7 @@ void CNotifierDlg::DrawCount(HDC dc, int count) const
     char text[16];
     snprintf(text, sizeof text, "%d", count);
 
-    LOGFONTA description = {};
-    ::GetObjectA(::GetStockObject(SYSTEM_FONT), sizeof description, &description);
-    description.lfHeight = m_fontSize;
-    description.lfWidth = 0;
-    description.lfEscapement = 0;
-    description.lfOrientation = 0;
-    description.lfWeight = FW_BOLD;
-    description.lfItalic = 0;
-    description.lfCharSet = DEFAULT_CHARSET;
-    description.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    description.lfQuality = PROOF_QUALITY;
-    CopyFaceName(description.lfFaceName, sizeof description.lfFaceName, m_fontFace);
-
-    const fw::UniqueFont font(::CreateFontIndirectA(&description));
+    const fw::UniqueFont font(CreateCountFont(m_fontSize, m_fontFace));
     const fw::ObjectSelection selection(dc, font.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_textColor);
