@@ -144,7 +144,6 @@ public:
     HWND m_hWnd = nullptr;
 
     CWnd() = default;
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     // Centres the window over its owner (or its monitor's work area), kept
