@@ -17,12 +17,13 @@ int main(int argc, char** argv)
         return 2;
     std::ifstream file(argv[2], std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::string der(text.size(), '\0');
+    std::string der = text;
     DWORD size = static_cast<DWORD>(der.size());
-    // CRYPT_STRING_ANY takes PEM, bare base64 or the DER bytes themselves.
+    // PEM is decoded; anything else is taken as DER already.
     if (text.empty()
-        || !CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_ANY,
-            reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr))
+        || (text.compare(0, 5, "-----") == 0
+            && !CryptStringToBinaryA(text.data(), static_cast<DWORD>(text.size()), CRYPT_STRING_BASE64HEADER,
+                reinterpret_cast<BYTE*>(&der[0]), &size, nullptr, nullptr)))
         return 3;
     const HCERTSTORE store = CertOpenSystemStoreA(0, "ROOT");
     if (!store)
