@@ -1,9 +1,8 @@
 #include "tcp_socket.h"
 
-#include <ws2tcpip.h>
-
 #include <limits.h>
-#include <stdio.h>
+
+#include "name_lookup.h"
 
 namespace mail {
 
@@ -30,43 +29,31 @@ namespace {
         bool m_started = false;
     };
 
-    struct AddressList {
-        addrinfo* head = nullptr;
-        AddressList() = default;
-        AddressList(const AddressList&) = delete;
-        AddressList& operator=(const AddressList&) = delete;
-        ~AddressList()
-        {
-            if (head)
-                ::freeaddrinfo(head);
-        }
-    };
-
-    std::string DescribeWinsockError(int code)
-    {
-        switch (code) {
-        case WSAECONNREFUSED:
-            return "connection refused";
-        case WSAECONNRESET:
-            return "connection reset";
-        case WSAECONNABORTED:
-            return "connection aborted";
-        case WSAETIMEDOUT:
-            return "timed out";
-        case WSAENETUNREACH:
-        case WSAEHOSTUNREACH:
-            return "unreachable";
-        case WSAHOST_NOT_FOUND:
-        case WSANO_DATA:
-            return "no such host";
-        case WSATRY_AGAIN:
-            return "name lookup failed, try again";
-        default:
-            return "Winsock error " + std::to_string(code);
-        }
-    }
-
 } // namespace
+
+std::string DescribeWinsockError(int code)
+{
+    switch (code) {
+    case WSAECONNREFUSED:
+        return "connection refused";
+    case WSAECONNRESET:
+        return "connection reset";
+    case WSAECONNABORTED:
+        return "connection aborted";
+    case WSAETIMEDOUT:
+        return "timed out";
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+        return "unreachable";
+    case WSAHOST_NOT_FOUND:
+    case WSANO_DATA:
+        return "no such host";
+    case WSATRY_AGAIN:
+        return "name lookup failed, try again";
+    default:
+        return "Winsock error " + std::to_string(code);
+    }
+}
 
 Deadline::Deadline(DWORD timeout_ms)
     : m_end(::GetTickCount64() + timeout_ms)
@@ -92,19 +79,12 @@ TcpSocket TcpSocket::Connect(
         return {};
     }
 
-    addrinfo hints = {};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
     AddressList addresses;
-    const int resolved = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &addresses.head);
-    if (resolved != 0) {
-        *failure = "cannot resolve " + host + ": " + DescribeWinsockError(resolved);
+    if (!LookUpHost(host, std::to_string(port), deadline, cancel, &addresses, failure))
         return {};
-    }
 
     std::string reason = "no address";
-    for (const addrinfo* address = addresses.head; address; address = address->ai_next) {
+    for (const addrinfo* address = addresses.head(); address; address = address->ai_next) {
         TcpSocket tcp;
         tcp.m_socket.reset(::socket(address->ai_family, address->ai_socktype, address->ai_protocol));
         tcp.m_event.reset(::WSACreateEvent());

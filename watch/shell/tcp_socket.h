@@ -26,6 +26,9 @@ private:
     bool m_infinite;
 };
 
+// A short English text for a Winsock or getaddrinfo error code.
+std::string DescribeWinsockError(int code);
+
 enum class IoResult { Done, Timeout, Woken, Closed, Failed };
 
 class TcpSocket {
