@@ -75,6 +75,7 @@ namespace {
     {
         m_unusable = true;
         error->text = std::move(text);
+        error->refused_sha256_hex.clear();
         return false;
     }
 

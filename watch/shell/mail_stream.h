@@ -20,7 +20,7 @@ struct TlsPolicy {
 
 struct StreamError {
     std::string text; // one line for the log: what failed and why
-    std::string refused_sha256_hex; // a refused certificate's fingerprint, else empty
+    std::string refused_sha256_hex; // a refused certificate's fingerprint ("AB:CD:..."), else empty
 };
 
 class MailStream {
@@ -37,6 +37,7 @@ public:
     virtual bool StartTls(const TlsPolicy& policy, DWORD timeout_ms, HANDLE cancel, StreamError* error) = 0;
     virtual bool encrypted() const = 0;
 
+    // All of `bytes`, or false after 30 s in which the peer took nothing.
     virtual bool Send(std::string_view bytes, StreamError* error) = 0;
 
     enum class ReadResult { Data, Timeout, Woken, Closed, Failed };
