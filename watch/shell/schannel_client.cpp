@@ -226,9 +226,29 @@ SchannelClient::Status SchannelClient::Decrypt(
         in->clear();
     // A new handshake (or, in TLS 1.3, a ticket or key update) follows; its
     // bytes are what was left over, and they go to the handshake.
-    if (status == SEC_I_RENEGOTIATE)
-        m_renegotiating = true;
-    return Status::Done;
+    if (status != SEC_I_RENEGOTIATE)
+        return Status::Done;
+    m_renegotiating = true;
+    return in->empty() ? AnswerRenegotiation(out, failure) : Status::Done;
+}
+
+SchannelClient::Status SchannelClient::AnswerRenegotiation(std::string* out, std::string* failure)
+{
+    // With nothing left over the server waits for our hello: ask for it now,
+    // with an empty token as curl does. Wine 8 cannot answer a server's
+    // renegotiation at all; IMAP servers do not start one.
+    char none = 0;
+    SecBuffer inputs[2] = { { 0, SECBUFFER_TOKEN, &none }, { 0, SECBUFFER_EMPTY, nullptr } };
+    SecBufferDesc input = { SECBUFFER_VERSION, 2, inputs };
+    const SECURITY_STATUS status = Step(&input, out);
+    if (status == SEC_E_OK) {
+        m_renegotiating = false;
+        return Status::Renegotiated;
+    }
+    if (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE)
+        return Status::Done;
+    *failure = "TLS renegotiation with " + m_host + " failed: " + StatusText(status);
+    return Status::Failed;
 }
 
 std::string SchannelClient::CloseNotify()

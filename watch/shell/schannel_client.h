@@ -51,6 +51,7 @@ public:
 
 private:
     SECURITY_STATUS Step(SecBufferDesc* input, std::string* out);
+    Status AnswerRenegotiation(std::string* out, std::string* failure);
 
     std::string m_host;
     CredHandle m_credentials = {};
