@@ -88,7 +88,7 @@ namespace {
         }
         const IoResult result = m_socket.ReceiveSome(&m_cipher, limit - m_cipher.size(), deadline, wake, &error->text);
         if (result == IoResult::Failed)
-            m_unusable = true;
+            Fail(error, m_host + ": " + error->text);
         return ToReadResult(result);
     }
 
@@ -139,7 +139,7 @@ namespace {
             case ReadResult::Closed:
                 return Fail(error, m_host + " closed the connection during the TLS handshake");
             case ReadResult::Failed:
-                return Fail(error, "TLS handshake with " + m_host + ": " + error->text);
+                return false;
             }
         }
         // The last flight of a handshake, if any, still goes out.
@@ -160,7 +160,7 @@ namespace {
             return Fail(error, error->text);
         const std::string_view wire = m_encrypted ? std::string_view(record) : bytes;
         if (m_socket.SendAll(wire, Deadline(kSendTimeoutMs), &error->text) != IoResult::Done)
-            return Fail(error, "sending to " + m_host + ": " + error->text);
+            return Fail(error, m_host + ": " + error->text);
         return true;
     }
 
@@ -179,7 +179,7 @@ namespace {
         if (!m_encrypted) {
             const IoResult result = m_socket.ReceiveSome(out, max_bytes, deadline, wake, &error->text);
             if (result == IoResult::Failed)
-                m_unusable = true;
+                Fail(error, m_host + ": " + error->text);
             return ToReadResult(result);
         }
         std::string handshake;
