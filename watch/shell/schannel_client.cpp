@@ -52,8 +52,9 @@ namespace {
         SCHANNEL_CRED data = {};
         data.dwVersion = SCHANNEL_CRED_VERSION;
         data.grbitEnabledProtocols = protocols;
-        // The certificate is checked by hand after the handshake, every time.
-        data.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+        // The certificate is checked by hand after the handshake, every time;
+        // strong crypto keeps older Windows from offering RC4 and the like.
+        data.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
         TimeStamp expiry;
         return ::AcquireCredentialsHandleA(nullptr, const_cast<char*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr,
             &data, nullptr, nullptr, credentials, &expiry);
