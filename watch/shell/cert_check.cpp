@@ -1,3 +1,6 @@
+// The chain parameters carry a time limit for fetching missing issuers.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
+
 #include "cert_check.h"
 
 #include <stdio.h>
@@ -7,6 +10,9 @@
 namespace mail {
 
 namespace {
+
+    // Windows may fetch an issuer the server left out; not for long.
+    constexpr DWORD kIssuerFetchTimeoutMs = 10 * 1000;
 
     // Why a chain's trust status refuses it, in the log's words.
     std::string TrustStatusReason(DWORD status)
@@ -59,6 +65,7 @@ namespace {
         chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
         chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
         chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+        chainPara.dwUrlRetrievalTimeout = kIssuerFetchTimeoutMs;
         PCCERT_CHAIN_CONTEXT rawChain = nullptr;
         // The server's intermediates travel in the certificate's own store.
         if (!::CertGetCertificateChain(
