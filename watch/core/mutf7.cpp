@@ -156,6 +156,7 @@ bool Mutf7ToUtf8(std::string_view mutf7, std::string* out)
 {
     out->clear();
     size_t at = 0;
+    size_t run_end = std::string_view::npos; // just after the last encoded run
     while (at < mutf7.size()) {
         char c = mutf7[at];
         if (!IsDirect(static_cast<unsigned char>(c)))
@@ -170,8 +171,10 @@ bool Mutf7ToUtf8(std::string_view mutf7, std::string* out)
             return false;
         if (end == at + 1) {
             *out += '&';
-        } else if (!DecodeRun(mutf7.substr(at + 1, end - at - 1), out)) {
-            return false;
+        } else if (at == run_end || !DecodeRun(mutf7.substr(at + 1, end - at - 1), out)) {
+            return false; // two runs back to back would have been written as one
+        } else {
+            run_end = end + 1;
         }
         at = end + 1;
     }
