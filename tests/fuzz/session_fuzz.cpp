@@ -20,22 +20,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     login.starttls = data[0] & 2;
     login.credentials_may_be_sent = data[0] & 4;
     login.check_only = data[0] & 8;
-    mail::FolderState state { (data[0] & 16) != 0, 7, (data[0] & 32) ? 0u : 4294967295u };
+    mail::FolderState state { (data[0] & 16) != 0, 7, (data[0] & 32) ? 4294967295u : 12u };
     mail::ImapTimings timings { 100, 1000, 50, 500 };
     mail::ImapSession session(login, state, timings, 0);
     bool closed = false, encrypted = !login.starttls;
     auto drain = [&] {
-        for (mail::Action action; session.next_action(action);) {
-            if (closed)
+        for (mail::Action action; session.next_action(action); closed = action.kind == mail::Action::Kind::Close) {
+            bool leak = action.kind == mail::Action::Kind::Log && action.text.find(login.password) != std::string::npos;
+            bool early = action.kind == mail::Action::Kind::Send && action.bytes.find("secret") != std::string::npos
+                && !(encrypted && (login.credentials_may_be_sent || login.starttls));
+            if (closed || leak || early)
                 abort();
             if (action.kind == mail::Action::Kind::StartTls)
                 session.tls_ready(0), encrypted = true;
-            if (action.kind == mail::Action::Kind::Log && action.text.find(login.password) != std::string::npos)
-                abort();
-            if (action.kind == mail::Action::Kind::Send && action.bytes.find("secret") != std::string::npos
-                && !(encrypted && login.credentials_may_be_sent) && !(encrypted && login.starttls))
-                abort();
-            closed = action.kind == mail::Action::Kind::Close;
         }
     };
     std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -51,7 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         start = end + 1;
     }
     session.logout(now);
-    drain();
     session.connection_lost(now);
     drain();
     if (!closed || !session.closed())

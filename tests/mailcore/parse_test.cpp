@@ -49,7 +49,7 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
         { longest_line, longest_line.substr(0, longest_line.size() - 2) + "|" }, { "a" + longest_line, "TOO LONG" },
         { std::string(kMaxResponseBytes + 1, 'a'), "TOO LONG" }, // no line end at all
         { many_literals, "TOO LONG" }, // literals count towards the whole response
-        { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" }, // and nothing after that
+        { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" } // and nothing after that
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.substr(0, 60));
@@ -90,41 +90,25 @@ TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
     const struct {
         const char* line;
         const char* expected;
-    } cases[] = {
-        { "* OK [CAPABILITY IMAP4rev1 idle LITERAL+] ready",
-            "U  OK - 0 [] [IMAP4REV1,IDLE,LITERAL+,] CAPABILITY=0 ready" },
+    } cases[] = { { "* OK [CAPABILITY IMAP4rev1 idle LITERAL+] ready",
+                      "U  OK - 0 [] [IMAP4REV1,IDLE,LITERAL+,] CAPABILITY=0 ready" },
         { "* capability IMAP4rev1 AUTH=PLAIN", "U  - CAPABILITY 0 [] [IMAP4REV1,AUTH=PLAIN,] =0 " },
         { "a12 ok [UIDVALIDITY 4294967295] done", "T a12 OK - 0 [] [] UIDVALIDITY=4294967295 done" },
         { "* OK [UIDNEXT 5]", "U  OK - 0 [] [] UIDNEXT=5 " },
         { "* NO [ALERT] Disk [almost] full", "U  NO - 0 [] [] ALERT=0 Disk [almost] full" },
         { "a1 NO [AUTHENTICATIONFAILED] nope", "T a1 NO - 0 [] [] AUTHENTICATIONFAILED=0 nope" },
-        { "* BYE", "U  BYE - 0 [] [] =0 " },
-        { "* PREAUTH hi", "U  PREAUTH - 0 [] [] =0 hi" },
-        { "* 4294967295 EXISTS", "U  - EXISTS 4294967295 [] [] =0 " },
-        { "* 7 expunge", "U  - EXPUNGE 7 [] [] =0 " },
+        { "* BYE", "U  BYE - 0 [] [] =0 " }, { "* PREAUTH hi", "U  PREAUTH - 0 [] [] =0 hi" },
+        { "* 4294967295 EXISTS", "U  - EXISTS 4294967295 [] [] =0 " }, { "* 7 expunge", "U  - EXPUNGE 7 [] [] =0 " },
         { "* 7 FETCH (FLAGS (\\Seen) BODY[] {3}\r\n)))", "U  - OTHER 7 [] [] =0 " },
         { "* SEARCH", "U  - SEARCH 0 [] [] =0 " },
         { "* SEARCH 1 4294967295 7 (MODSEQ 9)", "U  - SEARCH 0 [1,4294967295,7,] [] =0 " },
-        { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " },
-        { "* LIST () \"/\" INBOX", "U  - OTHER 0 [] [] =0 " },
-        { "+ idling", "+  - - 0 [] [] =0 idling" },
-        { "+", "+  - - 0 [] [] =0 " },
+        { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " }, { "* LIST () \"/\" INBOX", "U  - OTHER 0 [] [] =0 " },
+        { "+ idling", "+  - - 0 [] [] =0 idling" }, { "+", "+  - - 0 [] [] =0 " },
         { "* 4294967296 EXISTS", "ERROR" }, // numbers are 32 bits
-        { "* SEARCH 1 99999999999", "ERROR" },
-        { "* OK [UIDVALIDITY 4294967296]", "ERROR" },
-        { "* OK [UIDVALIDITY x]", "ERROR" },
-        { "* OK [UIDVALIDITY 5", "ERROR" },
-        { "* SEARCH 1  2", "ERROR" },
-        { "* SEARCH -1", "ERROR" },
-        { "* 5", "ERROR" },
-        { "a1 BYE", "ERROR" },
-        { "a1 MAYBE", "ERROR" },
-        { "a1", "ERROR" },
-        { "a+1 OK", "ERROR" },
-        { "", "ERROR" },
-        { "*", "ERROR" },
-        { "* CAPABILITY", "ERROR" },
-    };
+        { "* SEARCH 1 99999999999", "ERROR" }, { "* OK [UIDVALIDITY 4294967296]", "ERROR" },
+        { "* OK [UIDVALIDITY x]", "ERROR" }, { "* OK [UIDVALIDITY 5", "ERROR" }, { "* SEARCH 1  2", "ERROR" },
+        { "* SEARCH -1", "ERROR" }, { "* 5", "ERROR" }, { "a1 BYE", "ERROR" }, { "a1 MAYBE", "ERROR" },
+        { "a1", "ERROR" }, { "a+1 OK", "ERROR" }, { "", "ERROR" }, { "*", "ERROR" }, { "* CAPABILITY", "ERROR" } };
     for (const auto& c : cases)
         EXPECT_EQ(Parsed(c.line), c.expected) << c.line;
 }

@@ -18,11 +18,7 @@ TEST(Mutf7, ConvertsBothWays)
     const struct {
         const char* utf8;
         const char* mutf7;
-    } cases[] = {
-        { "INBOX", "INBOX" },
-        { "", "" },
-        { "&", "&-" },
-        { "a&b&&", "a&-b&-&-" },
+    } cases[] = { { "INBOX", "INBOX" }, { "", "" }, { "&", "&-" }, { "a&b&&", "a&-b&-&-" },
         { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", "&U9dP4TDIMOwwpA-" }, // 受信トレイ
         { "~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
             "~peter/mail/&U,BTFw-/&ZeVnLIqe-" },
@@ -31,8 +27,7 @@ TEST(Mutf7, ConvertsBothWays)
             "Entw&APw-rfe" },
         { "\xF0\x9F\x93\xA7 mail", "&2D3c5w- mail" }, // a surrogate pair
         { "a\tb", "a&AAk-b" }, // control characters are not printable
-        { "\xC3\xA9&\xC3\xA9", "&AOk-&-&AOk-" },
-    };
+        { "\xC3\xA9&\xC3\xA9", "&AOk-&-&AOk-" } };
     for (const auto& c : cases) {
         std::string out;
         EXPECT_TRUE(Utf8ToMutf7(c.utf8, &out) && out == c.mutf7) << c.utf8 << " -> " << out;
@@ -51,7 +46,7 @@ TEST(Mutf7, RejectsInvalidInput)
         "&AOl-", // non-zero padding bits
         "&AO/-", // '/' is not in this alphabet
         "&AOk-&AOk-", // one run written as two
-        "a\tb", "\xC3\xA9", // unencoded non-printables
+        "a\tb", "\xC3\xA9" // unencoded non-printables
     };
     std::string out;
     for (const char* text : bad_mutf7)
@@ -69,21 +64,11 @@ TEST(Backoff, DoublesFromOneSecondToFiveMinutesAndWaitsLongAfterARefusedLogin)
         double jitter;
         int64_t expected_ms;
     } cases[] = {
-        { 1, false, 0.0, 750 },
-        { 1, false, 0.999999, 999 },
-        { 2, false, 0.0, 1500 },
-        { 5, false, 0.5, 14000 },
-        { 9, false, 0.0, 192000 },
-        { 10, false, 0.0, 225000 }, // capped at 5 min
-        { 10, false, 0.999999, 299999 },
-        { 1000000, false, 0.0, 225000 },
-        { 0, false, 0.0, 750 },
-        { -3, false, 0.0, 750 },
-        { 1, false, NAN, 750 },
-        { 1, false, 7.0, 750 },
-        { 1, true, 0.0, 30 * 60 * 1000 },
-        { 50, true, 0.999999, 2099999 },
-        { 1, true, -1.0, 30 * 60 * 1000 },
+        { 1, false, 0.0, 750 }, { 1, false, 0.999999, 999 }, { 2, false, 0.0, 1500 }, { 5, false, 0.5, 14000 },
+        { 9, false, 0.0, 192000 }, { 10, false, 0.0, 225000 }, { 10, false, 0.999999, 299999 },
+        { 1000000, false, 0.0, 225000 }, { 0, false, 0.0, 750 }, { -3, false, 0.0, 750 }, { 1, false, NAN, 750 },
+        { 1, false, 7.0, 750 }, { 1, true, 0.0, 30 * 60 * 1000 }, { 50, true, 0.999999, 2099999 },
+        { 1, true, -1.0, 30 * 60 * 1000 } // never below 30 min
     };
     for (const auto& c : cases)
         EXPECT_EQ(ReconnectDelayMs(c.failures, c.login_refused, c.jitter), c.expected_ms)
@@ -112,29 +97,16 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
     WatchState empty;
     EXPECT_TRUE(ParseWatchState(SerializeWatchState(empty), &parsed) && parsed.empty());
 
+    // Torn (no final newline), out of range, malformed, duplicated, over the limits.
     std::string header = "larkbellwatch-state 1\n";
     std::string many = header;
     for (int i = 0; i <= 4096; ++i)
         many += "a " + std::to_string(i) + " 1 1\n";
-    const std::string bad[] = {
-        "",
-        "larkbellwatch-state 2\n",
-        header + "a INBOX 1 2", // torn: no final newline
-        header + "a INBOX 0 2\n",
-        header + "a INBOX 1 4294967296\n",
-        header + "a INBOX 1 -2\n",
-        header + "a INBOX 1 02\n",
-        header + "a INBOX 1\n",
-        header + "a INBOX 1 2 3\n",
-        header + "a  INBOX 1 2\n",
-        header + "a%2 INBOX 1 2\n",
-        header + "a%zz INBOX 1 2\n",
-        header + "a\x83 INBOX 1 2\n",
-        header + "a INBOX 1 2\na INBOX 3 4\n", // the same folder twice
-        header + "\n",
-        header + std::string(5000, 'a') + " INBOX 1 2\n",
-        many,
-    };
+    const std::string bad[] = { "", "larkbellwatch-state 2\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
+        header + "a INBOX 1 4294967296\n", header + "a INBOX 1 -2\n", header + "a INBOX 1 02\n", header + "a INBOX 1\n",
+        header + "a INBOX 1 2 3\n", header + "a  INBOX 1 2\n", header + "a%2 INBOX 1 2\n", header + "a%zz INBOX 1 2\n",
+        header + "a\x83 INBOX 1 2\n", header + "a INBOX 1 2\na INBOX 3 4\n", header + "\n",
+        header + std::string(5000, 'a') + " INBOX 1 2\n", many };
     for (const std::string& text : bad) {
         parsed[{ "x", "y" }] = {};
         EXPECT_FALSE(ParseWatchState(text, &parsed)) << text.substr(0, 80);
