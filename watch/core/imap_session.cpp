@@ -204,6 +204,7 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
     }
     if (response.data == Data::Exists) {
         exists_ = response.number;
+        exists_known_ = true;
         if (step_ == Step::Idling)
             send_done(AfterIdle::Check, now_ms);
         else if (step_ == Step::PollWait)
@@ -248,7 +249,7 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         capabilities_ = response.capabilities;
         capabilities_known_ = true;
     }
-    if (response.status == ImapResponse::Status::Bad) {
+    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login) {
         fail("the server rejected a command: " + Printable(response.text));
         return;
     }
@@ -295,11 +296,7 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         break;
     case Step::Baseline:
         if (ok) {
-            state_ = { true, examined_uidvalidity_, newest_uid_ };
-            Action baseline = MakeAction(Action::Kind::Baseline);
-            baseline.state = state_;
-            push(std::move(baseline));
-            send_check(now_ms);
+            baseline(newest_uid_, now_ms);
         } else {
             fail("the server refused to search: " + Printable(response.text));
         }
@@ -393,7 +390,20 @@ void ImapSession::after_examine(int64_t now_ms)
         log("UIDVALIDITY changed in " + folder_name() + " from " + std::to_string(state_.uidvalidity) + " to "
             + std::to_string(examined_uidvalidity_) + "; counting starts again from the newest message");
     newest_uid_ = 0;
+    if (exists_known_ && exists_ == 0) {
+        baseline(0, now_ms); // some servers refuse "*" in an empty folder; every later UID is new anyway
+        return;
+    }
     send_command("UID SEARCH UID *", Step::Baseline, now_ms);
+}
+
+void ImapSession::baseline(uint32_t newest_uid, int64_t now_ms)
+{
+    state_ = { true, examined_uidvalidity_, newest_uid };
+    Action action = MakeAction(Action::Kind::Baseline);
+    action.state = state_;
+    push(std::move(action));
+    send_check(now_ms);
 }
 
 // Only UIDs above the last counted one are new: "n:*" also returns the

@@ -116,6 +116,7 @@ private:
     void on_continuation(int64_t now_ms);
     void after_capabilities(int64_t now_ms);
     void after_examine(int64_t now_ms);
+    void baseline(uint32_t newest_uid, int64_t now_ms);
     void after_check(int64_t now_ms);
     void send_login(int64_t now_ms);
     void send_check(int64_t now_ms);
@@ -146,6 +147,7 @@ private:
     int64_t idle_since_ = 0;
     int64_t next_poll_ = 0;
     uint32_t exists_ = 0;
+    bool exists_known_ = false;
     uint32_t examined_uidvalidity_ = 0;
     uint32_t newest_uid_ = 0; // the highest UID a SEARCH returned
     uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
