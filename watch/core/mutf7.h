@@ -9,7 +9,7 @@
 namespace mail {
 
 // Both return false on input that is not valid UTF-8, or not valid modified
-// UTF-7 (including non-canonical forms), leaving *out unspecified.
+// UTF-7 (including non-canonical forms), leaving *out partly filled.
 bool Utf8ToMutf7(std::string_view utf8, std::string* out);
 bool Mutf7ToUtf8(std::string_view mutf7, std::string* out);
 
