@@ -1,5 +1,6 @@
 #include "imap_session.h"
 
+#include "imap_command.h"
 #include "imap_response.h"
 #include "mutf7.h"
 
@@ -7,7 +8,10 @@ namespace mail {
 
 namespace {
 
-    constexpr size_t kMaxLoggedServerText = 200;
+    // Server text is cut before it reaches a log line, but not shorter than
+    // a password it might echo, so that the whole password is still found.
+    constexpr size_t kMaxServerText = 1024;
+    constexpr size_t kMaxLogText = 300;
 
     Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
     {
@@ -23,42 +27,10 @@ namespace {
         return delay > 0 && when > INT64_MAX - delay ? INT64_MAX : when + delay;
     }
 
-    bool NeedsLiteral(std::string_view value)
-    {
-        for (char c : value) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (u == 0 || u == '\r' || u == '\n' || u >= 0x80)
-                return true;
-        }
-        return false;
-    }
-
-    // Appends `value` as an IMAP string. A synchronising literal ends the
-    // current piece: the next one goes out only after the server's "+".
-    void AppendString(std::vector<std::string>& pieces, std::string_view value, bool literal_plus)
-    {
-        std::string& out = pieces.back();
-        if (!NeedsLiteral(value)) {
-            out += '"';
-            for (char c : value) {
-                if (c == '\\' || c == '"')
-                    out += '\\';
-                out += c;
-            }
-            out += '"';
-            return;
-        }
-        out += '{' + std::to_string(value.size()) + (literal_plus ? "+}\r\n" : "}\r\n");
-        if (literal_plus)
-            out.append(value);
-        else
-            pieces.emplace_back(value);
-    }
-
     // Server text goes to a log file: bounded, without control bytes.
     std::string Printable(std::string_view text)
     {
-        std::string result(text.substr(0, kMaxLoggedServerText));
+        std::string result(text.substr(0, kMaxServerText));
         for (char& c : result) {
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
                 c = '?';
@@ -336,7 +308,7 @@ void ImapSession::after_capabilities(int64_t now_ms)
         send_command("CAPABILITY", Step::Capability, now_ms);
     } else if (logged_in_) {
         std::vector<std::string> pieces { "EXAMINE " };
-        AppendString(pieces, login_.mailbox, HasCapability(capabilities_, "LITERAL+"));
+        AppendImapString(pieces, login_.mailbox, HasCapability(capabilities_, "LITERAL+"));
         send_pieces(std::move(pieces), Step::Examine, now_ms);
     } else if (login_.starttls && !tls_done_) {
         if (HasCapability(capabilities_, "STARTTLS")) {
@@ -363,9 +335,9 @@ void ImapSession::send_login(int64_t now_ms)
     }
     bool literal_plus = HasCapability(capabilities_, "LITERAL+");
     std::vector<std::string> pieces { "LOGIN " };
-    AppendString(pieces, login_.user, literal_plus);
+    AppendImapString(pieces, login_.user, literal_plus);
     pieces.back() += ' ';
-    AppendString(pieces, login_.password, literal_plus);
+    AppendImapString(pieces, login_.password, literal_plus);
     send_pieces(std::move(pieces), Step::Login, now_ms);
 }
 
@@ -546,6 +518,8 @@ void ImapSession::log(std::string text)
         for (size_t at = text.find(login_.password); at != std::string::npos; at = text.find(login_.password, at + 3))
             text.replace(at, login_.password.size(), "***");
     }
+    if (text.size() > kMaxLogText)
+        text.resize(kMaxLogText);
     push(MakeAction(Action::Kind::Log, {}, std::move(text)));
 }
 
