@@ -102,7 +102,7 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
     std::string many = header;
     for (int i = 0; i <= 4096; ++i)
         many += "a " + std::to_string(i) + " 1 1\n";
-    const std::string bad[] = { "", "larkbellwatch-state 2\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
+    const std::string bad[] = { "", "larkbellwatch-state 3\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
         header + "a INBOX 1 4294967296\n", header + "a INBOX 1 -2\n", header + "a INBOX 1 02\n", header + "a INBOX 1\n",
         header + "a INBOX 1 2 3\n", header + "a  INBOX 1 2\n", header + "a%2 INBOX 1 2\n", header + "a%zz INBOX 1 2\n",
         header + "a\x83 INBOX 1 2\n", header + "a INBOX 1 2\na INBOX 3 4\n", header + "\n",
@@ -111,6 +111,44 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
         parsed[{ "x", "y" }] = {};
         EXPECT_FALSE(ParseWatchState(text, &parsed)) << text.substr(0, 80);
         EXPECT_TRUE(parsed.empty());
+    }
+    EXPECT_TRUE(ParseWatchState(header + "home INBOX 7 12\n", &parsed) && parsed.size() == 1); // version 1 still read
+}
+
+TEST(WatchState, KeepsPop3IdsBesideFoldersAndRejectsDamagedLists)
+{
+    WatchState folders { { { "home", "INBOX" }, { true, 7, 12 } } };
+    Pop3State pop3;
+    pop3["isp"] = { true, false, 0, { "a%b", "~!", std::string(70, 'x') } };
+    pop3["old \x83\x81"] = { true, true, 31, {} };
+    pop3["empty"] = { true, false, 0, {} };
+    Pop3State with_unwritable = pop3;
+    with_unwritable["new"] = {};
+    with_unwritable["spaced"] = { true, false, 0, { "a b" } };
+    std::string text = SerializeWatchState(folders, with_unwritable);
+    WatchState parsed;
+    Pop3State parsed_pop3;
+    ASSERT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3)) << text;
+    EXPECT_EQ(parsed.size(), 1u);
+    EXPECT_EQ(parsed_pop3.size(), pop3.size()) << text;
+    for (const auto& [account, seen] : pop3) {
+        const Pop3Seen& got = parsed_pop3[account];
+        EXPECT_TRUE(got.known && got.by_count == seen.by_count && got.messages == seen.messages && got.ids == seen.ids)
+            << account;
+    }
+    std::string header = "larkbellwatch-state 2\n";
+    std::string over = header + "pop3 a ids 20001\n";
+    for (int i = 0; i < 20001; ++i)
+        over += std::to_string(i) + "\n";
+    const std::string bad[] = { header + "pop3 a ids 2\nx\n", header + "pop3 a ids 1\nx\nx\n",
+        header + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", header + "pop3 a ids 1\nx%20y\n",
+        header + "pop3 a ids 1\n\n", header + "pop3 a seen 1\n", header + "pop3 a messages\n",
+        header + "pop3 a messages 1\npop3 a messages 2\n", header + "home INBOX 7 12\n",
+        "larkbellwatch-state 1\npop3 a messages 1\n", over };
+    for (const std::string& text : bad) {
+        parsed_pop3["x"] = {};
+        EXPECT_FALSE(ParseWatchState(text, &parsed, &parsed_pop3)) << text.substr(0, 80);
+        EXPECT_TRUE(parsed_pop3.empty());
     }
 }
 
