@@ -174,6 +174,22 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     }
     const struct {
         const char* text;
+        Protocol protocol;
+        uint16_t tls_port, starttls_port;
+    } protocols[] = { { "", Protocol::Imap, 993, 143 }, { " POP3 ", Protocol::Pop3, 995, 110 },
+        { "imap", Protocol::Imap, 993, 143 } };
+    for (const auto& c : protocols) {
+        Protocol protocol = Protocol::Imap;
+        uint16_t tls_port = 0, starttls_port = 0;
+        EXPECT_TRUE(ParseProtocol(c.text, &protocol) && protocol == c.protocol
+            && ParsePort("", Security::Tls, &tls_port, protocol) && tls_port == c.tls_port
+            && ParsePort(" ", Security::StartTls, &starttls_port, protocol) && starttls_port == c.starttls_port)
+            << c.text;
+    }
+    Protocol protocol = Protocol::Imap;
+    EXPECT_FALSE(ParseProtocol("pop", &protocol));
+    const struct {
+        const char* text;
         int expected;
     } polls[]
         = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
