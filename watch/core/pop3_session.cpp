@@ -330,6 +330,11 @@ void Pop3Session::after_stat(std::string_view text, int64_t now_ms)
 
 void Pop3Session::tally(const Pop3Tally& tally)
 {
+    if (!seen_.known || seen_.by_count != tally.next.by_count) {
+        size_t there = tally.next.by_count ? tally.next.messages : tally.next.ids.size();
+        log("first look at this mailbox: " + std::to_string(there)
+            + " messages already there; counting starts after them");
+    }
     seen_ = tally.next;
     if (tally.new_messages > 0) {
         Action count = MakeAction(Action::Kind::Count);
