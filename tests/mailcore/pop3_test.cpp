@@ -13,10 +13,10 @@ using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
 
-// Inputs: "S <line>" (CRLF added; may hold more CRLFs), "@<ms>" (clock, then
-// tick), "tls", "logout", "lost". Everything else is an expected action; an
-// expected "LOG x" matches any log line containing x. `seen` is what the
-// session leaves to persist: the ids, or "#n" for a message count.
+// Inputs: "S <line>" (CRLF added), "@<ms>" (clock, then tick), "tls",
+// "logout"; everything else is an expected action, and "LOG x" matches any
+// log line holding x. `seen_after`: the ids the session leaves to persist, or
+// "#n" for a message count.
 struct Pop3Scenario {
     const char* name;
     Pop3Login login;
@@ -31,13 +31,10 @@ std::string Render(const Action& action)
     const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
     const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
         "ServerBye", "ProtocolError", "ConnectionLost" };
-    std::string text = action.text;
-    if (action.kind == Action::Kind::Send)
-        text = action.bytes.substr(0, action.bytes.size() - 2);
-    if (action.kind == Action::Kind::Count)
-        text = std::to_string(action.count);
-    if (action.kind == Action::Kind::Close)
-        text = reasons[static_cast<int>(action.reason)];
+    std::string text = action.kind == Action::Kind::Send ? action.bytes.substr(0, action.bytes.size() - 2)
+        : action.kind == Action::Kind::Count             ? std::to_string(action.count)
+        : action.kind == Action::Kind::Close             ? reasons[static_cast<int>(action.reason)]
+                                                         : action.text;
     return kinds[static_cast<int>(action.kind)] + text;
 }
 
@@ -53,47 +50,36 @@ void Play(const Pop3Scenario& scenario, bool bytewise)
 {
     SCOPED_TRACE(std::string(scenario.name) + (bytewise ? " (byte by byte)" : ""));
     Pop3Session session(scenario.login, scenario.seen, 50, 0);
-    int64_t now = 0;
-    std::vector<std::string> actual;
-    auto drain = [&] {
-        for (Action action; session.next_action(action);) {
-            std::string command = action.bytes.substr(0, 4);
-            EXPECT_TRUE(command != "RETR" && command != "DELE" && command != "TOP ") << "changes the mailbox";
-            if (action.kind != Action::Kind::Send) {
-                EXPECT_EQ(Render(action).find(kPassword), std::string::npos) << "only a Send may hold the password";
-            }
-            actual.push_back(Render(action));
-        }
-    };
+    std::vector<std::string> got;
     for (const std::string& line : scenario.script) {
-        if (line.rfind("S ", 0) != 0 && line[0] != '@' && line != "tls" && line != "logout" && line != "lost")
-            continue; // an expected action
-        actual.push_back(line);
-        std::string bytes = line.substr(2) + "\r\n";
-        if (line[0] == 'S') {
+        if (line.rfind("S ", 0) == 0) {
+            std::string bytes = line.substr(2) + "\r\n";
             for (size_t at = 0; at < bytes.size(); at += bytewise ? 1 : bytes.size())
-                session.receive(bytes.substr(at, bytewise ? 1 : bytes.size()), now);
+                session.receive(bytes.substr(at, bytewise ? 1 : bytes.size()), 0);
         } else if (line[0] == '@') {
-            now = std::stoll(line.substr(1));
-            session.tick(now);
-        } else if (line == "tls") {
-            session.tls_ready(now);
-        } else if (line == "logout") {
-            session.logout(now);
+            session.tick(std::stoll(line.substr(1)));
+        } else if (line == "tls" || line == "logout") {
+            line == "tls" ? session.tls_ready(0) : session.logout(0);
         } else {
-            session.connection_lost(now);
+            continue; // an expected action
         }
-        drain();
+        got.push_back(line);
+        for (Action action; session.next_action(action);) {
+            got.push_back(Render(action));
+            std::string command = action.bytes.substr(0, 4);
+            EXPECT_TRUE(command != "RETR" && command != "DELE" && command != "TOP ") << got.back();
+            EXPECT_TRUE(action.kind == Action::Kind::Send || got.back().find(kPassword) == std::string::npos);
+        }
     }
-    bool same = actual.size() == scenario.script.size();
-    std::string got;
-    for (size_t i = 0; i < actual.size(); ++i) {
+    bool same = got.size() == scenario.script.size();
+    std::string transcript;
+    for (size_t i = 0; i < got.size(); ++i) {
         const std::string& want = i < scenario.script.size() ? scenario.script[i] : "";
-        bool log = want.rfind("LOG ", 0) == 0 && actual[i].rfind("LOG ", 0) == 0;
-        same = same && (log ? actual[i].find(want.substr(4)) != std::string::npos : actual[i] == want);
-        got += "  " + actual[i] + "\n";
+        bool log = want.rfind("LOG ", 0) == 0 && got[i].rfind("LOG ", 0) == 0;
+        same = same && (log ? got[i].find(want.substr(4)) != std::string::npos : got[i] == want);
+        transcript += "  " + got[i] + "\n";
     }
-    EXPECT_TRUE(same) << "transcript:\n" << got;
+    EXPECT_TRUE(same) << transcript;
     EXPECT_EQ(Describe(session.seen()), scenario.seen_after);
 }
 
@@ -112,22 +98,19 @@ const Pop3Seen kSeenAB { true, false, 0, { "a", "b" } };
 
 std::vector<Pop3Scenario> Scenarios()
 {
-    Pop3Login check = Login();
+    Pop3Login check = Login(), crlf = Login();
     check.check_only = true;
-    Pop3Login crlf = Login();
     crlf.password = "pw\r\nDELE 1";
     return {
         { "first sight: a baseline of the listed ids, then QUIT", Login(), {},
             LoggedIn({ "C UIDL", "S +OK 2 messages", "S 1 a", "S 2 b", "S .", "LOG 2 messages already", "BASELINE",
                 "C QUIT", "S +OK bye", "CLOSE LoggedOut" }),
             "a b" },
-        { "new ids counted, deleted ones forgotten, dot-stuffed lines kept", Login(), kSeenAB,
+        { "new ids counted, deleted ones forgotten, a dot-stuffed line is no end", Login(), kSeenAB,
             { "S +OK POP3 ready", "C CAPA", "S +OK", "S ..X-ODD", "S USER", "S .", "C USER me", "S +OK",
                 "C PASS Sup3rSecretPw", "S +OK", "C UIDL", "S +OK", "S 1 b", "S 2 c", "S 3 .d", "S .", "COUNT 2",
-                "C QUIT", "lost", "CLOSE LoggedOut" },
+                "C QUIT", "S +OK", "CLOSE LoggedOut" },
             "b c .d" },
-        { "nothing changed: nothing to persist", Login(), kSeenAB,
-            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S .", "C QUIT", "S +OK", "CLOSE LoggedOut" }), "a b" },
         { "STLS, then CAPA again; AUTH PLAIN where USER is not offered", Login(true, false), kSeenAB,
             { "S +OK hi", "C CAPA", "S +OK", "S STLS", "S USER", "S .", "C STLS", "S +OK go", "STARTTLS", "tls",
                 "C CAPA", "S +OK", "S SASL PLAIN LOGIN", "S .", "C AUTH PLAIN", "S + ", "C AG1lAFN1cDNyU2VjcmV0UHc=",
@@ -138,23 +121,17 @@ std::vector<Pop3Scenario> Scenarios()
                 "LOG 5 messages", "BASELINE", "C QUIT", "S +OK", "CLOSE LoggedOut" }),
             "#5" },
         { "no UIDL, known by count: more messages count, no second log line", Login(), { true, true, 3, {} },
-            LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 5 1200", "COUNT 2", "C QUIT", "S +OK", "CLOSE LoggedOut" }),
-            "#5" },
-        { "a server without CAPA gets USER anyway", Login(), kSeenAB,
-            { "S +OK", "C CAPA", "S -ERR what", "C USER me", "S +OK", "C PASS Sup3rSecretPw", "S +OK", "C UIDL" },
-            "a b" },
-        { "check mode reports the message count", check, {},
-            LoggedIn({ "C STAT", "S +OK 12 3400", "EXAMINED POP3 mailbox: 12 messages", "C QUIT", "S +OK",
-                "CLOSE LoggedOut" }),
-            "" },
-        { "-ERR on PASS is a refused login; the echoed password is not logged", Login(), kSeenAB,
-            { "S +OK", "C CAPA", "S -ERR", "C USER me", "S +OK", "C PASS Sup3rSecretPw",
+            LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 5 1200", "COUNT 2", "C QUIT" }), "#5" },
+        { "a server without CAPA; -ERR on PASS is a refused login, the echoed password not logged", Login(), kSeenAB,
+            { "S +OK", "C CAPA", "S -ERR what", "C USER me", "S +OK", "C PASS Sup3rSecretPw",
                 "S -ERR [AUTH] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
             "a b" },
         { "a locked mailbox is not a wrong password", Login(), kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "C USER me", "S +OK", "C PASS Sup3rSecretPw", "S -ERR [IN-USE] locked",
                 "LOG busy", "CLOSE ProtocolError" },
             "a b" },
+        { "check mode reports the message count", check, {},
+            LoggedIn({ "C STAT", "S +OK 12 3400", "EXAMINED POP3 mailbox: 12 messages", "C QUIT" }), "" },
         { "a line break in the password is never sent", crlf, kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "LOG line break", "CLOSE LoginFailed" }, "a b" },
         { "no password in plaintext", Login(false, false), kSeenAB,
@@ -164,15 +141,15 @@ std::vector<Pop3Scenario> Scenarios()
         { "bytes after the STLS +OK are an injection", Login(true, false), kSeenAB,
             { "S +OK", "C CAPA", "S +OK", "S STLS", "S .", "C STLS", "S +OK go\r\n+OK", "LOG STLS",
                 "CLOSE ProtocolError" },
-            "a b", false },
+            "a b", false }, // one byte at a time, the +OK arrives alone and looks clean
         { "an over-long line ends the session", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(509, 'x'), "LOG 512", "CLOSE TooLong" }), "a b" },
         { "an id of 71 characters is refused", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(71, 'x'), "LOG UIDL", "CLOSE ProtocolError" }), "a b" },
-        { "stop during UIDL: the listing still counts, then QUIT", Login(), kSeenAB,
-            LoggedIn({ "C UIDL", "S +OK", "S 1 c", "logout", "S .", "COUNT 1", "C QUIT", "@100", "CLOSE LoggedOut" }),
+        { "stop during UIDL: the listing still counts, then QUIT; no answer", Login(), kSeenAB,
+            LoggedIn(
+                { "C UIDL", "S +OK", "S 1 c", "logout", "S .", "COUNT 1", "C QUIT", "@49", "@50", "CLOSE LoggedOut" }),
             "c" },
-        { "greeting -ERR", Login(), {}, { "S -ERR too many connections", "LOG too many", "CLOSE ServerBye" }, "" },
         { "no answer", Login(), {}, { "S +OK", "C CAPA", "@49", "@50", "LOG no answer", "CLOSE Timeout" }, "" },
     };
 }
@@ -197,13 +174,12 @@ TEST(Pop3Session, TooManyIdsEndTheSession)
     Action action, last;
     while (session.next_action(action))
         last = action;
-    EXPECT_EQ(last.kind, Action::Kind::Close);
-    EXPECT_EQ(last.reason, CloseReason::TooLong);
+    EXPECT_TRUE(last.kind == Action::Kind::Close && last.reason == CloseReason::TooLong);
 }
 
 TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
 {
-    const Pop3Seen first {}, seen_cde { true, false, 0, { "c", "d", "e" } }, by_count { true, true, 4, {} };
+    const Pop3Seen first {}, cde { true, false, 0, { "c", "d", "e" } }, by_count { true, true, 4, {} };
     const struct {
         const char* name;
         Pop3Seen seen;
@@ -214,12 +190,11 @@ TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
         bool changed;
     } cases[] = {
         { "first sight counts nothing", first, { "a", "b" }, 5, 0, "a b", true },
-        { "new at the end, one deleted", seen_cde, { "d", "e", "f", "g" }, 5, 2, "d e f g", true },
-        { "all deleted, nothing new", seen_cde, {}, 5, 0, "", true },
-        { "unchanged", seen_cde, { "c", "d", "e" }, 5, 0, "c d e", false },
-        { "an id listed twice is one message", seen_cde, { "c", "f", "f" }, 5, 1, "c f", true },
-        { "over the cap: the oldest are taken as seen", seen_cde, { "a", "b", "c", "d", "e", "f" }, 3, 1, "d e f",
-            true },
+        { "new at the end, one deleted", cde, { "d", "e", "f", "g" }, 5, 2, "d e f g", true },
+        { "all deleted, nothing new", cde, {}, 5, 0, "", true },
+        { "unchanged", cde, { "c", "d", "e" }, 5, 0, "c d e", false },
+        { "an id listed twice is one message", cde, { "c", "f", "f" }, 5, 1, "c f", true },
+        { "over the cap: the oldest are taken as seen", cde, { "a", "b", "c", "d", "e", "f" }, 3, 1, "d e f", true },
         { "from counting messages to ids: a new baseline", by_count, { "a" }, 5, 0, "a", true },
     };
     for (const auto& c : cases) {
@@ -227,18 +202,6 @@ TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
         EXPECT_TRUE(tally.new_messages == c.expected && Describe(tally.next) == c.next && tally.changed == c.changed
             && tally.next.known && !tally.next.by_count)
             << c.name << ": " << tally.new_messages << " [" << Describe(tally.next) << "]";
-    }
-    const struct {
-        Pop3Seen seen;
-        uint32_t messages, expected;
-        bool changed;
-    } counts[] = { { first, 9, 0, true }, { by_count, 6, 2, true }, { by_count, 4, 0, false }, { by_count, 1, 0, true },
-        { seen_cde, 9, 0, true } };
-    for (const auto& c : counts) {
-        Pop3Tally tally = CountByMessages(c.seen, c.messages);
-        EXPECT_TRUE(tally.new_messages == c.expected && tally.changed == c.changed && tally.next.by_count
-            && tally.next.messages == c.messages)
-            << c.messages;
     }
 }
 

@@ -117,25 +117,19 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
 
 TEST(WatchState, KeepsPop3IdsBesideFoldersAndRejectsDamagedLists)
 {
-    WatchState folders { { { "home", "INBOX" }, { true, 7, 12 } } };
     Pop3State pop3;
     pop3["isp"] = { true, false, 0, { "a%b", "~!", std::string(70, 'x') } };
     pop3["old \x83\x81"] = { true, true, 31, {} };
     pop3["empty"] = { true, false, 0, {} };
-    Pop3State with_unwritable = pop3;
-    with_unwritable["new"] = {};
-    with_unwritable["spaced"] = { true, false, 0, { "a b" } };
-    std::string text = SerializeWatchState(folders, with_unwritable);
+    pop3["new"] = {}; // left out, like ids the parser would refuse
+    pop3["spaced"] = { true, false, 0, { "a b" } };
+    std::string text = SerializeWatchState({ { { "home", "INBOX" }, { true, 7, 12 } } }, pop3);
+    EXPECT_EQ(text,
+        "larkbellwatch-state 2\nimap home INBOX 7 12\npop3 empty ids 0\npop3 isp ids 3\na%25b\n~!\n"
+            + std::string(70, 'x') + "\npop3 old%20%83%81 messages 31\n");
     WatchState parsed;
     Pop3State parsed_pop3;
-    ASSERT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3)) << text;
-    EXPECT_EQ(parsed.size(), 1u);
-    EXPECT_EQ(parsed_pop3.size(), pop3.size()) << text;
-    for (const auto& [account, seen] : pop3) {
-        const Pop3Seen& got = parsed_pop3[account];
-        EXPECT_TRUE(got.known && got.by_count == seen.by_count && got.messages == seen.messages && got.ids == seen.ids)
-            << account;
-    }
+    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && SerializeWatchState(parsed, parsed_pop3) == text);
     std::string header = "larkbellwatch-state 2\n";
     std::string over = header + "pop3 a ids 20001\n";
     for (int i = 0; i < 20001; ++i)
