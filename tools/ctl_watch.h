@@ -1,0 +1,15 @@
+// larkbellctl's commands for the mailbox watcher, which work on
+// larkbellwatch.ini in larkbellctl's own folder.
+#pragma once
+
+#include <string>
+
+// "password NAME": one line from standard input, protected for the current
+// user, stored as the account's password. Returns the exit code.
+int RunPasswordCommand(const char* account);
+
+// The watcher's settings file beside larkbellctl.
+std::string WatchSettingsPath();
+
+// An account name that fits in a section header.
+bool IsValidAccountName(const char* account);
