@@ -32,4 +32,22 @@ bool Cp932ToUtf8(std::string_view cp932, std::string* utf8)
     return WideToUtf8(wide, utf8);
 }
 
+std::string Utf8ToCp932(std::string_view utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int length = static_cast<int>(utf8.size());
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    if (size <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &wide[0], size);
+    const int bytes = ::WideCharToMultiByte(932, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string text(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(932, 0, wide.data(), size, &text[0], bytes, nullptr, nullptr);
+    return text;
+}
+
 } // namespace mail
