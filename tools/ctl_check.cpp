@@ -73,7 +73,7 @@ int RunCheckCommand(const char* name)
     mail::AccountConfig account;
     std::string why;
     if (!mail::MakeAccountConfig(entry, &account, &why)) {
-        fprintf(stderr, "larkbellctl: %s: %s\n", name, why.c_str());
+        fprintf(stderr, "larkbellctl: %s: %s\n", name, mail::Utf8ToCp932(why).c_str());
         return 1;
     }
     mail::ImapTimings timings;

@@ -30,7 +30,7 @@ struct AccountConfig {
     std::string pinned_sha256; // 32 raw bytes, or empty
 };
 
-// False, with one line for the log in `*why`, when the account is refused.
+// False, with one line for the log (UTF-8) in `*why`, when the account is refused.
 bool MakeAccountConfig(const AccountEntry& entry, AccountConfig* config, std::string* why);
 
 } // namespace mail

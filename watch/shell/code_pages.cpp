@@ -32,6 +32,20 @@ bool Cp932ToUtf8(std::string_view cp932, std::string* utf8)
     return WideToUtf8(wide, utf8);
 }
 
+std::string Cp932ToUtf8Text(std::string_view cp932)
+{
+    if (cp932.empty())
+        return {};
+    const int length = static_cast<int>(cp932.size());
+    const int size = ::MultiByteToWideChar(932, 0, cp932.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    std::string utf8;
+    if (size <= 0 || ::MultiByteToWideChar(932, 0, cp932.data(), length, &wide[0], size) != size
+        || !WideToUtf8(wide, &utf8))
+        return std::string(cp932);
+    return utf8;
+}
+
 std::string Utf8ToCp932(std::string_view utf8)
 {
     if (utf8.empty())

@@ -14,7 +14,6 @@ namespace {
     // A connection that lasted this long worked: the next failure starts the
     // back-off from the beginning again.
     constexpr int64_t kStableMs = 30 * 1000;
-    constexpr DWORD kThreadStack = 256 * 1024;
 
     int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
 
@@ -87,8 +86,7 @@ bool FolderWatch::Start()
 {
     if (!m_wake)
         return false;
-    m_thread.reset(::CreateThread(
-        nullptr, kThreadStack, &FolderWatch::ThreadMain, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    m_thread.reset(::CreateThread(nullptr, 0, &FolderWatch::ThreadMain, this, 0, nullptr));
     return m_thread.valid();
 }
 

@@ -34,6 +34,7 @@ public:
     // resume from sleep), or notices the stop event.
     void Wake() { ::SetEvent(m_wake.get()); }
     HANDLE thread() const { return m_thread.get(); }
+    const std::string& where() const { return m_where; }
 
 private:
     static DWORD WINAPI ThreadMain(void* self);

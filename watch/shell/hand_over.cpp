@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include "code_pages.h"
 #include "counter.h"
 #include "unique_any.h"
 
@@ -40,21 +41,22 @@ namespace {
         if (StartNotifier(notifier_path, count, &why)) {
             snprintf(text, sizeof text, "new messages: %ld, handed over to %s", static_cast<long>(count),
                 notifier_path.c_str());
-            log.Write(where, text);
+            log.Write(where, Cp932ToUtf8Text(text)); // the path is in the ANSI code page
             return true;
         }
         int32_t total = 0;
         if (AddToMailCount(count, &total)) {
             snprintf(text, sizeof text, "new messages: %ld, added to the count directly (now %ld): %s",
                 static_cast<long>(count), static_cast<long>(total), why.c_str());
-            log.Write(where, text);
+            log.Write(where, Cp932ToUtf8Text(text)); // the path is in the ANSI code page
             return true;
         }
+        // Worded apart from "new messages: N", which the log shows once per counted batch.
         snprintf(text, sizeof text,
-            "ERROR: new messages: %ld NOT COUNTED: %s, and the count is locked or cannot be stored; "
-            "they are counted again after reconnecting",
+            "ERROR: %ld new message(s) NOT COUNTED: %s, and the count is locked or cannot be stored; "
+            "they are counted after reconnecting",
             static_cast<long>(count), why.c_str());
-        log.Write(where, text);
+        log.Write(where, Cp932ToUtf8Text(text)); // the path is in the ANSI code page
         return false;
     }
 

@@ -67,7 +67,6 @@ namespace {
                 return false;
             if (m_server.security == Security::None)
                 m_sink.OnLog("connected to " + Endpoint(m_server) + " (no TLS: loopback only)");
-            m_end.reached_server = true;
             return true;
         }
 
@@ -118,7 +117,6 @@ namespace {
             case Action::Kind::StartTls:
                 if (!Handshake())
                     return false;
-                m_end.reached_server = true;
                 m_session->tls_ready(NowMs());
                 return true;
             case Action::Kind::Count:

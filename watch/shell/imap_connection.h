@@ -39,7 +39,6 @@ struct ConnectionEnd {
     bool stopped = false; // the stop event ended it
     bool woken = false; // the wake event ended it: reconnect at once
     bool not_counted = false; // a Count could not be handed over
-    bool reached_server = false; // TCP and TLS were up
 };
 
 // Runs until the session closes, `stop` is set (then LOGOUT, at most about

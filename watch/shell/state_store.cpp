@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "code_pages.h"
 #include "whole_file.h"
 
 namespace mail {
@@ -9,6 +10,9 @@ namespace mail {
 namespace {
 
     const char kWhere[] = "larkbellwatch";
+
+    // The path is in the ANSI code page.
+    void LogAnsi(WatchLog& log, const std::string& text) { log.Write(kWhere, Cp932ToUtf8Text(text)); }
 
     // One hold of a CRITICAL_SECTION for a scope.
     class SectionHold {
@@ -46,16 +50,16 @@ void StateStore::Load()
     case ReadOutcome::Missing:
         return;
     case ReadOutcome::TooLarge:
-        m_log.Write(kWhere, "state file " + m_path + " is over 1 MB; every folder starts from a baseline");
+        LogAnsi(m_log, "state file " + m_path + " is over 1 MB; every folder starts from a baseline");
         return;
     case ReadOutcome::Failed:
-        m_log.Write(kWhere, "cannot read state file " + m_path + "; every folder starts from a baseline");
+        LogAnsi(m_log, "cannot read state file " + m_path + "; every folder starts from a baseline");
         return;
     case ReadOutcome::Read:
         break;
     }
     if (!ParseWatchState(text, &m_state))
-        m_log.Write(kWhere, "state file " + m_path + " is damaged; every folder starts from a baseline");
+        LogAnsi(m_log, "state file " + m_path + " is damaged; every folder starts from a baseline");
 }
 
 FolderState StateStore::Get(const WatchKey& key)
@@ -72,7 +76,7 @@ bool StateStore::Put(const WatchKey& key, const FolderState& state)
     std::string why;
     if (ReplaceWholeFile(m_path, SerializeWatchState(m_state), &why))
         return true;
-    m_log.Write(kWhere, "cannot save the state: " + why);
+    LogAnsi(m_log, "cannot save the state: " + why);
     return false;
 }
 

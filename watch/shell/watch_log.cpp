@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "code_pages.h"
 #include "unique_any.h"
 
 namespace mail {
@@ -13,14 +14,15 @@ namespace {
     // A line is for a person to read; anything longer is cut.
     constexpr size_t kMaxPart = 2000;
 
-    void AppendSanitised(std::string* line, std::string_view part)
+    void AppendSanitised(std::string* line, std::string_view utf8)
     {
-        const size_t size = part.size() < kMaxPart ? part.size() : kMaxPart;
-        for (size_t i = 0; i < size; ++i) {
-            const unsigned char c = static_cast<unsigned char>(part[i]);
-            *line += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+        const bool cut = utf8.size() > kMaxPart;
+        // No byte of a double-byte character is below 0x40.
+        for (const char byte : Utf8ToCp932(utf8.substr(0, kMaxPart))) {
+            const unsigned char c = static_cast<unsigned char>(byte);
+            *line += c < 0x20 || c == 0x7F ? '?' : byte;
         }
-        if (size < part.size())
+        if (cut)
             *line += "...";
     }
 

@@ -20,8 +20,9 @@ public:
     WatchLog& operator=(const WatchLog&) = delete;
     ~WatchLog();
 
-    // "YYYY-MM-DD hh:mm:ss [where] text". Control characters in either part
-    // become '?', so text from the network cannot forge or split lines.
+    // "YYYY-MM-DD hh:mm:ss [where] text", both parts given in UTF-8 and
+    // written in code page 932 like the settings. Control characters become
+    // '?', so text from the network cannot forge or split lines.
     void Write(std::string_view where, std::string_view text);
 
 private:
