@@ -8,6 +8,10 @@
 // user, stored as the account's password. Returns the exit code.
 int RunPasswordCommand(const char* account);
 
+// "check NAME": connects, verifies TLS, logs in and opens each folder once,
+// printing one line per folder or one error line. Returns the exit code.
+int RunCheckCommand(const char* account);
+
 // The watcher's settings file beside larkbellctl.
 std::string WatchSettingsPath();
 

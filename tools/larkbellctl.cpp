@@ -9,7 +9,7 @@
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
 
 enum class Command { Get, Set, Add, Reset };
 
@@ -67,13 +67,14 @@ bool SectionHeldElsewhere()
 int RunWatchCommand(int argc, char** argv)
 {
     const bool password = argc == 3 && strcmp(argv[1], "password") == 0;
-    if (!password)
+    const bool check = argc == 3 && strcmp(argv[1], "check") == 0;
+    if (!password && !check)
         return -1;
     if (!IsValidAccountName(argv[2])) {
         fprintf(stderr, "larkbellctl: not an account name: %s\n", argv[2]);
         return 2;
     }
-    return RunPasswordCommand(argv[2]);
+    return password ? RunPasswordCommand(argv[2]) : RunCheckCommand(argv[2]);
 }
 
 } // namespace

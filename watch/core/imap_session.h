@@ -9,10 +9,13 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "imap_fragmenter.h"
 
 namespace mail {
+
+struct ImapResponse;
 
 // What the watcher already counted in one folder.
 struct FolderState {
@@ -51,6 +54,7 @@ enum class CloseReason {
     Timeout, // no answer within response_timeout_ms
     ServerBye, // unsolicited BYE
     ProtocolError, // anything else the machine cannot go on from
+    ConnectionLost, // the peer closed or the socket failed, not after logout()
 };
 
 struct Action {
@@ -85,7 +89,72 @@ public:
     int64_t next_deadline() const; // INT64_MAX when no timer runs
     bool closed() const;
     const FolderState& state() const;
-    // ... private members are the implementer's
+
+private:
+    enum class Step {
+        Greeting,
+        Capability,
+        StartTls,
+        TlsHandshake,
+        Login,
+        Examine,
+        Baseline,
+        Check,
+        IdleStart,
+        Idling,
+        IdleDone,
+        Noop,
+        PollWait,
+        Logout,
+        Closed,
+    };
+    enum class AfterIdle { Check, Noop, Logout };
+
+    void handle(const std::string& line, int64_t now_ms);
+    void on_untagged(const ImapResponse& response, int64_t now_ms);
+    void on_tagged(const ImapResponse& response, int64_t now_ms);
+    void on_continuation(int64_t now_ms);
+    void after_capabilities(int64_t now_ms);
+    void after_examine(int64_t now_ms);
+    void baseline(uint32_t newest_uid, int64_t now_ms);
+    void after_check(int64_t now_ms);
+    void send_login(int64_t now_ms);
+    void send_check(int64_t now_ms);
+    void send_command(std::string command, Step step, int64_t now_ms);
+    void send_pieces(std::vector<std::string> pieces, Step step, int64_t now_ms);
+    void send_done(AfterIdle next, int64_t now_ms);
+    void idle_or_poll(int64_t now_ms);
+    void send_logout(int64_t now_ms);
+    std::string folder_name() const;
+    void log(std::string text);
+    void fail(std::string text);
+    void close(CloseReason reason);
+    void push(Action action);
+
+    ImapLogin login_;
+    FolderState state_;
+    ImapTimings timings_;
+    ImapFragmenter fragmenter_;
+    std::deque<Action> actions_;
+    std::vector<std::string> capabilities_;
+    bool capabilities_known_ = false;
+    Step step_ = Step::Greeting;
+    AfterIdle after_idle_ = AfterIdle::Check;
+    std::string tag_; // of the command in flight
+    uint32_t next_tag_ = 1;
+    std::vector<std::string> pieces_; // of a command, each sent after a "+"
+    int64_t waiting_since_ = 0; // a command was sent or a byte arrived
+    int64_t idle_since_ = 0;
+    int64_t next_poll_ = 0;
+    uint32_t exists_ = 0;
+    bool exists_known_ = false;
+    uint32_t examined_uidvalidity_ = 0;
+    uint32_t newest_uid_ = 0; // the highest UID a SEARCH returned
+    uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
+    bool recheck_ = false; // EXISTS arrived while a check could have missed it
+    bool logged_in_ = false;
+    bool logout_wanted_ = false;
+    bool tls_done_ = false;
 };
 
 } // namespace mail

@@ -20,15 +20,15 @@ struct TlsPolicy {
 
 struct StreamError {
     std::string text; // one line for the log: what failed and why
-    std::string refused_sha256_hex; // a refused certificate's fingerprint, else empty
+    std::string refused_sha256_hex; // a refused certificate's fingerprint ("AB:CD:..."), else empty
 };
 
 class MailStream {
 public:
     // Resolves and connects within timeout_ms; gives up early when `cancel`
     // (a manual-reset event, may be null) is signalled. Null on failure.
-    static std::unique_ptr<MailStream> Connect(const std::string& host, uint16_t port, DWORD timeout_ms,
-        HANDLE cancel, StreamError* error);
+    static std::unique_ptr<MailStream> Connect(
+        const std::string& host, uint16_t port, DWORD timeout_ms, HANDLE cancel, StreamError* error);
     virtual ~MailStream() = default;
 
     // Handshake, then validation (chain against the trust store, SSL policy
@@ -37,13 +37,14 @@ public:
     virtual bool StartTls(const TlsPolicy& policy, DWORD timeout_ms, HANDLE cancel, StreamError* error) = 0;
     virtual bool encrypted() const = 0;
 
+    // All of `bytes`, or false after 30 s in which the peer took nothing.
     virtual bool Send(std::string_view bytes, StreamError* error) = 0;
 
     enum class ReadResult { Data, Timeout, Woken, Closed, Failed };
     // Appends decrypted bytes to `out` (at most max_bytes at a time). Waits up
     // to timeout_ms, or until `wake` (may be null) is signalled.
-    virtual ReadResult Receive(std::string* out, size_t max_bytes, DWORD timeout_ms, HANDLE wake,
-        StreamError* error) = 0;
+    virtual ReadResult Receive(std::string* out, size_t max_bytes, DWORD timeout_ms, HANDLE wake, StreamError* error)
+        = 0;
 
     // close_notify when encrypted, then shutdown. Idempotent.
     virtual void Close() = 0;
