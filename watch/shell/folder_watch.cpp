@@ -98,46 +98,54 @@ DWORD WINAPI FolderWatch::ThreadMain(void* self)
 
 void FolderWatch::Run()
 {
-    const WatchKey key { m_account.name, m_folder.wire };
-    const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
-    ImapTimings timings = m_context.timings;
-    timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
     int failures = 0;
     while (!IsSet(m_context.stop)) {
-        ImapLogin login;
-        std::string why;
-        if (!UnprotectSecret(m_account.password_blob, &login.password, &why)) {
-            m_context.log.Write(m_where, why);
-            const Waited waited = WaitBeforeReconnect(ReconnectDelayMs(++failures, true, Jitter()));
-            if (waited == Waited::Stop)
-                return;
-            failures = waited == Waited::Woken ? 0 : failures;
-            continue;
-        }
-        login.user = m_account.user;
-        login.mailbox = m_folder.wire;
-        const int64_t started = NowMs();
-        WatchSink sink(m_context, key, m_where);
-        const ConnectionEnd end = RunImapConnection(
-            server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
-        if (end.stopped || IsSet(m_context.stop))
+        const Attempt attempt = ConnectOnce();
+        if (attempt.stopped || IsSet(m_context.stop))
             return;
-        if (end.woken || sink.worked() || NowMs() - started >= kStableMs)
-            failures = 0;
-        if (end.woken) {
+        if (attempt.woken) {
             m_context.log.Write(m_where, "reconnecting at once");
+            failures = 0;
             continue;
         }
-        const int64_t delay = ReconnectDelayMs(++failures, end.reason == CloseReason::LoginFailed, Jitter());
-        std::string text = end.failure.empty() ? CloseReasonText(end.reason) : end.failure;
-        if (end.not_counted)
-            text = "new messages not counted yet";
-        m_context.log.Write(m_where, text + "; reconnecting in " + std::to_string((delay + 999) / 1000) + " s");
+        failures = attempt.worked ? 1 : failures + 1;
+        const int64_t delay = ReconnectDelayMs(failures, attempt.login_refused, Jitter());
+        m_context.log.Write(m_where, attempt.why + "; reconnecting in " + std::to_string((delay + 999) / 1000) + " s");
         const Waited waited = WaitBeforeReconnect(delay);
         if (waited == Waited::Stop)
             return;
-        failures = waited == Waited::Woken ? 0 : failures;
+        if (waited == Waited::Woken)
+            failures = 0;
     }
+}
+
+FolderWatch::Attempt FolderWatch::ConnectOnce()
+{
+    Attempt attempt;
+    ImapLogin login;
+    // The password is opened for this connection only.
+    if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
+        attempt.login_refused = true;
+        return attempt;
+    }
+    login.user = m_account.user;
+    login.mailbox = m_folder.wire;
+    ImapTimings timings = m_context.timings;
+    timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
+    const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
+    const WatchKey key { m_account.name, m_folder.wire };
+    const int64_t started = NowMs();
+    WatchSink sink(m_context, key, m_where);
+    const ConnectionEnd end = RunImapConnection(
+        server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
+    attempt.stopped = end.stopped;
+    attempt.woken = end.woken;
+    attempt.worked = sink.worked() || NowMs() - started >= kStableMs;
+    attempt.login_refused = end.reason == CloseReason::LoginFailed;
+    attempt.why = end.not_counted ? "new messages not counted yet"
+        : end.failure.empty()     ? CloseReasonText(end.reason)
+                                  : end.failure;
+    return attempt;
 }
 
 FolderWatch::Waited FolderWatch::WaitBeforeReconnect(int64_t delay_ms)

@@ -37,8 +37,18 @@ public:
     const std::string& where() const { return m_where; }
 
 private:
+    // How one connection ended, for the back-off.
+    struct Attempt {
+        bool stopped = false;
+        bool woken = false;
+        bool worked = false; // got as far as watching: the back-off starts over
+        bool login_refused = false;
+        std::string why; // for the log line
+    };
+
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
+    Attempt ConnectOnce();
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);
 
