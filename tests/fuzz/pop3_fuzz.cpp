@@ -15,12 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     mail::Pop3Login login { "me", "Pw\xC3\xA4secret", (data[0] & 1) != 0, (data[0] & 2) != 0, (data[0] & 4) != 0 };
-    mail::Pop3Seen seen;
-    seen.known = data[0] & 8;
-    seen.by_count = data[0] & 16;
-    seen.messages = 3;
-    if (!seen.by_count)
-        seen.ids = { "a", "b" };
+    mail::Pop3Seen seen { (data[0] & 8) != 0, (data[0] & 16) != 0, 3, { "a", "b" } };
     mail::Pop3Session session(login, seen, 50, 0);
     bool closed = false, encrypted = !login.starttls;
     auto drain = [&] {

@@ -135,8 +135,6 @@ std::vector<Pop3Scenario> Scenarios()
             LoggedIn({ "C STAT", "S +OK 12 3400", "EXAMINED POP3 mailbox: 12 messages", "C QUIT" }), "" },
         { "a line break in the password is never sent", crlf, kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "LOG line break", "CLOSE LoginFailed" }, "a b" },
-        { "no password in plaintext", Login(false, false), kSeenAB,
-            { "S +OK", "C CAPA", "S +OK", "S USER", "S .", "LOG unencrypted", "CLOSE ProtocolError" }, "a b" },
         { "STLS not offered", Login(true, false), kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "LOG STLS", "CLOSE NoStartTls" }, "a b" },
         { "bytes after the STLS +OK are an injection", Login(true, false), kSeenAB,
