@@ -4,7 +4,7 @@ BUILD := build
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc)
 
-.PHONY: all setup build programs run test bench dist screenshots clean
+.PHONY: all setup build programs run test bench dist screenshots clean fresh-check
 
 all: build
 
@@ -35,6 +35,12 @@ dist: programs
 
 screenshots: build
 	scripts/make-screenshots $(BUILD)
+
+# `make test` on a fresh Debian bookworm with a clone of main: takes many
+# minutes and root, so it is not part of `make test`. REF=BRANCH checks
+# another branch; FRESH_CHECK_FLAGS passes --lock FILE, --dir or --keep.
+fresh-check:
+	scripts/fresh-check --ref $(or $(REF),main) $(FRESH_CHECK_FLAGS)
 
 clean:
 	rm -rf $(BUILD)
