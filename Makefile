@@ -27,8 +27,10 @@ run: programs
 test: build
 	scripts/with-display --own-xvfb ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# BENCH_FLAGS="--baseline OLD/larkbell.exe" measures an older build's idle
+# cost beside this one's.
 bench: build
-	scripts/with-display --own-xvfb scripts/run-benchmarks
+	scripts/with-display --own-xvfb scripts/run-benchmarks $(BENCH_FLAGS)
 
 dist: programs
 	scripts/make-dist $(BUILD) dist
