@@ -12,7 +12,8 @@ try:
     with dovecot.session("alice") as client:
         client.create(encode_mailbox(LISTS))
     account = dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice")
-    rig.write_settings({"home": dict(account, folders=f"INBOX,{LISTS}"), "gone": dict(account, folders="Nowhere")})
+    rig.write_settings({"home": dict(account, folders=f"INBOX,{LISTS}"), "gone": dict(account, folders="Nowhere",
+        security="starttls", port=dovecot.ports["imap"])})
     for name in ("home", "gone"):
         rig.ctl("password", name, text=PASSWORDS["alice"] + "\n")
     settings = rig.settings()
