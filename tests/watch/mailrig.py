@@ -291,7 +291,7 @@ class Wine:
             raise RuntimeError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + open(display).read().strip()
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
-        self.run(f"{os.path.dirname(log)}/wineboot.out", "wineboot", "-u")
+        self.run(f"{os.path.dirname(log)}/wineboot.out", "wineboot")
 
     def start(self, out, *args, stdin=None):
         with open(out, "ab") as output, open(self.log, "ab") as err:
