@@ -173,10 +173,11 @@ service anvil {{
         return client
 
     def deliver(self, user, count=1, mailbox="INBOX", seen=False):
+        """Appends `count` messages; mailbox names are as on the wire (modified UTF-7)."""
         with self.session(user) as client:
             for n in range(count):
                 message = f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n".encode()
-                client.append(encode_mailbox(mailbox), "(\\Seen)" if seen else None, None, message)
+                client.append(mailbox, "(\\Seen)" if seen else None, None, message)
 
     def deliver_offline(self, user, count):
         """Writes messages straight into the Maildir, as a delivery agent would while the server is down."""
@@ -191,8 +192,8 @@ service anvil {{
     def recreate(self, user, mailbox):
         """Deletes and creates the mailbox again: Dovecot gives it a new UIDVALIDITY."""
         with self.session(user) as client:
-            client.delete(encode_mailbox(mailbox))
-            client.create(encode_mailbox(mailbox))
+            client.delete(mailbox)
+            client.create(mailbox)
 
     def log_count(self, pattern):
         return len(re.findall(pattern, open(self.log, errors="replace").read()))
@@ -200,21 +201,6 @@ service anvil {{
     def idling(self, user):
         """Sessions of `user` that have sent IDLE: a watcher has its baseline once its connection idles."""
         return sum(b"IDLE" in open(path, "rb").read() for path in glob.glob(f"{self.folder}/rawlog/{user}/*.in"))
-
-
-def encode_mailbox(name):
-    """IMAP's modified UTF-7 (RFC 3501 5.1.3), quoted."""
-    out, pending = "", ""
-    for char in name + "\0":
-        if 0x20 <= ord(char) <= 0x7e or char == "\0":
-            if pending:
-                utf7 = pending.encode("utf-16-be")
-                out += "&" + base64.b64encode(utf7).decode().rstrip("=").replace("/", ",") + "-"
-                pending = ""
-            out += {"&": "&-", "\0": ""}.get(char, char)
-        else:
-            pending += char
-    return '"' + out + '"'
 
 
 class Relay:
