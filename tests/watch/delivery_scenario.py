@@ -7,8 +7,8 @@ from mailrig import *
 LISTS, LISTS_WIRE = "リスト", "&MOowuTDI-"  # code page 932 in the INI, modified UTF-7 on the wire
 check = Checks()
 build, folder, certs, dovecot, wine = session("delivery")
-rig = Rig(wine, build, f"{folder}/rig")
 try:
+    rig = Rig(wine, build, f"{folder}/rig")
     with dovecot.session("alice") as client:
         client.create(LISTS_WIRE)
     account = dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice")

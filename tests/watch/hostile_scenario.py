@@ -6,7 +6,6 @@ from mailrig import *
 
 check = Checks()
 build, folder, certs, dovecot, wine = session("hostile")
-rig = Rig(wine, build, f"{folder}/rig")
 servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
     "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
     "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
@@ -14,6 +13,7 @@ servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
     "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal")}
 pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
 try:
+    rig = Rig(wine, build, f"{folder}/rig")
     rig.write_settings({name: dict(host="localhost", port=server.port, user="alice",
         **({"tlsfingerprint": pin} if name == "pinned" else {})) for name, server in servers.items()})
     for name in servers:

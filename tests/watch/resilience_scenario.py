@@ -6,9 +6,9 @@ from mailrig import *
 
 check = Checks()
 build, folder, certs, dovecot, wine = session("resilience")
-rig = Rig(wine, build, f"{folder}/rig")
 relay = Relay(upstream=dovecot.ports["imaps"])
 try:
+    rig = Rig(wine, build, f"{folder}/rig")
     rig.write_settings({"main": dict(host="localhost", port=relay.port, user="alice"),
         "broken": dict(host="localhost", port=dovecot.ports["imaps"], user="bob")}, keepalive=3, timeout=3)
     rig.ctl("password", "main", text=PASSWORDS["alice"] + "\n")
