@@ -276,12 +276,12 @@ class Wine:
         if not wait_for(lambda: open(display).read().strip(), 30):
             raise RuntimeError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + open(display).read().strip()
-        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.run(f"{os.path.dirname(log)}/wineboot.out", "wineboot")
 
-    def start(self, out, *args, stdin=None):
+    def start(self, out, *args):
         with open(out, "ab") as output, open(self.log, "ab") as err:
-            return subprocess.Popen(["wine", *args], env=self.env, stdin=stdin or subprocess.DEVNULL,
+            return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
                 stdout=output, stderr=err)
 
     def run(self, out, *args, text=None, timeout=120):
@@ -292,7 +292,7 @@ class Wine:
         return (status, *(open(path, "rb").read().decode("cp932", "replace") for path in (out, out + ".err")))
 
     def end(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.xvfb.kill()
 
 
