@@ -79,7 +79,8 @@ def make_certs(folder):
 
 class Dovecot:
     """One Dovecot of its own under `folder`, run as nobody, on free loopback ports: imap (STARTTLS and, from
-    loopback, plaintext), imaps and pop3s. Each post-login session leaves its raw traffic in rawlog/USER."""
+    loopback, plaintext), imaps and pop3s. Each post-login session leaves its raw traffic in rawlog/USER.
+    No auth penalty: one account's wrong password must not slow the other's logins from the same address."""
 
     def __init__(self, folder, certs):
         self.folder, self.certs, self.process = folder, certs, None
@@ -144,6 +145,9 @@ service pop3-login {{
 }}
 service anvil {{
   chroot =
+  unix_listener anvil-auth-penalty {{
+    mode = 0
+  }}
 }}
 """)
         open(self.log, "w").close()
