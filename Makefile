@@ -4,7 +4,7 @@ BUILD := build
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc)
 
-.PHONY: all setup build programs run test bench dist screenshots clean
+.PHONY: all setup build programs run test bench dist screenshots clean fresh-check
 
 all: build
 
@@ -27,14 +27,22 @@ run: programs
 test: build
 	scripts/with-display --own-xvfb ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# BENCH_FLAGS="--baseline OLD/larkbell.exe" measures an older build's idle
+# cost beside this one's.
 bench: build
-	scripts/with-display --own-xvfb scripts/run-benchmarks
+	scripts/with-display --own-xvfb scripts/run-benchmarks $(BENCH_FLAGS)
 
 dist: programs
 	scripts/make-dist $(BUILD) dist
 
 screenshots: build
 	scripts/make-screenshots $(BUILD)
+
+# `make test` on a fresh Debian bookworm with a clone of main: takes many
+# minutes and root, so it is not part of `make test`. REF=BRANCH checks
+# another branch; FRESH_CHECK_FLAGS passes --lock FILE, --dir or --keep.
+fresh-check:
+	scripts/fresh-check --ref $(or $(REF),main) $(FRESH_CHECK_FLAGS)
 
 clean:
 	rm -rf $(BUILD)

@@ -4,6 +4,7 @@
 
 #include "count_math.h"
 #include "counter.h"
+#include "gui_libraries.h"
 #include "notifier_dlg.h"
 
 #ifndef ID_HELP
@@ -34,6 +35,9 @@ BOOL CNotifierApp::InitInstance()
     const DWORD createError = ::GetLastError();
     m_hInstanceMutex.reset(mutex);
     if (!m_hInstanceMutex || createError == ERROR_ALREADY_EXISTS)
+        return FALSE;
+    // Nothing above touches a window or a DC: an increment ends before this.
+    if (!LoadGuiLibraries())
         return FALSE;
 
     // Counts stored by later, short-lived starts must outlive them.

@@ -1,6 +1,8 @@
 // The increment path a mail rule pays per message: "larkbell.exe 1" while a
 // notifier runs (start, add under the counter mutex, find the notifier, exit),
 // timed side by side with the start and exit of an empty Windows program.
+// One more start, under the debug API, lists the DLLs the path loads: the
+// window and drawing libraries must not be among them.
 #include <windows.h>
 
 #include <stdio.h>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "counter.h"
+#include "loaded_modules.h"
 #include "stats.h"
 #include "unique_any.h"
 
@@ -153,6 +156,7 @@ int main(int argc, char** argv)
         incrementTimes.push_back(incrementFirst ? first : second);
         emptyTimes.push_back(incrementFirst ? second : first);
     }
+    const std::vector<std::string> modules = bench::ModulesLoadedBy(increment);
     const int added = ReadMailCount() - before;
 
     ::PostMessageA(dialog, WM_CLOSE, 0, 0);
@@ -166,7 +170,7 @@ int main(int argc, char** argv)
     const bench::Spread incrementSpread = bench::Summarise(incrementTimes);
     const bench::Spread emptySpread = bench::Summarise(emptyTimes);
     printf("== Increment path (%d alternating rounds after one warm-up each; count grew by %d, expected %d)\n", rounds,
-        added, rounds + 1);
+        added, rounds + 2);
     bench::Report("larkbell.exe 1 with a notifier running", bench::Describe(incrementSpread));
     bench::Report("empty Windows program, start to exit", bench::Describe(emptySpread));
     char ratio[96];
@@ -174,5 +178,14 @@ int main(int argc, char** argv)
         incrementSpread.median / emptySpread.median,
         bench::FormatMs(incrementSpread.median - emptySpread.median).c_str());
     bench::Report("increment / empty program", ratio);
-    return added == rounds + 1 ? 0 : 1;
+
+    std::string loaded;
+    bool gui = false;
+    for (const std::string& name : modules) {
+        loaded += (loaded.empty() ? "" : " ") + name;
+        gui = gui || name == "user32.dll" || name == "gdi32.dll";
+    }
+    printf("  DLLs the increment path loads: %s\n", modules.empty() ? "(not seen)" : loaded.c_str());
+    bench::Report("increment path loads USER32 or GDI32", modules.empty() ? "unknown" : gui ? "YES" : "no");
+    return added == rounds + 2 && !modules.empty() && !gui ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // One animation tick, made of the notifier's own calls in a small layered
-// window of this program: the count read under the counter mutex, a copy of
-// the frame region handed to SetWindowRgn, the frame's BitBlt from the
-// painting copy, and the count drawn with a font made for the tick.
+// window of this program: the count read under the counter mutex through the
+// view kept for the run, a copy of the frame region handed to SetWindowRgn,
+// the frame's BitBlt from the painting copy, and the count drawn with the
+// font made once for the run.
 #include <windows.h>
 
 #include <stdio.h>
@@ -68,11 +69,11 @@ HWND CreatePopup(const bench::Skin& skin)
     return window;
 }
 
-TickTimes Tick(HWND window, const bench::Skin& skin, int frame)
+TickTimes Tick(HWND window, const bench::Skin& skin, int frame, MailCountReader* reader, HFONT font)
 {
     TickTimes times;
     const double start = bench::NowMs();
-    const int count = ReadMailCount();
+    const int count = reader->Read();
     const double counted = bench::NowMs();
 
     HRGN copy = ::CreateRectRgn(0, 0, 0, 0);
@@ -89,8 +90,7 @@ TickTimes Tick(HWND window, const bench::Skin& skin, int frame)
 
         char text[16];
         snprintf(text, sizeof text, "%d", count);
-        const fw::UniqueFont font(CreateCountFont(12, kFontFace));
-        const fw::ObjectSelection selection(dc.get(), font.get());
+        const fw::ObjectSelection selection(dc.get(), font);
         ::SetBkMode(dc.get(), TRANSPARENT);
         ::SetTextColor(dc.get(), kTextColour);
         RECT box = kTextRect;
@@ -126,11 +126,13 @@ int main()
     }
     PumpMessages();
 
+    MailCountReader reader;
+    const fw::UniqueFont font(CreateCountFont(12, kFontFace));
     std::vector<double> total, count, shape, frame, text;
     for (int tick = 0; tick < kWarmUpTicks + kTicks; ++tick) {
         PumpMessages();
         ::Sleep(1);
-        const TickTimes times = Tick(window, skin, (tick + 1) % skin.frameCount);
+        const TickTimes times = Tick(window, skin, (tick + 1) % skin.frameCount, &reader, font.get());
         if (tick < kWarmUpTicks)
             continue;
         total.push_back(times.total);
@@ -143,7 +145,7 @@ int main()
 
     printf("== Animation tick (bundled skin, %d frames of %d x %d, %d ticks after %d warm-up)\n", skin.frameCount,
         skin.frameWidth, skin.height, kTicks, kWarmUpTicks);
-    printf("  count read %s | region copy + SetWindowRgn %s | frame BitBlt %s | font + DrawTextA %s (medians)\n",
+    printf("  count read %s | region copy + SetWindowRgn %s | frame BitBlt %s | DrawTextA %s (medians)\n",
         bench::FormatMs(bench::Summarise(count).median).c_str(),
         bench::FormatMs(bench::Summarise(shape).median).c_str(),
         bench::FormatMs(bench::Summarise(frame).median).c_str(),

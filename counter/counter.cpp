@@ -17,6 +17,14 @@ void* MapWholeSection(HANDLE section)
 
 void StoreCount(void* view, int32_t value) { *static_cast<volatile int32_t*>(view) = value; }
 
+// An abandoned wait means the last holder died; the lock is ours now and the
+// count, one aligned 32-bit value, cannot have been half-written.
+bool WaitForCounterMutex(HANDLE mutex)
+{
+    const DWORD wait = ::WaitForSingleObject(mutex, COUNTER_WAIT_MS);
+    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
 HANDLE CreateCounterSection()
 {
     SECURITY_DESCRIPTOR descriptor;
@@ -100,11 +108,8 @@ void FreeSectionSecurity(PACL acl)
 
 CounterLock::CounterLock()
     : m_mutex(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME))
+    , m_held(WaitForCounterMutex(m_mutex.get()))
 {
-    // An abandoned wait means the last holder died; the lock is ours now and
-    // the count, one aligned 32-bit value, cannot have been half-written.
-    const DWORD wait = ::WaitForSingleObject(m_mutex.get(), COUNTER_WAIT_MS);
-    m_held = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
 }
 
 CounterLock::~CounterLock()
@@ -170,4 +175,24 @@ void HoldCounterSection()
     // Opens the section when it exists and creates it zero-filled otherwise;
     // its content is neither read nor written, so no lock is needed.
     g_createdSection.reset(CreateCounterSection());
+}
+
+MailCountReader::MailCountReader()
+    : m_mutex(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME))
+    , m_section(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, COUNTER_SECTION_NAME))
+    , m_view(MapWholeSection(m_section.get()))
+{
+}
+
+int32_t MailCountReader::Read()
+{
+    if (!m_mutex)
+        m_mutex.reset(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME));
+    if (!WaitForCounterMutex(m_mutex.get()))
+        return 0;
+    // Without a view of its own (no section at the start) it looks the
+    // section up by name, as ReadMailCount does.
+    const int32_t count = m_view ? *static_cast<const volatile int32_t*>(m_view.get()) : ReadCountLocked();
+    ::ReleaseMutex(m_mutex.get());
+    return count;
 }

@@ -56,3 +56,21 @@ BOOL AddToMailCount(int32_t delta, int32_t* total);
 // process, without touching the count, so that values stored by short-lived
 // processes outlive them while a notifier runs.
 void HoldCounterSection();
+
+// The notifier reads the count on every animation tick: it keeps the counter
+// mutex and one view of the section open for its life, so a read is one hold
+// of the lock and nothing else. Reads as ReadMailCount does.
+class MailCountReader {
+public:
+    // Maps the section when it exists (a notifier holds it first).
+    MailCountReader();
+    MailCountReader(const MailCountReader&) = delete;
+    MailCountReader& operator=(const MailCountReader&) = delete;
+
+    int32_t Read();
+
+private:
+    fw::UniqueHandle m_mutex;
+    fw::UniqueHandle m_section;
+    fw::UniqueFileView m_view;
+};

@@ -59,7 +59,9 @@ void CWnd::CenterWindow()
 void CWnd::SubclassWindow(HWND hwnd)
 {
     m_hWnd = hwnd;
-    ::SetPropA(hwnd, "larkbell.CWnd", this);
+    // The window's user data, not a property: every message looks it up, and
+    // a property lookup is a round trip to the window server under Wine.
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_superProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WindowProc)));
 }
@@ -71,7 +73,7 @@ LRESULT CWnd::Default()
 
 LRESULT CALLBACK CWnd::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    CWnd* self = static_cast<CWnd*>(::GetPropA(hwnd, "larkbell.CWnd"));
+    CWnd* self = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self)
         return ::DefWindowProcA(hwnd, message, wParam, lParam);
     return self->Dispatch(message, wParam, lParam);
@@ -95,7 +97,7 @@ LRESULT CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
     m_currentMsg = outer;
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_superProc));
-        ::RemovePropA(m_hWnd, "larkbell.CWnd");
+        ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
         m_hWnd = nullptr;
     }
     return result;

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "count_font.h"
-#include "counter.h"
 #include "notifier_dlg.h"
 #include "scoped_gdi.h"
 
@@ -23,6 +22,7 @@ BOOL CNotifierDlg::OnInitDialog()
     if (!LoadSkinStrip(&loaded, &description))
         return FALSE;
     LoadSettings();
+    m_countFont.reset(CreateCountFont(m_fontSize, m_fontFace));
     if (!BuildSkin(std::move(loaded), description))
         return FALSE;
     ApplyFrameRegion(0, TRUE);
@@ -56,7 +56,7 @@ void CNotifierDlg::ShowNextFrame()
     m_curFrame = (m_curFrame + 1) % m_frameCount;
     if (!m_skinLoaded)
         return;
-    const int count = ReadMailCount();
+    const int count = m_mailCount.Read();
     ApplyFrameRegion(m_curFrame, FALSE);
     const fw::WindowDC dc(m_hWnd);
     CopyFrameTo(dc.get());
@@ -73,8 +73,7 @@ void CNotifierDlg::DrawCount(HDC dc, int count) const
     char text[16];
     snprintf(text, sizeof text, "%d", count);
 
-    const fw::UniqueFont font(CreateCountFont(m_fontSize, m_fontFace));
-    const fw::ObjectSelection selection(dc, font.get());
+    const fw::ObjectSelection selection(dc, m_countFont.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_textColor);
     RECT box = m_textRect;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "counter.h"
 #include "resource.h"
 
 constexpr int MAX_FRAMES = 30;
@@ -80,6 +81,9 @@ private:
     int m_fontSize = 0;
     char m_fontFace[128] = {};
     COLORREF m_textColor = 0;
+    // Made once the settings are read; the same font draws every tick.
+    fw::UniqueFont m_countFont;
+    MailCountReader m_mailCount;
     // Nothing is activated until the settings say so.
     int m_activate = 0;
     CDC m_memDC;

@@ -1,0 +1,25 @@
+# Fails when EXECUTABLE imports one of DLLS directly instead of delay-loading it.
+#   cmake -DOBJDUMP=... -DEXECUTABLE=... -DDLLS=user32;gdi32 -P check_delay_imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cannot read the imports of ${EXECUTABLE}")
+endif()
+# objdump lists ordinary imports under "The Import Tables" and delay imports
+# in a later section of their own.
+string(FIND "${headers}" "The Import Tables" start)
+string(FIND "${headers}" "Delay Import" delay_start REVERSE)
+if(start EQUAL -1)
+  message(FATAL_ERROR "no import tables in ${EXECUTABLE}")
+endif()
+if(delay_start GREATER start)
+  math(EXPR length "${delay_start} - ${start}")
+  string(SUBSTRING "${headers}" ${start} ${length} direct)
+else()
+  string(SUBSTRING "${headers}" ${start} -1 direct)
+endif()
+string(TOLOWER "${direct}" direct)
+foreach(dll ${DLLS})
+  if(direct MATCHES "dll name: ${dll}\\.dll")
+    message(FATAL_ERROR "${EXECUTABLE} imports ${dll}.dll directly: add the functions it calls to app/${dll}.def")
+  endif()
+endforeach()

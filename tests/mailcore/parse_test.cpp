@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "imap_fragmenter.h"
+#include "imap_response.h"
+
+namespace {
+
+using namespace mail;
+
+// Responses joined by '|', or "TOO LONG" once a limit is hit.
+std::string Cut(const std::vector<std::string>& chunks)
+{
+    ImapFragmenter fragmenter;
+    std::deque<std::string> out;
+    bool ok = true;
+    for (const std::string& chunk : chunks)
+        ok = fragmenter.feed(chunk, out) && ok;
+    std::string result;
+    for (const std::string& response : out)
+        result += response + "|";
+    return ok ? result : result + "TOO LONG";
+}
+
+TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
+{
+    const std::string big_literal = "* 1 FETCH (BODY[] {65536}\r\n" + std::string(65536, 'x') + ")\r\n";
+    const std::string longest_line = std::string(kMaxResponseBytes - 2, 'a') + "\r\n";
+    std::string many_literals = "* A";
+    for (int i = 0; i < 17; ++i)
+        many_literals += " {64000}\r\n" + std::string(64000, 'x');
+    const struct {
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        { "a1 OK done\r\n* 3 EXISTS\r\n", "a1 OK done|* 3 EXISTS|" },
+        { "* 1 FETCH (BODY[] {5}\r\nab\r\nc)\r\n", "* 1 FETCH (BODY[] {5}\r\nab\r\nc)|" },
+        { "* LIST () \"/\" {3+}\r\na}b\r\n* X {0}\r\n {2}\r\n\r\n\r\n",
+            "* LIST () \"/\" {3+}\r\na}b|* X {0}\r\n {2}\r\n\r\n|" },
+        { "* 1 FETCH (BINARY[] ~{5}\r\n{9}\r\n)\r\n", "* 1 FETCH (BINARY[] ~{5}\r\n{9}\r\n)|" },
+        { "* OK {}\r\n* OK {x}\r\n+\n", "* OK {}|* OK {x}|+|" }, // no literal; a bare LF ends a line too
+        { "* OK partial", "" },
+        { "* 1 X {3}\r\n{9}\r\na1 OK\r\n",
+            "* 1 X {3}\r\n{9}|a1 OK|" }, // a literal's bytes announce nothing { big_literal, big_literal.substr(0,
+                                         // big_literal.size() - 2) + "|" },
+        { "* 1 FETCH (BODY[] {65537}\r\n", "TOO LONG" }, // refused before any of it arrives
+        { "* 1 FETCH (BODY[] {99999999999999999999999}\r\n", "TOO LONG" },
+        { longest_line, longest_line.substr(0, longest_line.size() - 2) + "|" }, { "a" + longest_line, "TOO LONG" },
+        { std::string(kMaxResponseBytes + 1, 'a'), "TOO LONG" }, // no line end at all
+        { many_literals, "TOO LONG" }, // literals count towards the whole response
+        { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" } // and nothing after that
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 60));
+        EXPECT_EQ(Cut({ c.input }), c.expected);
+        std::vector<std::string> bytes;
+        for (size_t i = 0; c.input.size() < 1000 && i < c.input.size(); ++i)
+            bytes.emplace_back(1, c.input[i]);
+        if (!bytes.empty()) {
+            EXPECT_EQ(Cut(bytes), c.expected);
+        }
+        for (size_t split = 1; c.input.size() < 100 && split < c.input.size(); ++split)
+            EXPECT_EQ(Cut({ c.input.substr(0, split), c.input.substr(split) }), c.expected) << "split at " << split;
+    }
+}
+
+// A response rendered as "kind tag status data number [search] [caps] code=n text".
+std::string Parsed(const std::string& line)
+{
+    ImapResponse r;
+    if (!ParseResponse(line, &r))
+        return "ERROR";
+    const char* kinds[] = { "T", "U", "+" };
+    const char* statuses[] = { "-", "OK", "NO", "BAD", "BYE", "PREAUTH" };
+    const char* data[] = { "-", "CAPABILITY", "EXISTS", "EXPUNGE", "SEARCH", "FLAGS", "OTHER" };
+    std::string out = std::string(kinds[static_cast<int>(r.kind)]) + " " + r.tag + " "
+        + statuses[static_cast<int>(r.status)] + " " + data[static_cast<int>(r.data)] + " " + std::to_string(r.number)
+        + " [";
+    for (uint32_t uid : r.search)
+        out += std::to_string(uid) + ",";
+    out += "] [";
+    for (const std::string& capability : r.capabilities)
+        out += capability + ",";
+    return out + "] " + r.code + "=" + std::to_string(r.code_number) + " " + r.text;
+}
+
+TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
+{
+    const struct {
+        const char* line;
+        const char* expected;
+    } cases[] = { { "* OK [CAPABILITY IMAP4rev1 idle LITERAL+] ready",
+                      "U  OK - 0 [] [IMAP4REV1,IDLE,LITERAL+,] CAPABILITY=0 ready" },
+        { "* capability IMAP4rev1 AUTH=PLAIN", "U  - CAPABILITY 0 [] [IMAP4REV1,AUTH=PLAIN,] =0 " },
+        { "a12 ok [UIDVALIDITY 4294967295] done", "T a12 OK - 0 [] [] UIDVALIDITY=4294967295 done" },
+        { "* OK [UIDNEXT 5]", "U  OK - 0 [] [] UIDNEXT=5 " },
+        { "* NO [ALERT] Disk [almost] full", "U  NO - 0 [] [] ALERT=0 Disk [almost] full" },
+        { "a1 NO [AUTHENTICATIONFAILED] nope", "T a1 NO - 0 [] [] AUTHENTICATIONFAILED=0 nope" },
+        { "* BYE", "U  BYE - 0 [] [] =0 " }, { "* PREAUTH hi", "U  PREAUTH - 0 [] [] =0 hi" },
+        { "* 4294967295 EXISTS", "U  - EXISTS 4294967295 [] [] =0 " }, { "* 7 expunge", "U  - EXPUNGE 7 [] [] =0 " },
+        { "* 7 FETCH (FLAGS (\\Seen) BODY[] {3}\r\n)))", "U  - OTHER 7 [] [] =0 " },
+        { "* SEARCH", "U  - SEARCH 0 [] [] =0 " },
+        { "* SEARCH 1 4294967295 7 (MODSEQ 9)", "U  - SEARCH 0 [1,4294967295,7,] [] =0 " },
+        { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " }, { "* LIST () \"/\" INBOX", "U  - OTHER 0 [] [] =0 " },
+        { "+ idling", "+  - - 0 [] [] =0 idling" }, { "+", "+  - - 0 [] [] =0 " },
+        { "* 4294967296 EXISTS", "ERROR" }, // numbers are 32 bits
+        { "* SEARCH 1 99999999999", "ERROR" }, { "* OK [UIDVALIDITY 4294967296]", "ERROR" },
+        { "* OK [UIDVALIDITY x]", "ERROR" }, { "* OK [UIDVALIDITY 5", "ERROR" }, { "* SEARCH 1  2", "ERROR" },
+        { "* SEARCH -1", "ERROR" }, { "* 5", "ERROR" }, { "a1 BYE", "ERROR" }, { "a1 MAYBE", "ERROR" },
+        { "a1", "ERROR" }, { "a+1 OK", "ERROR" }, { "", "ERROR" }, { "*", "ERROR" }, { "* CAPABILITY", "ERROR" } };
+    for (const auto& c : cases)
+        EXPECT_EQ(Parsed(c.line), c.expected) << c.line;
+}
+
+} // namespace

@@ -1,0 +1,255 @@
+// A scripted server: each scenario interleaves what the server sends (and
+// what the shell does) with the actions the session must answer with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imap_session.h"
+
+namespace {
+
+using namespace mail;
+
+const char kPassword[] = "Sup3rSecretPw";
+
+// Inputs: "S <line>" (CRLF added; may hold more CRLFs), "@<ms>" (clock, then
+// tick), "tls", "logout", "lost". Everything else is an expected action; an
+// expected "LOG x" matches any log line containing x.
+struct Scenario {
+    const char* name;
+    ImapLogin login;
+    FolderState state;
+    std::vector<std::string> script;
+    bool bytewise_too = true;
+};
+
+std::string Render(const Action& action)
+{
+    const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE ", "LOG ", "EXAMINED ", "CLOSE " };
+    const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
+        "ServerBye", "ProtocolError", "ConnectionLost" };
+    std::string text = action.text, bytes = action.bytes.substr(0, action.bytes.size() - 2);
+    for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
+        bytes.replace(at, 2, "\\r\\n");
+    std::string state = std::to_string(action.state.uidvalidity) + "/" + std::to_string(action.state.last_uid);
+    if (action.kind == Action::Kind::Count)
+        text = std::to_string(action.count) + " " + state;
+    if (action.kind == Action::Kind::Baseline)
+        text = state;
+    if (action.kind == Action::Kind::Close)
+        text = reasons[static_cast<int>(action.reason)];
+    return kinds[static_cast<int>(action.kind)] + (action.kind == Action::Kind::Send ? bytes : text);
+}
+
+// Plays the script; the server's bytes arrive whole or one byte at a time.
+void Play(const Scenario& scenario, bool bytewise)
+{
+    SCOPED_TRACE(std::string(scenario.name) + (bytewise ? " (byte by byte)" : ""));
+    ImapTimings timings { 100, 1000, 50, 500 };
+    ImapSession session(scenario.login, scenario.state, timings, 0);
+    int64_t now = 0;
+    std::vector<std::string> actual;
+    bool closed = false;
+    auto drain = [&] {
+        for (Action action; session.next_action(action);) {
+            EXPECT_FALSE(closed) << "an action after Close: " << Render(action);
+            if (action.kind != Action::Kind::Send) {
+                EXPECT_EQ(Render(action).find(kPassword), std::string::npos) << "only a Send may hold the password";
+            }
+            closed = closed || action.kind == Action::Kind::Close;
+            actual.push_back(Render(action));
+        }
+    };
+    for (const std::string& line : scenario.script) {
+        if (line.rfind("S ", 0) != 0 && line[0] != '@' && line != "tls" && line != "logout" && line != "lost")
+            continue; // an expected action
+        actual.push_back(line);
+        std::string bytes = line.substr(2) + "\r\n";
+        if (line[0] == 'S') {
+            for (size_t at = 0; at < bytes.size(); at += bytewise ? 1 : bytes.size())
+                session.receive(bytes.substr(at, bytewise ? 1 : bytes.size()), now);
+        } else if (line[0] == '@') {
+            now = std::stoll(line.substr(1));
+            session.tick(now);
+        } else if (line == "tls") {
+            session.tls_ready(now);
+        } else if (line == "logout") {
+            session.logout(now);
+        } else {
+            session.connection_lost(now);
+        }
+        drain();
+    }
+    EXPECT_EQ(session.closed(), closed);
+    if (closed) { // nothing may come out any more
+        session.receive("* 9 EXISTS\r\n+ go\r\n", now);
+        session.tick(INT64_MAX - 1);
+        session.logout(now);
+        session.connection_lost(now);
+        drain();
+    }
+
+    bool same = actual.size() == scenario.script.size();
+    std::string got;
+    for (size_t i = 0; i < actual.size(); ++i) {
+        const std::string& want = i < scenario.script.size() ? scenario.script[i] : "";
+        bool log = want.rfind("LOG ", 0) == 0 && actual[i].rfind("LOG ", 0) == 0;
+        same = same && (log ? actual[i].find(want.substr(4)) != std::string::npos : actual[i] == want);
+        got += "  " + actual[i] + "\n";
+    }
+    EXPECT_TRUE(same) << "transcript:\n" << got;
+}
+
+ImapLogin Login(bool starttls = false, bool may_send = true, const char* mailbox = "INBOX")
+{
+    ImapLogin login;
+    login.user = "me";
+    login.password = kPassword;
+    login.mailbox = mailbox;
+    login.starttls = starttls;
+    login.credentials_may_be_sent = may_send;
+    return login;
+}
+
+// Logged in over implicit TLS, the folder known at UIDVALIDITY 7, last UID
+// 12, nothing new, idling.
+std::vector<std::string> Idling(std::vector<std::string> rest)
+{
+    std::vector<std::string> script { "S * OK [CAPABILITY IMAP4rev1 IDLE] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+        "S a1 OK [CAPABILITY IMAP4rev1 IDLE] in", "C a2 EXAMINE \"INBOX\"", "S * 3 EXISTS", "S * OK [UIDVALIDITY 7] ok",
+        "S a2 OK [READ-ONLY] done", "C a3 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 12", "S a3 OK", "C a4 IDLE",
+        "S + idling" };
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+const FolderState kKnown { true, 7, 12 };
+
+std::vector<Scenario> Scenarios()
+{
+    ImapLogin check = Login(false, true, "&U9dP4TDIMOwwpA-");
+    check.check_only = true;
+    ImapLogin odd_user = Login(false, true);
+    odd_user.user = "a\"b\\c";
+    return { { "first sight: baseline, then counts only what arrives later", Login(), {},
+                 { "S * OK [CAPABILITY IMAP4rev1 IDLE] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"", "S a1 OK in",
+                     "C a2 CAPABILITY", "S * CAPABILITY IMAP4rev1 IDLE", "S a2 OK", "C a3 EXAMINE \"INBOX\"",
+                     "S * 3 EXISTS", "S * OK [UIDVALIDITY 7]", "S a3 OK", "C a4 UID SEARCH UID *", "S * SEARCH 12",
+                     "S a4 OK", "BASELINE 7/12", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 12", "S a5 OK",
+                     "C a6 IDLE", "S + idling", "S * 4 EXISTS", "C DONE", "S a6 OK", "C a7 UID SEARCH UID 13:* UNSEEN",
+                     "S * SEARCH 13", "S a7 OK", "COUNT 1 7/13", "C a8 IDLE", "S + idling", "logout", "C DONE",
+                     "S a8 OK", "C a9 LOGOUT", "S * BYE bye", "CLOSE LoggedOut" } },
+        { "empty folder baselines at 0", Login(), {},
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"", "S * 0 EXISTS", "S * OK [UIDVALIDITY 3]",
+                "S a2 OK", "BASELINE 3/0", "C a3 UID SEARCH UID 1:* UNSEEN", "S * SEARCH", "S a3 OK", "logout",
+                "C a4 LOGOUT", "lost", "CLOSE LoggedOut" } },
+        { "STARTTLS, a literal password, polling without IDLE, seen mail not counted",
+            [] {
+                ImapLogin login = Login(true, false);
+                login.password = std::string(kPassword) + "\xC3\xA4";
+                return login;
+            }(),
+            kKnown,
+            { "S * OK hello", "C a1 CAPABILITY", "S * CAPABILITY IMAP4rev1 STARTTLS LOGINDISABLED", "S a1 OK",
+                "C a2 STARTTLS", "S a2 OK begin", "STARTTLS", "tls", "C a3 CAPABILITY", "S * CAPABILITY IMAP4rev1",
+                "S a3 OK", "C a4 LOGIN \"me\" {15}", "S + go", "C Sup3rSecretPw\xC3\xA4", "S a4 OK", "C a5 CAPABILITY",
+                "S * CAPABILITY IMAP4rev1", "S a5 OK", "C a6 EXAMINE \"INBOX\"", "S * OK [UIDVALIDITY 7]", "S a6 OK",
+                "C a7 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 15 18", "S a7 OK", "COUNT 2 7/18", "@499", "@500",
+                "C a8 UID SEARCH UID 19:* UNSEEN", "S * SEARCH 18", "S a8 OK", "@1000",
+                "C a9 UID SEARCH UID 19:* UNSEEN", "@1050", "LOG no answer", "CLOSE Timeout" } },
+        { "LITERAL+ sends a non-ASCII user without waiting; quoted strings escaped",
+            [] {
+                ImapLogin login = Login();
+                login.user = "\xE5\x90\x8D";
+                login.mailbox = "a\"b\\c";
+                return login;
+            }(),
+            kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 LITERAL+] hi", "C a1 LOGIN {3+}\\r\\n\xE5\x90\x8D \"Sup3rSecretPw\"",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"a\\\"b\\\\c\"",
+                "S a2 NO [NONEXISTENT] Mailbox doesn't exist", "LOG cannot open folder", "CLOSE NoMailbox" } },
+        { "a new message while idling is counted once; EXPUNGE and FETCH are harmless", Login(), kKnown,
+            Idling({ "S * 2 EXPUNGE", "S * 1 FETCH (FLAGS (\\Seen))", "S * 4 EXISTS", "C DONE", "S * 5 EXISTS",
+                "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13 14", "S a5 OK", "COUNT 2 7/14",
+                "C a6 IDLE", "S + idling" }) },
+        { "silence while idling: DONE and NOOP, then check", Login(), kKnown,
+            Idling({ "@99", "@100", "C DONE", "S a4 OK", "C a5 NOOP", "S a5 OK", "C a6 UID SEARCH UID 13:* UNSEEN",
+                "S a6 OK", "C a7 IDLE", "S + idling", "@199", "@200", "C DONE", "@249", "@250", "LOG no answer",
+                "CLOSE Timeout" }) },
+        { "a long IDLE is renewed even when the server keeps talking", Login(), kKnown,
+            Idling({ "@90", "S * OK still here", "@180", "S * OK still here", "@270", "S * OK still here", "@360",
+                "S * OK still here", "@450", "S * OK still here", "@540", "S * OK still here", "@630",
+                "S * OK still here", "@720", "S * OK still here", "@810", "S * OK still here", "@900",
+                "S * OK still here", "@990", "S * OK still here", "@1000", "C DONE", "S a4 OK",
+                "C a5 UID SEARCH UID 13:* UNSEEN", "S a5 OK", "C a6 IDLE" }) },
+        { "mail arriving during a check is checked again before idling", Login(), kKnown,
+            Idling({ "S * 4 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * 5 EXISTS",
+                "S * SEARCH 13", "S a5 OK", "COUNT 1 7/13", "C a6 UID SEARCH UID 14:* UNSEEN", "S * SEARCH 13 14",
+                "S a6 OK", "COUNT 1 7/14", "C a7 IDLE", "S * 6 EXISTS", "S + idling", "C DONE" }) },
+        { "UIDVALIDITY changed: new baseline, nothing counted", Login(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"", "S * OK [UIDVALIDITY 8]", "S a2 OK",
+                "LOG UIDVALIDITY changed", "C a3 UID SEARCH UID *", "S * SEARCH 2", "S a3 OK", "BASELINE 8/2",
+                "C a4 UID SEARCH UID 3:* UNSEEN", "S * SEARCH 2", "S a4 OK" } },
+        { "check mode reports the folder and logs out", check, kKnown,
+            { "S * PREAUTH [CAPABILITY IMAP4rev1] hi", "C a1 EXAMINE \"&U9dP4TDIMOwwpA-\"", "S * 12 EXISTS",
+                "S * OK [UIDVALIDITY 7]", "S a1 OK",
+                "EXAMINED \xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4: 12 messages, UIDVALIDITY 7",
+                "C a2 LOGOUT", "S a2 OK", "CLOSE LoggedOut" } },
+        { "logout while a command is in flight waits for its answer", Login(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"", "logout", "S a1 OK",
+                "C a2 LOGOUT", "@100", "CLOSE LoggedOut" } },
+        { "greeting BYE", Login(), {}, { "S * BYE too busy", "LOG too busy", "CLOSE ServerBye" } },
+        { "unsolicited BYE while idling", Login(), kKnown,
+            Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },
+        { "connection lost while idling", Login(), kKnown, Idling({ "lost", "LOG lost", "CLOSE ConnectionLost" }) },
+        { "login refused; the echoed password is not logged", Login(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+                "S a1 NO [AUTHENTICATIONFAILED] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
+        { "LOGIN answered BAD is a refusal too", odd_user, kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"a\\\"b\\\\c\" \"Sup3rSecretPw\"", "S a1 BAD no",
+                "LOG no", "CLOSE LoginFailed" } },
+        { "no password in plaintext", Login(false, false), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "LOG unencrypted", "CLOSE ProtocolError" } },
+        { "LOGINDISABLED", Login(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi", "LOG LOGINDISABLED", "CLOSE LoginFailed" } },
+        { "STARTTLS not offered", Login(true, false), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "LOG STARTTLS", "CLOSE NoStartTls" } },
+        { "PREAUTH cannot be upgraded to TLS", Login(true, false), kKnown,
+            { "S * PREAUTH hi", "LOG PREAUTH", "CLOSE ProtocolError" } },
+        { "bytes after the STARTTLS OK are an injection", Login(true, false), kKnown,
+            { "S * OK [CAPABILITY STARTTLS] hi", "C a1 STARTTLS", "S a1 OK go\r\n* CAPABILITY IMAP4rev1",
+                "LOG STARTTLS", "CLOSE ProtocolError" },
+            false }, // one byte at a time, the OK arrives alone and looks clean
+        { "a partial response after the STARTTLS OK is an injection", Login(true, false), kKnown,
+            { "S * OK [CAPABILITY STARTTLS] hi", "C a1 STARTTLS", "S a1 OK go\r\n* 1 FETCH {9}", "LOG STARTTLS",
+                "CLOSE ProtocolError" },
+            false },
+        { "bytes before tls_ready are an injection", Login(true, false), kKnown,
+            { "S * OK [CAPABILITY STARTTLS] hi", "C a1 STARTTLS", "S a1 OK go", "STARTTLS", "S * OK", "LOG STARTTLS",
+                "CLOSE ProtocolError" } },
+        { "EXAMINE without UIDVALIDITY", Login(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"", "S a2 OK", "LOG UIDVALIDITY",
+                "CLOSE ProtocolError" } },
+        { "an unknown tag", Login(), kKnown, Idling({ "S zz OK", "LOG zz", "CLOSE ProtocolError" }) },
+        { "BAD to our command", Login(), kKnown, Idling({ "S a4 BAD no", "LOG no", "CLOSE ProtocolError" }) },
+        { "a UID that does not fit 32 bits", Login(), kKnown,
+            Idling({ "S * 4 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 4294967296",
+                "LOG understand", "CLOSE ProtocolError" }) },
+        { "a huge literal ends the session before it arrives", Login(), kKnown,
+            Idling({ "S * 1 FETCH (BODY[] {65537}", "LOG too long", "CLOSE TooLong" }) } };
+}
+
+TEST(ImapSession, ScriptedServer)
+{
+    for (const Scenario& scenario : Scenarios()) {
+        Play(scenario, false);
+        if (scenario.bytewise_too)
+            Play(scenario, true);
+    }
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <math.h>
+
+#include <string>
+
+#include "account_values.h"
+#include "backoff.h"
+#include "mutf7.h"
+#include "watch_state.h"
+
+namespace {
+
+using namespace mail;
+
+TEST(Mutf7, ConvertsBothWays)
+{
+    const struct {
+        const char* utf8;
+        const char* mutf7;
+    } cases[] = { { "INBOX", "INBOX" }, { "", "" }, { "&", "&-" }, { "a&b&&", "a&-b&-&-" },
+        { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", "&U9dP4TDIMOwwpA-" }, // 受信トレイ
+        { "~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+            "~peter/mail/&U,BTFw-/&ZeVnLIqe-" },
+        { "Entw\xC3\xBC"
+          "rfe",
+            "Entw&APw-rfe" },
+        { "\xF0\x9F\x93\xA7 mail", "&2D3c5w- mail" }, // a surrogate pair
+        { "a\tb", "a&AAk-b" }, // control characters are not printable
+        { "\xC3\xA9&\xC3\xA9", "&AOk-&-&AOk-" } };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_TRUE(Utf8ToMutf7(c.utf8, &out) && out == c.mutf7) << c.utf8 << " -> " << out;
+        EXPECT_TRUE(Mutf7ToUtf8(c.mutf7, &out) && out == c.utf8) << c.mutf7 << " -> " << out;
+    }
+}
+
+TEST(Mutf7, RejectsInvalidInput)
+{
+    const char* bad_mutf7[] = {
+        "&U9dP4TDIMOwwpA", // no closing '-'
+        "&AGE-", // "a" must be written as itself
+        "&2D0-", // a lone high surrogate
+        "&3nA-", // a lone low surrogate
+        "&AOk", "&A-", // leftover bits
+        "&AOl-", // non-zero padding bits
+        "&AO/-", // '/' is not in this alphabet
+        "&AOk-&AOk-", // one run written as two
+        "a\tb", "\xC3\xA9" // unencoded non-printables
+    };
+    std::string out;
+    for (const char* text : bad_mutf7)
+        EXPECT_FALSE(Mutf7ToUtf8(text, &out)) << text;
+    const char* bad_utf8[] = { "\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "a\xE3\x81" };
+    for (const char* text : bad_utf8)
+        EXPECT_FALSE(Utf8ToMutf7(text, &out)) << text;
+}
+
+TEST(Backoff, DoublesFromOneSecondToFiveMinutesAndWaitsLongAfterARefusedLogin)
+{
+    const struct {
+        int failures;
+        bool login_refused;
+        double jitter;
+        int64_t expected_ms;
+    } cases[] = {
+        { 1, false, 0.0, 750 }, { 1, false, 0.999999, 999 }, { 2, false, 0.0, 1500 }, { 5, false, 0.5, 14000 },
+        { 9, false, 0.0, 192000 }, { 10, false, 0.0, 225000 }, { 10, false, 0.999999, 299999 },
+        { 1000000, false, 0.0, 225000 }, { 0, false, 0.0, 750 }, { -3, false, 0.0, 750 }, { 1, false, NAN, 750 },
+        { 1, false, 7.0, 750 }, { 1, true, 0.0, 30 * 60 * 1000 }, { 50, true, 0.999999, 2099999 },
+        { 1, true, -1.0, 30 * 60 * 1000 } // never below 30 min
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReconnectDelayMs(c.failures, c.login_refused, c.jitter), c.expected_ms)
+            << c.failures << " " << c.login_refused << " " << c.jitter;
+}
+
+TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
+{
+    WatchState state;
+    state[{ "home", "INBOX" }] = { true, 1700000000, 42 };
+    state[{ "\x83\x81\x81\x5B\x83\x8B %\t\r\n:", "&U9dP4TDIMOwwpA-" }] = { true, 1, 0 }; // CP932 bytes and separators
+    state[{ "home", "INBOX.x y" }] = { true, UINT32_MAX, UINT32_MAX };
+    WatchState with_unknown = state;
+    with_unknown[{ "new", "INBOX" }] = { false, 0, 0 };
+    with_unknown[{ "", "INBOX" }] = { true, 5, 5 };
+    std::string text = SerializeWatchState(with_unknown);
+    WatchState parsed;
+    ASSERT_TRUE(ParseWatchState(text, &parsed)) << text;
+    EXPECT_TRUE(parsed.size() == state.size()
+        && std::equal(parsed.begin(), parsed.end(), state.begin(),
+            [](auto& a, auto& b) {
+                return a.first == b.first && a.second.known == b.second.known
+                    && a.second.uidvalidity == b.second.uidvalidity && a.second.last_uid == b.second.last_uid;
+            }))
+        << text;
+    WatchState empty;
+    EXPECT_TRUE(ParseWatchState(SerializeWatchState(empty), &parsed) && parsed.empty());
+
+    // Torn (no final newline), out of range, malformed, duplicated, over the limits.
+    std::string header = "larkbellwatch-state 1\n";
+    std::string many = header;
+    for (int i = 0; i <= 4096; ++i)
+        many += "a " + std::to_string(i) + " 1 1\n";
+    const std::string bad[] = { "", "larkbellwatch-state 2\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
+        header + "a INBOX 1 4294967296\n", header + "a INBOX 1 -2\n", header + "a INBOX 1 02\n", header + "a INBOX 1\n",
+        header + "a INBOX 1 2 3\n", header + "a  INBOX 1 2\n", header + "a%2 INBOX 1 2\n", header + "a%zz INBOX 1 2\n",
+        header + "a\x83 INBOX 1 2\n", header + "a INBOX 1 2\na INBOX 3 4\n", header + "\n",
+        header + std::string(5000, 'a') + " INBOX 1 2\n", many };
+    for (const std::string& text : bad) {
+        parsed[{ "x", "y" }] = {};
+        EXPECT_FALSE(ParseWatchState(text, &parsed)) << text.substr(0, 80);
+        EXPECT_TRUE(parsed.empty());
+    }
+}
+
+TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
+{
+    Security security = Security::None;
+    uint16_t port = 0;
+    EXPECT_TRUE(ParseSecurity("", &security) && security == Security::Tls);
+    EXPECT_TRUE(ParseSecurity(" StartTLS ", &security) && security == Security::StartTls);
+    EXPECT_TRUE(ParseSecurity("NONE", &security) && security == Security::None);
+    EXPECT_FALSE(ParseSecurity("ssl", &security));
+    const struct {
+        const char* text;
+        Security security;
+        int expected; // -1: refused
+    } ports[] = { { "", Security::Tls, 993 }, { "", Security::StartTls, 143 }, { "", Security::None, 143 },
+        { " 10993 ", Security::Tls, 10993 }, { "65535", Security::Tls, 65535 }, { "0", Security::Tls, -1 },
+        { "65536", Security::Tls, -1 }, { "99999999999999999999", Security::Tls, -1 }, { "-1", Security::Tls, -1 },
+        { "99x", Security::Tls, -1 } };
+    for (const auto& c : ports) {
+        bool ok = ParsePort(c.text, c.security, &port);
+        EXPECT_EQ(ok ? port : -1, c.expected) << c.text;
+    }
+    const struct {
+        const char* text;
+        int expected;
+    } polls[]
+        = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
+    for (const auto& c : polls) {
+        int seconds = 0;
+        bool ok = ParsePollSeconds(c.text, &seconds);
+        EXPECT_EQ(ok ? seconds : -1, c.expected) << c.text;
+    }
+    EXPECT_EQ(ParseFolders(" INBOX , Lists/ietf,,&U9dP4TDIMOwwpA- "),
+        (std::vector<std::string> { "INBOX", "Lists/ietf", "&U9dP4TDIMOwwpA-" }));
+    EXPECT_EQ(ParseFolders(" , "), std::vector<std::string> { "INBOX" });
+
+    for (const char* host : { "127.0.0.1", "127.255.1.9", "localhost", "LocalHost.", "::1", "[::1]" })
+        EXPECT_TRUE(IsLoopbackHost(host)) << host;
+    for (const char* host : { "128.0.0.1", "127.0.0", "127.0.0.1.5", "127.0.0.256", "127.0.0.01", "127.0.0.1x",
+             "localhost.example.com", "::2", "", "10.0.0.1" })
+        EXPECT_FALSE(IsLoopbackHost(host)) << host;
+}
+
+TEST(AccountValues, FingerprintsParseInEitherFormAndFormatWithColons)
+{
+    std::string hex;
+    for (int i = 0; i < 32; ++i)
+        hex += "0123456789abcdefABCDEF"[i % 22] + std::string(1, "fedcba9876543210"[i % 16]);
+    Sha256 plain {}, separated {};
+    ASSERT_TRUE(ParseFingerprint(hex, &plain));
+    std::string formatted = FormatFingerprint(plain);
+    EXPECT_EQ(formatted.substr(0, 12), "0F:1E:2D:3C:");
+    ASSERT_TRUE(ParseFingerprint(" " + formatted + " ", &separated));
+    EXPECT_EQ(plain, separated);
+    for (std::string bad : { hex.substr(1), hex + "0", "g" + hex.substr(1), formatted.substr(0, 94) + ":",
+             formatted.substr(0, 2) + "-" + formatted.substr(3), std::string() })
+        EXPECT_FALSE(ParseFingerprint(bad, &plain)) << bad;
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#include "imap_response.h"
+
+namespace mail {
+
+namespace {
+
+    char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+    std::string UpperCase(std::string_view text)
+    {
+        std::string result(text);
+        for (char& c : result)
+            c = Upper(c);
+        return result;
+    }
+
+    bool IsAtomChar(char c)
+    {
+        unsigned char u = static_cast<unsigned char>(c);
+        return u > 0x20 && u < 0x7f && c != '(' && c != ')' && c != '{' && c != '%' && c != '*' && c != '"' && c != '\\'
+            && c != ']';
+    }
+
+    // Reads the bytes up to the next space (or `stop`) and moves past them.
+    std::string_view Word(std::string_view& rest, char stop = ' ')
+    {
+        size_t end = 0;
+        while (end < rest.size() && rest[end] != ' ' && rest[end] != stop)
+            ++end;
+        std::string_view word = rest.substr(0, end);
+        rest.remove_prefix(end);
+        return word;
+    }
+
+    bool SkipSpace(std::string_view& rest)
+    {
+        if (rest.empty() || rest[0] != ' ')
+            return false;
+        rest.remove_prefix(1);
+        return true;
+    }
+
+    bool ParseNumber(std::string_view text, uint32_t* value)
+    {
+        if (text.empty() || text.size() > 10)
+            return false;
+        uint64_t result = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9')
+                return false;
+            result = result * 10 + static_cast<uint64_t>(c - '0');
+        }
+        if (result > UINT32_MAX)
+            return false;
+        *value = static_cast<uint32_t>(result);
+        return true;
+    }
+
+    bool Equals(std::string_view a, std::string_view b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (Upper(a[i]) != Upper(b[i]))
+                return false;
+        }
+        return true;
+    }
+
+    bool ParseCapabilityList(std::string_view list, ImapResponse* out)
+    {
+        out->has_capabilities = true;
+        out->capabilities.clear();
+        while (!list.empty()) {
+            std::string_view name = Word(list);
+            if (name.empty() || (!list.empty() && !SkipSpace(list)))
+                return false;
+            out->capabilities.push_back(UpperCase(name));
+        }
+        return true;
+    }
+
+    // resp-text: an optional "[CODE args]" and free text.
+    bool ParseRespText(std::string_view rest, ImapResponse* out)
+    {
+        if (!rest.empty() && rest[0] == '[') {
+            rest.remove_prefix(1);
+            size_t close = rest.find(']');
+            if (close == std::string_view::npos)
+                return false;
+            std::string_view inside = rest.substr(0, close);
+            rest.remove_prefix(close + 1);
+            std::string_view atom = Word(inside);
+            if (atom.empty())
+                return false;
+            for (char c : atom) {
+                if (!IsAtomChar(c))
+                    return false;
+            }
+            out->code = UpperCase(atom);
+            std::string_view args = inside.empty() ? inside : inside.substr(1);
+            if (out->code == "CAPABILITY" && !ParseCapabilityList(args, out))
+                return false;
+            if ((out->code == "UIDVALIDITY" || out->code == "UIDNEXT") && !ParseNumber(args, &out->code_number))
+                return false;
+            if (!rest.empty() && rest[0] == ' ')
+                rest.remove_prefix(1);
+        }
+        out->text = std::string(rest);
+        return true;
+    }
+
+    bool ParseStatus(std::string_view word, ImapResponse::Status* status)
+    {
+        using Status = ImapResponse::Status;
+        const struct {
+            const char* name;
+            Status status;
+        } names[] = { { "OK", Status::Ok }, { "NO", Status::No }, { "BAD", Status::Bad }, { "BYE", Status::Bye },
+            { "PREAUTH", Status::Preauth } };
+        for (const auto& name : names) {
+            if (Equals(word, name.name)) {
+                *status = name.status;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // "* SEARCH 4 9 12", possibly followed by a "(MODSEQ n)" the watcher ignores.
+    bool ParseSearch(std::string_view rest, ImapResponse* out)
+    {
+        while (SkipSpace(rest)) {
+            if (!rest.empty() && rest[0] == '(')
+                return true;
+            uint32_t uid = 0;
+            if (!ParseNumber(Word(rest), &uid))
+                return false;
+            out->search.push_back(uid);
+        }
+        return rest.empty();
+    }
+
+    bool ParseUntagged(std::string_view rest, ImapResponse* out)
+    {
+        using Data = ImapResponse::Data;
+        std::string_view first = Word(rest);
+        if (!first.empty() && first[0] >= '0' && first[0] <= '9') {
+            if (!ParseNumber(first, &out->number) || !SkipSpace(rest))
+                return false;
+            std::string_view name = Word(rest);
+            out->data = Equals(name, "EXISTS") ? Data::Exists : Equals(name, "EXPUNGE") ? Data::Expunge : Data::Other;
+            return !name.empty();
+        }
+        if (ParseStatus(first, &out->status)) {
+            if (!rest.empty() && !SkipSpace(rest))
+                return false;
+            return ParseRespText(rest, out);
+        }
+        if (Equals(first, "CAPABILITY")) {
+            out->data = Data::Capability;
+            return SkipSpace(rest) && ParseCapabilityList(rest, out);
+        }
+        if (Equals(first, "SEARCH")) {
+            out->data = Data::Search;
+            return ParseSearch(rest, out);
+        }
+        out->data = Equals(first, "FLAGS") ? Data::Flags : Data::Other;
+        return !first.empty();
+    }
+
+} // namespace
+
+bool HasCapability(const std::vector<std::string>& capabilities, std::string_view name)
+{
+    for (const std::string& capability : capabilities) {
+        if (Equals(capability, name))
+            return true;
+    }
+    return false;
+}
+
+bool ParseResponse(std::string_view line, ImapResponse* out)
+{
+    *out = ImapResponse();
+    if (line.size() >= 1 && line[0] == '+') {
+        out->kind = ImapResponse::Kind::Continuation;
+        out->text = std::string(line.substr(line.size() >= 2 ? 2 : 1));
+        return true;
+    }
+    if (line.size() >= 2 && line[0] == '*' && line[1] == ' ') {
+        out->kind = ImapResponse::Kind::Untagged;
+        return ParseUntagged(line.substr(2), out);
+    }
+    out->kind = ImapResponse::Kind::Tagged;
+    std::string_view rest = line;
+    std::string_view tag = Word(rest);
+    for (char c : tag) {
+        if (!IsAtomChar(c) || c == '+')
+            return false;
+    }
+    if (tag.empty() || !SkipSpace(rest))
+        return false;
+    out->tag = std::string(tag);
+    if (!ParseStatus(Word(rest), &out->status) || out->status == ImapResponse::Status::Bye
+        || out->status == ImapResponse::Status::Preauth)
+        return false;
+    if (!rest.empty() && !SkipSpace(rest))
+        return false;
+    return ParseRespText(rest, out);
+}
+
+} // namespace mail

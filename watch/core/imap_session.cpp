@@ -1,0 +1,549 @@
+#include "imap_session.h"
+
+#include "imap_command.h"
+#include "imap_response.h"
+#include "mutf7.h"
+
+namespace mail {
+
+namespace {
+
+    // Server text is cut before it reaches a log line, but not shorter than
+    // a password it might echo, so that the whole password is still found.
+    constexpr size_t kMaxServerText = 1024;
+    constexpr size_t kMaxLogText = 300;
+
+    Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
+    {
+        Action action;
+        action.kind = kind;
+        action.bytes = std::move(bytes);
+        action.text = std::move(text);
+        return action;
+    }
+
+    int64_t Later(int64_t when, int64_t delay)
+    {
+        return delay > 0 && when > INT64_MAX - delay ? INT64_MAX : when + delay;
+    }
+
+    // Server text goes to a log file: bounded, without control bytes.
+    std::string Printable(std::string_view text)
+    {
+        std::string result(text.substr(0, kMaxServerText));
+        for (char& c : result) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?';
+        }
+        return result;
+    }
+
+} // namespace
+
+ImapSession::ImapSession(ImapLogin login, FolderState state, ImapTimings timings, int64_t now_ms)
+    : login_(std::move(login))
+    , state_(state)
+    , timings_(timings)
+    , waiting_since_(now_ms)
+{
+}
+
+bool ImapSession::next_action(Action& out)
+{
+    if (actions_.empty())
+        return false;
+    out = std::move(actions_.front());
+    actions_.pop_front();
+    return true;
+}
+
+bool ImapSession::closed() const { return step_ == Step::Closed; }
+
+const FolderState& ImapSession::state() const { return state_; }
+
+int64_t ImapSession::next_deadline() const
+{
+    switch (step_) {
+    case Step::Closed:
+        return INT64_MAX;
+    case Step::Idling: {
+        int64_t keepalive = Later(waiting_since_, timings_.keepalive_ms);
+        int64_t renew = Later(idle_since_, timings_.idle_renew_ms);
+        return keepalive < renew ? keepalive : renew;
+    }
+    case Step::PollWait:
+        return next_poll_;
+    default:
+        return Later(waiting_since_, timings_.response_timeout_ms);
+    }
+}
+
+void ImapSession::receive(std::string_view bytes, int64_t now_ms)
+{
+    if (step_ == Step::Closed || bytes.empty())
+        return;
+    waiting_since_ = now_ms;
+    if (step_ == Step::TlsHandshake) {
+        fail("the server sent data between STARTTLS and the TLS handshake");
+        return;
+    }
+    std::deque<std::string> lines;
+    bool within_limits = fragmenter_.feed(bytes, lines);
+    for (const std::string& line : lines) {
+        if (step_ == Step::Closed)
+            return;
+        handle(line, now_ms);
+    }
+    if (step_ == Step::Closed)
+        return;
+    if (!within_limits) {
+        log("the server sent a response too long to accept (over 1 MiB, or a literal over 64 KiB)");
+        close(CloseReason::TooLong);
+    } else if (step_ == Step::TlsHandshake) {
+        // Whatever came after the OK would be read as if it had been encrypted.
+        if (!fragmenter_.empty())
+            fail("the server sent data between STARTTLS and the TLS handshake");
+        else
+            push(MakeAction(Action::Kind::StartTls));
+    }
+}
+
+void ImapSession::handle(const std::string& line, int64_t now_ms)
+{
+    if (step_ == Step::TlsHandshake) {
+        fail("the server sent data between STARTTLS and the TLS handshake");
+        return;
+    }
+    ImapResponse response;
+    if (!ParseResponse(line, &response)) {
+        fail("cannot understand the server: " + Printable(line));
+        return;
+    }
+    if (response.code == "ALERT")
+        log("server alert: " + Printable(response.text));
+    switch (response.kind) {
+    case ImapResponse::Kind::Continuation:
+        on_continuation(now_ms);
+        break;
+    case ImapResponse::Kind::Untagged:
+        on_untagged(response, now_ms);
+        break;
+    case ImapResponse::Kind::Tagged:
+        on_tagged(response, now_ms);
+        break;
+    }
+}
+
+void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
+{
+    using Status = ImapResponse::Status;
+    using Data = ImapResponse::Data;
+    if (response.has_capabilities) {
+        capabilities_ = response.capabilities;
+        capabilities_known_ = true;
+    }
+    if (response.code == "UIDVALIDITY" && step_ == Step::Examine)
+        examined_uidvalidity_ = response.code_number;
+    switch (response.status) {
+    case Status::Bye:
+        if (logout_wanted_) {
+            close(CloseReason::LoggedOut);
+        } else {
+            log("the server ended the session: " + Printable(response.text));
+            close(CloseReason::ServerBye);
+        }
+        return;
+    case Status::Preauth:
+        if (step_ != Step::Greeting)
+            fail("PREAUTH after the greeting");
+        else if (login_.starttls)
+            fail("the server greeted with PREAUTH, so STARTTLS cannot protect the connection");
+        else {
+            logged_in_ = true;
+            after_capabilities(now_ms);
+        }
+        return;
+    case Status::Ok:
+        if (step_ == Step::Greeting)
+            after_capabilities(now_ms);
+        return;
+    case Status::No:
+    case Status::Bad:
+        log("server warning: " + Printable(response.text));
+        return;
+    case Status::None:
+        break;
+    }
+    if (response.data == Data::Exists) {
+        exists_ = response.number;
+        exists_known_ = true;
+        if (step_ == Step::Idling)
+            send_done(AfterIdle::Check, now_ms);
+        else if (step_ == Step::PollWait)
+            send_check(now_ms);
+        else
+            recheck_ = true;
+    } else if (response.data == Data::Search && (step_ == Step::Check || step_ == Step::Baseline)) {
+        for (uint32_t uid : response.search) {
+            newest_uid_ = uid > newest_uid_ ? uid : newest_uid_;
+            new_count_ += uid > state_.last_uid ? 1 : 0;
+        }
+    }
+}
+
+void ImapSession::on_continuation(int64_t now_ms)
+{
+    if (!pieces_.empty()) {
+        push(MakeAction(Action::Kind::Send, std::move(pieces_.front())));
+        pieces_.erase(pieces_.begin());
+        waiting_since_ = now_ms;
+    } else if (step_ == Step::IdleStart) {
+        step_ = Step::Idling;
+        idle_since_ = now_ms;
+        if (logout_wanted_)
+            send_done(AfterIdle::Logout, now_ms);
+        else if (recheck_)
+            send_done(AfterIdle::Check, now_ms);
+    } else {
+        fail("the server sent an unexpected continuation request");
+    }
+}
+
+void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
+{
+    if (tag_.empty() || response.tag != tag_) {
+        fail("the server answered a command that was never sent: " + Printable(response.tag));
+        return;
+    }
+    tag_.clear();
+    pieces_.clear();
+    if (response.has_capabilities) {
+        capabilities_ = response.capabilities;
+        capabilities_known_ = true;
+    }
+    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login) {
+        fail("the server rejected a command: " + Printable(response.text));
+        return;
+    }
+    bool ok = response.status == ImapResponse::Status::Ok;
+    if (logout_wanted_ && step_ != Step::Logout) {
+        if (step_ == Step::StartTls)
+            close(CloseReason::LoggedOut);
+        else
+            send_logout(now_ms);
+        return;
+    }
+    switch (step_) {
+    case Step::Capability:
+        if (!ok || !capabilities_known_)
+            fail("the server sent no capabilities");
+        else
+            after_capabilities(now_ms);
+        break;
+    case Step::StartTls:
+        if (ok) {
+            step_ = Step::TlsHandshake; // StartTls is asked for once nothing else is buffered
+        } else {
+            log("the server refused STARTTLS: " + Printable(response.text));
+            close(CloseReason::NoStartTls);
+        }
+        break;
+    case Step::Login:
+        if (ok) {
+            logged_in_ = true;
+            capabilities_known_ = response.has_capabilities; // they may differ once logged in
+            after_capabilities(now_ms);
+        } else {
+            log("login refused for " + Printable(login_.user) + ": " + Printable(response.text));
+            close(CloseReason::LoginFailed);
+        }
+        break;
+    case Step::Examine:
+        if (ok) {
+            after_examine(now_ms);
+        } else {
+            log("cannot open folder " + folder_name() + ": " + Printable(response.text));
+            close(CloseReason::NoMailbox);
+        }
+        break;
+    case Step::Baseline:
+        if (ok) {
+            baseline(newest_uid_, now_ms);
+        } else {
+            fail("the server refused to search: " + Printable(response.text));
+        }
+        break;
+    case Step::Check:
+        if (ok)
+            after_check(now_ms);
+        else
+            fail("the server refused to search: " + Printable(response.text));
+        break;
+    case Step::IdleDone:
+        if (!ok)
+            fail("IDLE failed: " + Printable(response.text));
+        else if (after_idle_ == AfterIdle::Noop)
+            send_command("NOOP", Step::Noop, now_ms);
+        else
+            send_check(now_ms);
+        break;
+    case Step::Noop:
+        if (ok)
+            send_check(now_ms);
+        else
+            fail("the server refused NOOP: " + Printable(response.text));
+        break;
+    case Step::Logout:
+        close(CloseReason::LoggedOut);
+        break;
+    default:
+        fail("the server ended a command out of turn: " + Printable(response.text));
+        break;
+    }
+}
+
+void ImapSession::after_capabilities(int64_t now_ms)
+{
+    if (!capabilities_known_) {
+        send_command("CAPABILITY", Step::Capability, now_ms);
+    } else if (logged_in_) {
+        std::vector<std::string> pieces { "EXAMINE " };
+        AppendImapString(pieces, login_.mailbox, HasCapability(capabilities_, "LITERAL+"));
+        send_pieces(std::move(pieces), Step::Examine, now_ms);
+    } else if (login_.starttls && !tls_done_) {
+        if (HasCapability(capabilities_, "STARTTLS")) {
+            send_command("STARTTLS", Step::StartTls, now_ms);
+        } else {
+            log("the server does not offer STARTTLS");
+            close(CloseReason::NoStartTls);
+        }
+    } else {
+        send_login(now_ms);
+    }
+}
+
+void ImapSession::send_login(int64_t now_ms)
+{
+    if (!login_.credentials_may_be_sent) {
+        fail("refusing to send the password over an unencrypted connection");
+        return;
+    }
+    if (HasCapability(capabilities_, "LOGINDISABLED")) {
+        log("the server does not allow LOGIN on this connection (LOGINDISABLED)");
+        close(CloseReason::LoginFailed);
+        return;
+    }
+    bool literal_plus = HasCapability(capabilities_, "LITERAL+");
+    std::vector<std::string> pieces { "LOGIN " };
+    AppendImapString(pieces, login_.user, literal_plus);
+    pieces.back() += ' ';
+    AppendImapString(pieces, login_.password, literal_plus);
+    send_pieces(std::move(pieces), Step::Login, now_ms);
+}
+
+void ImapSession::after_examine(int64_t now_ms)
+{
+    if (examined_uidvalidity_ == 0) {
+        fail("the server sent no UIDVALIDITY for " + folder_name());
+        return;
+    }
+    if (login_.check_only) {
+        push(MakeAction(Action::Kind::Examined, {},
+            folder_name() + ": " + std::to_string(exists_) + " messages, UIDVALIDITY "
+                + std::to_string(examined_uidvalidity_)));
+        send_logout(now_ms);
+        return;
+    }
+    if (state_.known && state_.uidvalidity == examined_uidvalidity_) {
+        send_check(now_ms);
+        return;
+    }
+    if (state_.known)
+        log("UIDVALIDITY changed in " + folder_name() + " from " + std::to_string(state_.uidvalidity) + " to "
+            + std::to_string(examined_uidvalidity_) + "; counting starts again from the newest message");
+    newest_uid_ = 0;
+    if (exists_known_ && exists_ == 0) {
+        baseline(0, now_ms); // some servers refuse "*" in an empty folder; every later UID is new anyway
+        return;
+    }
+    send_command("UID SEARCH UID *", Step::Baseline, now_ms);
+}
+
+void ImapSession::baseline(uint32_t newest_uid, int64_t now_ms)
+{
+    state_ = { true, examined_uidvalidity_, newest_uid };
+    Action action = MakeAction(Action::Kind::Baseline);
+    action.state = state_;
+    push(std::move(action));
+    send_check(now_ms);
+}
+
+// Only UIDs above the last counted one are new: "n:*" also returns the
+// newest UID when it is below n.
+void ImapSession::send_check(int64_t now_ms)
+{
+    recheck_ = false;
+    newest_uid_ = 0;
+    new_count_ = 0;
+    if (state_.last_uid == UINT32_MAX) {
+        idle_or_poll(now_ms);
+        return;
+    }
+    send_command("UID SEARCH UID " + std::to_string(state_.last_uid + 1) + ":* UNSEEN", Step::Check, now_ms);
+}
+
+void ImapSession::after_check(int64_t now_ms)
+{
+    if (new_count_ > 0) {
+        state_.last_uid = newest_uid_;
+        Action count = MakeAction(Action::Kind::Count);
+        count.count = new_count_;
+        count.state = state_;
+        push(std::move(count));
+    }
+    if (recheck_)
+        send_check(now_ms);
+    else
+        idle_or_poll(now_ms);
+}
+
+void ImapSession::idle_or_poll(int64_t now_ms)
+{
+    if (HasCapability(capabilities_, "IDLE")) {
+        send_command("IDLE", Step::IdleStart, now_ms);
+    } else {
+        step_ = Step::PollWait;
+        next_poll_ = Later(now_ms, timings_.poll_ms);
+    }
+}
+
+void ImapSession::send_command(std::string command, Step step, int64_t now_ms)
+{
+    send_pieces({ std::move(command) }, step, now_ms);
+}
+
+void ImapSession::send_pieces(std::vector<std::string> pieces, Step step, int64_t now_ms)
+{
+    tag_ = "a" + std::to_string(next_tag_++);
+    pieces.front().insert(0, tag_ + " ");
+    pieces.back() += "\r\n";
+    push(MakeAction(Action::Kind::Send, std::move(pieces.front())));
+    pieces.erase(pieces.begin());
+    pieces_ = std::move(pieces);
+    step_ = step;
+    waiting_since_ = now_ms;
+}
+
+void ImapSession::send_done(AfterIdle next, int64_t now_ms)
+{
+    push(MakeAction(Action::Kind::Send, "DONE\r\n"));
+    after_idle_ = next;
+    step_ = Step::IdleDone;
+    waiting_since_ = now_ms;
+}
+
+void ImapSession::send_logout(int64_t now_ms)
+{
+    logout_wanted_ = true;
+    send_command("LOGOUT", Step::Logout, now_ms);
+}
+
+void ImapSession::tls_ready(int64_t now_ms)
+{
+    if (step_ == Step::Closed)
+        return;
+    if (step_ != Step::TlsHandshake) {
+        fail("TLS was set up at an unexpected time");
+        return;
+    }
+    tls_done_ = true;
+    login_.credentials_may_be_sent = true;
+    capabilities_.clear(); // what the server said in plaintext may have been forged
+    capabilities_known_ = false;
+    after_capabilities(now_ms);
+}
+
+void ImapSession::tick(int64_t now_ms)
+{
+    if (step_ == Step::Closed || now_ms < next_deadline())
+        return;
+    if (step_ == Step::Idling) {
+        bool silent = now_ms >= Later(waiting_since_, timings_.keepalive_ms);
+        send_done(silent ? AfterIdle::Noop : AfterIdle::Check, now_ms);
+    } else if (step_ == Step::PollWait) {
+        send_check(now_ms);
+    } else if (logout_wanted_) {
+        close(CloseReason::LoggedOut);
+    } else {
+        log("no answer from the server within " + std::to_string(timings_.response_timeout_ms / 1000) + " s");
+        close(CloseReason::Timeout);
+    }
+}
+
+void ImapSession::logout(int64_t now_ms)
+{
+    if (step_ == Step::Closed || logout_wanted_)
+        return;
+    logout_wanted_ = true;
+    if (step_ == Step::Idling)
+        send_done(AfterIdle::Logout, now_ms);
+    else if (step_ == Step::PollWait)
+        send_logout(now_ms);
+    else if (step_ == Step::Greeting || step_ == Step::TlsHandshake || !pieces_.empty())
+        close(CloseReason::LoggedOut);
+    // otherwise a command is in flight: LOGOUT follows its answer
+}
+
+void ImapSession::connection_lost(int64_t /*now_ms*/)
+{
+    if (step_ == Step::Closed)
+        return;
+    if (logout_wanted_) {
+        close(CloseReason::LoggedOut);
+    } else {
+        log("the connection to the server was lost");
+        close(CloseReason::ConnectionLost);
+    }
+}
+
+std::string ImapSession::folder_name() const
+{
+    std::string utf8;
+    return Mutf7ToUtf8(login_.mailbox, &utf8) ? utf8 : Printable(login_.mailbox);
+}
+
+void ImapSession::log(std::string text)
+{
+    if (!login_.password.empty()) {
+        for (size_t at = text.find(login_.password); at != std::string::npos; at = text.find(login_.password, at + 3))
+            text.replace(at, login_.password.size(), "***");
+    }
+    if (text.size() > kMaxLogText)
+        text.resize(kMaxLogText);
+    push(MakeAction(Action::Kind::Log, {}, std::move(text)));
+}
+
+void ImapSession::fail(std::string text)
+{
+    log(std::move(text));
+    close(CloseReason::ProtocolError);
+}
+
+void ImapSession::close(CloseReason reason)
+{
+    if (step_ == Step::Closed)
+        return;
+    Action action = MakeAction(Action::Kind::Close);
+    action.reason = reason;
+    actions_.push_back(std::move(action));
+    step_ = Step::Closed;
+    pieces_.clear();
+}
+
+void ImapSession::push(Action action)
+{
+    if (step_ != Step::Closed)
+        actions_.push_back(std::move(action));
+}
+
+} // namespace mail

@@ -1,0 +1,184 @@
+#include "mutf7.h"
+
+#include <stdint.h>
+
+#include <vector>
+
+namespace mail {
+
+namespace {
+
+    const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
+
+    int SextetOf(char c)
+    {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        return c == '+' ? 62 : c == ',' ? 63 : -1;
+    }
+
+    bool IsDirect(uint32_t c) { return c >= 0x20 && c <= 0x7e; }
+
+    // Reads one code point; false on malformed, overlong or surrogate input.
+    bool NextCodePoint(std::string_view text, size_t* at, uint32_t* code)
+    {
+        unsigned char lead = static_cast<unsigned char>(text[*at]);
+        int extra = lead < 0x80     ? 0
+            : (lead & 0xe0) == 0xc0 ? 1
+            : (lead & 0xf0) == 0xe0 ? 2
+            : (lead & 0xf8) == 0xf0 ? 3
+                                    : -1;
+        if (extra < 0 || static_cast<size_t>(extra) >= text.size() - *at)
+            return false;
+        uint32_t value = extra == 0 ? lead : lead & (0x3f >> extra);
+        for (int i = 1; i <= extra; ++i) {
+            unsigned char next = static_cast<unsigned char>(text[*at + i]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            value = (value << 6) | (next & 0x3f);
+        }
+        static const uint32_t kSmallest[] = { 0, 0x80, 0x800, 0x10000 };
+        if (value < kSmallest[extra] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff))
+            return false;
+        *at += extra + 1;
+        *code = value;
+        return true;
+    }
+
+    void AppendUtf8(uint32_t code, std::string* out)
+    {
+        if (code < 0x80) {
+            *out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            *out += static_cast<char>(0xc0 | (code >> 6));
+            *out += static_cast<char>(0x80 | (code & 0x3f));
+        } else if (code < 0x10000) {
+            *out += static_cast<char>(0xe0 | (code >> 12));
+            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            *out += static_cast<char>(0x80 | (code & 0x3f));
+        } else {
+            *out += static_cast<char>(0xf0 | (code >> 18));
+            *out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            *out += static_cast<char>(0x80 | (code & 0x3f));
+        }
+    }
+
+    void AppendEncoded(const std::vector<uint16_t>& units, std::string* out)
+    {
+        *out += '&';
+        uint32_t bits = 0;
+        int count = 0;
+        for (uint16_t unit : units) {
+            bits = (bits << 16) | unit;
+            count += 16;
+            while (count >= 6) {
+                count -= 6;
+                *out += kAlphabet[(bits >> count) & 0x3f];
+            }
+        }
+        if (count > 0)
+            *out += kAlphabet[(bits << (6 - count)) & 0x3f];
+        *out += '-';
+    }
+
+    // Decodes the base64 between "&" and "-" into UTF-8.
+    bool DecodeRun(std::string_view run, std::string* out)
+    {
+        uint32_t bits = 0;
+        int count = 0;
+        uint32_t high = 0; // a pending high surrogate
+        for (char c : run) {
+            int sextet = SextetOf(c);
+            if (sextet < 0)
+                return false;
+            bits = ((bits << 6) | static_cast<uint32_t>(sextet)) & 0xffffff;
+            count += 6;
+            if (count < 16)
+                continue;
+            count -= 16;
+            uint32_t unit = (bits >> count) & 0xffff;
+            if (unit >= 0xd800 && unit <= 0xdbff) {
+                if (high != 0)
+                    return false;
+                high = unit;
+                continue;
+            }
+            if (unit >= 0xdc00 && unit <= 0xdfff) {
+                if (high == 0)
+                    return false;
+                AppendUtf8(0x10000 + ((high - 0xd800) << 10) + (unit - 0xdc00), out);
+                high = 0;
+                continue;
+            }
+            if (high != 0 || IsDirect(unit))
+                return false; // printable ASCII must be written as itself
+            AppendUtf8(unit, out);
+        }
+        // Leftover bits must be padding zeros, fewer than one sextet.
+        return high == 0 && count < 6 && (bits & ((1u << count) - 1)) == 0;
+    }
+
+} // namespace
+
+bool Utf8ToMutf7(std::string_view utf8, std::string* out)
+{
+    out->clear();
+    std::vector<uint16_t> units;
+    size_t at = 0;
+    while (at < utf8.size()) {
+        uint32_t code = 0;
+        if (!NextCodePoint(utf8, &at, &code))
+            return false;
+        if (IsDirect(code)) {
+            if (!units.empty()) {
+                AppendEncoded(units, out);
+                units.clear();
+            }
+            *out += code == '&' ? std::string("&-") : std::string(1, static_cast<char>(code));
+        } else if (code >= 0x10000) {
+            units.push_back(static_cast<uint16_t>(0xd800 + ((code - 0x10000) >> 10)));
+            units.push_back(static_cast<uint16_t>(0xdc00 + ((code - 0x10000) & 0x3ff)));
+        } else {
+            units.push_back(static_cast<uint16_t>(code));
+        }
+    }
+    if (!units.empty())
+        AppendEncoded(units, out);
+    return true;
+}
+
+bool Mutf7ToUtf8(std::string_view mutf7, std::string* out)
+{
+    out->clear();
+    size_t at = 0;
+    size_t run_end = std::string_view::npos; // just after the last encoded run
+    while (at < mutf7.size()) {
+        char c = mutf7[at];
+        if (!IsDirect(static_cast<unsigned char>(c)))
+            return false;
+        if (c != '&') {
+            *out += c;
+            ++at;
+            continue;
+        }
+        size_t end = mutf7.find('-', at + 1);
+        if (end == std::string_view::npos)
+            return false;
+        if (end == at + 1) {
+            *out += '&';
+        } else if (at == run_end || !DecodeRun(mutf7.substr(at + 1, end - at - 1), out)) {
+            return false; // two runs back to back would have been written as one
+        } else {
+            run_end = end + 1;
+        }
+        at = end + 1;
+    }
+    return true;
+}
+
+} // namespace mail
