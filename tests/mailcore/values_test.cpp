@@ -9,6 +9,7 @@
 #include "mailbox_name.h"
 #include "mutf7.h"
 #include "sasl_oauth.h"
+#include "token_output.h"
 #include "watch_state.h"
 
 namespace {
@@ -149,6 +150,24 @@ TEST(SaslOAuth, InitialResponses)
     EXPECT_EQ(OAuthBearerResponse("me", "mx", 143, "tok"),
         "n,a=me,\x01host=mx\x01port=143\x01"
         "auth=Bearer tok\x01\x01");
+}
+
+// The reason for a refusal goes to the log: it never quotes the output.
+TEST(TokenOutput, TakesTheFirstLineOnly)
+{
+    const struct {
+        std::string output;
+        const char* token; // nullptr: refused
+    } cases[] = { { "ya29.a0\r\nnext line\r\n", "ya29.a0" }, { "  eyJ0eXAi \n", "eyJ0eXAi" }, { "tok", "tok" },
+        { "", nullptr }, { "\r\nsecret\r\n", nullptr }, { "secret\x01\n", nullptr },
+        { std::string(kMaxTokenOutput, 's'), nullptr } };
+    for (const auto& c : cases) {
+        std::string token, why;
+        EXPECT_EQ(TokenFromOutput(c.output, &token, &why), c.token != nullptr) << c.output.substr(0, 20);
+        EXPECT_EQ(token, c.token ? c.token : "");
+        EXPECT_EQ(why.find("ss"), std::string::npos);
+        EXPECT_EQ(why.find("secret"), std::string::npos);
+    }
 }
 
 TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
