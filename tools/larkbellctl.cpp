@@ -5,10 +5,11 @@
 
 #include "count_math.h"
 #include "counter.h"
+#include "ctl_watch.h"
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
 
 enum class Command { Get, Set, Add, Reset };
 
@@ -62,10 +63,27 @@ bool SectionHeldElsewhere()
     return section.valid();
 }
 
+// The watcher's commands; -1 when the arguments name none of them.
+int RunWatchCommand(int argc, char** argv)
+{
+    const bool password = argc == 3 && strcmp(argv[1], "password") == 0;
+    const bool check = argc == 3 && strcmp(argv[1], "check") == 0;
+    if (!password && !check)
+        return -1;
+    if (!IsValidAccountName(argv[2])) {
+        fprintf(stderr, "larkbellctl: not an account name: %s\n", argv[2]);
+        return 2;
+    }
+    return password ? RunPasswordCommand(argv[2]) : RunCheckCommand(argv[2]);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    const int watchResult = RunWatchCommand(argc, argv);
+    if (watchResult >= 0)
+        return watchResult;
     Command command = Command::Get;
     int32_t number = 0;
     // Each refusal says why in one line.

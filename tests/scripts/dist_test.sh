@@ -13,9 +13,9 @@ zip=$("$src/scripts/make-dist" "$build" "$session_dir/out" 2>"$session_dir/make-
 check "make-dist builds the zip" test -f "$zip"
 [ -f "$zip" ] || { cat "$session_dir/make-dist.err"; finish; exit 1; }
 check "the zip is named after the version" test "$(basename "$zip")" = larkbell-1.0.1.1-win64.zip
-check "the zip holds exactly the five files" test \
+check "the zip holds exactly the seven files" test \
   "$(unzip -Z1 "$zip" | LC_ALL=C sort | paste -sd ' ')" = \
-  "README-ja-en.txt larkbell.bmp larkbell.exe larkbell.ini.sample larkbellctl.exe"
+  "README-ja-en.txt larkbell.bmp larkbell.exe larkbell.ini.sample larkbellctl.exe larkbellwatch.exe larkbellwatch.ini.sample"
 
 plain="$session_dir/plain"
 japanese="$session_dir/テスト 通知/larkbell"
@@ -29,6 +29,8 @@ check "larkbell.exe is a 64-bit GUI program" grep -q 'PE32+ executable (GUI) x86
   <<<"$(file "$plain/larkbell.exe")"
 check "larkbellctl.exe is a 64-bit console program" grep -q 'PE32+ executable (console) x86-64' \
   <<<"$(file "$plain/larkbellctl.exe")"
+check "larkbellwatch.exe is a 64-bit GUI program" grep -q 'PE32+ executable (GUI) x86-64' \
+  <<<"$(file "$plain/larkbellwatch.exe")"
 guide="$plain/README-ja-en.txt"
 check "the guide starts with a UTF-8 byte-order mark" test "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf
 check "the guide is valid UTF-8" iconv -f UTF-8 -t UTF-8 -o /dev/null "$guide"
@@ -45,6 +47,8 @@ sample="$plain/larkbell.ini.sample"
 check "the sample settings are CP932 text" iconv -f CP932 -t UTF-8 -o /dev/null "$sample"
 check "the sample settings have CRLF lines" test "$(grep -c $'\r$' "$sample")" = "$(wc -l <"$sample")"
 check "the sample settings name section [setting]" grep -qi '^\[setting\]' "$sample"
+check "the watcher's sample settings are CP932 text with an account section" \
+  grep -q '^\[account:' <(iconv -f CP932 -t UTF-8 "$plain/larkbellwatch.ini.sample")
 
 # --- running from each folder
 popup_lit() { # at least a fifth of the popup's area is not the black root

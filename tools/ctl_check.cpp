@@ -1,0 +1,86 @@
+// larkbellctl check NAME: one connection per folder, made exactly as the
+// watcher makes it, that stops after EXAMINE.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include "account_config.h"
+#include "code_pages.h"
+#include "ctl_watch.h"
+#include "imap_connection.h"
+#include "protected_secret.h"
+#include "watch_settings.h"
+
+namespace {
+
+class CheckSink : public mail::SessionSink {
+public:
+    bool OnCount(uint32_t, const mail::FolderState&) override { return true; }
+    void OnBaseline(const mail::FolderState&) override { }
+    void OnExamined(const std::string& text) override
+    {
+        printf("%s\n", mail::Utf8ToCp932(text).c_str());
+        m_examined = true;
+    }
+    // The last text says best why a folder could not be opened.
+    void OnLog(const std::string& text) override { m_lastLog = text; }
+
+    bool examined() const { return m_examined; }
+    const std::string& last_log() const { return m_lastLog; }
+
+private:
+    bool m_examined = false;
+    std::string m_lastLog;
+};
+
+// False (with one error line) when the folder could not be opened.
+bool CheckFolder(
+    const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::ImapTimings& timings)
+{
+    const std::string where = mail::Utf8ToCp932(account.display + "/" + folder.display);
+    mail::ImapLogin login;
+    std::string why;
+    if (!mail::UnprotectSecret(account.password_blob, &login.password, &why)) {
+        fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), why.c_str());
+        return false;
+    }
+    login.user = account.user;
+    login.mailbox = folder.wire;
+    login.check_only = true;
+    const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
+    CheckSink sink;
+    const mail::ConnectionEnd end
+        = mail::RunImapConnection(server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
+    if (sink.examined())
+        return true;
+    const std::string reason = !end.failure.empty() ? end.failure
+        : !sink.last_log().empty()                  ? sink.last_log()
+                                                    : mail::CloseReasonText(end.reason);
+    fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(reason).c_str());
+    return false;
+}
+
+} // namespace
+
+int RunCheckCommand(const char* name)
+{
+    const std::string path = WatchSettingsPath();
+    mail::AccountEntry entry;
+    if (!mail::ReadAccountEntry(path, name, &entry)) {
+        fprintf(stderr, "larkbellctl: no [account:%s] in %s\n", name, path.c_str());
+        return 1;
+    }
+    mail::AccountConfig account;
+    std::string why;
+    if (!mail::MakeAccountConfig(entry, &account, &why)) {
+        fprintf(stderr, "larkbellctl: %s: %s\n", name, mail::Utf8ToCp932(why).c_str());
+        return 1;
+    }
+    mail::ImapTimings timings;
+    timings.response_timeout_ms = static_cast<int64_t>(mail::ReadWatchSettings(path).timeout_s) * 1000;
+    for (const mail::WatchedFolder& folder : account.folders) {
+        if (!CheckFolder(account, folder, timings))
+            return 1;
+    }
+    return 0;
+}

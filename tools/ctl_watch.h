@@ -1,0 +1,19 @@
+// larkbellctl's commands for the mailbox watcher, which work on
+// larkbellwatch.ini in larkbellctl's own folder.
+#pragma once
+
+#include <string>
+
+// "password NAME": one line from standard input, protected for the current
+// user, stored as the account's password. Returns the exit code.
+int RunPasswordCommand(const char* account);
+
+// "check NAME": connects, verifies TLS, logs in and opens each folder once,
+// printing one line per folder or one error line. Returns the exit code.
+int RunCheckCommand(const char* account);
+
+// The watcher's settings file beside larkbellctl.
+std::string WatchSettingsPath();
+
+// An account name that fits in a section header.
+bool IsValidAccountName(const char* account);

@@ -1,0 +1,85 @@
+#include "account_config.h"
+
+#include "code_pages.h"
+#include "mutf7.h"
+
+namespace mail {
+
+namespace {
+
+    bool MakeFolders(const std::string& text, std::vector<WatchedFolder>* folders, std::string* why)
+    {
+        // ',' and ' ' are never trail bytes in code page 932, so the core can
+        // split the raw text.
+        for (const std::string& name : ParseFolders(text)) {
+            WatchedFolder folder;
+            if (!Cp932ToUtf8(name, &folder.display) || !Utf8ToMutf7(folder.display, &folder.wire)) {
+                *why = "folder name is not valid code page 932: " + name;
+                return false;
+            }
+            folders->push_back(std::move(folder));
+        }
+        return true;
+    }
+
+    // `*why` is made from the INI's code page 932 texts.
+    bool CheckAccount(const AccountEntry& entry, AccountConfig* config, std::string* why)
+    {
+        config->name = entry.name;
+        if (!Cp932ToUtf8(entry.name, &config->display))
+            config->display = "?";
+        config->host = entry.host;
+        if (config->host.empty()) {
+            *why = "no host: account refused";
+            return false;
+        }
+        if (!ParseSecurity(entry.security, &config->security)) {
+            *why = "security must be tls, starttls or none, not \"" + entry.security + "\": account refused";
+            return false;
+        }
+        if (config->security == Security::None && !IsLoopbackHost(config->host)) {
+            *why = "security=none is allowed only to a loopback host, not " + config->host + ": account refused";
+            return false;
+        }
+        if (!ParsePort(entry.port, config->security, &config->port)) {
+            *why = "port must be 1 to 65535, not \"" + entry.port + "\": account refused";
+            return false;
+        }
+        if (!Cp932ToUtf8(entry.user, &config->user) || config->user.empty()) {
+            *why = "no user: account refused";
+            return false;
+        }
+        config->password_blob = entry.password;
+        if (config->password_blob.empty()) {
+            *why = "no password: store one with \"larkbellctl password " + entry.name + "\"; account refused";
+            return false;
+        }
+        if (!MakeFolders(entry.folders, &config->folders, why))
+            return false;
+        if (!ParsePollSeconds(entry.poll, &config->poll_s)) {
+            *why = "poll must be a number of seconds, not \"" + entry.poll + "\": account refused";
+            return false;
+        }
+        config->pinned_sha256.clear();
+        if (!entry.tlsfingerprint.empty()) {
+            Sha256 pin;
+            if (!ParseFingerprint(entry.tlsfingerprint, &pin)) {
+                *why = "tlsfingerprint must be 64 hex digits (SHA-256): account refused";
+                return false;
+            }
+            config->pinned_sha256.assign(pin.begin(), pin.end());
+        }
+        return true;
+    }
+
+} // namespace
+
+bool MakeAccountConfig(const AccountEntry& entry, AccountConfig* config, std::string* why)
+{
+    if (CheckAccount(entry, config, why))
+        return true;
+    *why = Cp932ToUtf8Text(*why);
+    return false;
+}
+
+} // namespace mail

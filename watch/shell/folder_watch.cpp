@@ -1,0 +1,163 @@
+#include "folder_watch.h"
+
+#include <bcrypt.h>
+
+#include "backoff.h"
+#include "hand_over.h"
+#include "imap_connection.h"
+#include "protected_secret.h"
+
+namespace mail {
+
+namespace {
+
+    // A connection that lasted this long worked: the next failure starts the
+    // back-off from the beginning again.
+    constexpr int64_t kStableMs = 30 * 1000;
+
+    int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
+
+    bool IsSet(HANDLE event) { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+    // Spreads the reconnects of many watchers; from the system's random source.
+    double Jitter()
+    {
+        uint64_t random = 0;
+        if (!BCRYPT_SUCCESS(::BCryptGenRandom(
+                nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+            random = ::GetTickCount64() * 0x9E3779B97F4A7C15ull;
+        return static_cast<double>(random >> 11) / 9007199254740992.0; // 2^53
+    }
+
+    // The session's results for one folder: new mail to the notifier, then the
+    // state to the file, and every text to the log.
+    class WatchSink : public SessionSink {
+    public:
+        WatchSink(WatchContext& context, WatchKey key, const std::string& where)
+            : m_context(context)
+            , m_key(std::move(key))
+            , m_where(where)
+        {
+        }
+
+        bool OnCount(uint32_t count, const FolderState& state) override
+        {
+            // Hand-over first: a crash before the state is saved counts twice,
+            // never loses.
+            if (!HandOver(count, m_context.notifier_path, m_context.log, m_where))
+                return false;
+            m_context.store.Put(m_key, state);
+            m_worked = true;
+            return true;
+        }
+
+        void OnBaseline(const FolderState& state) override
+        {
+            m_context.store.Put(m_key, state);
+            m_worked = true;
+            OnLog("baseline: counting starts after UID " + std::to_string(state.last_uid) + " (UIDVALIDITY "
+                + std::to_string(state.uidvalidity) + ")");
+        }
+
+        void OnExamined(const std::string& text) override { OnLog(text); }
+        void OnLog(const std::string& text) override { m_context.log.Write(m_where, text); }
+
+        bool worked() const { return m_worked; }
+
+    private:
+        WatchContext& m_context;
+        WatchKey m_key;
+        const std::string& m_where;
+        bool m_worked = false;
+    };
+
+} // namespace
+
+FolderWatch::FolderWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context)
+    : m_account(account)
+    , m_folder(folder)
+    , m_context(context)
+    , m_where(account.display + "/" + folder.display)
+    , m_wake(::CreateEventA(nullptr, FALSE, FALSE, nullptr))
+{
+}
+
+bool FolderWatch::Start()
+{
+    if (!m_wake)
+        return false;
+    m_thread.reset(::CreateThread(nullptr, 0, &FolderWatch::ThreadMain, this, 0, nullptr));
+    return m_thread.valid();
+}
+
+DWORD WINAPI FolderWatch::ThreadMain(void* self)
+{
+    static_cast<FolderWatch*>(self)->Run();
+    return 0;
+}
+
+void FolderWatch::Run()
+{
+    int failures = 0;
+    while (!IsSet(m_context.stop)) {
+        const Attempt attempt = ConnectOnce();
+        if (attempt.stopped || IsSet(m_context.stop))
+            return;
+        if (attempt.woken) {
+            m_context.log.Write(m_where, "reconnecting at once");
+            failures = 0;
+            continue;
+        }
+        failures = attempt.worked ? 1 : failures + 1;
+        const int64_t delay = ReconnectDelayMs(failures, attempt.login_refused, Jitter());
+        m_context.log.Write(m_where, attempt.why + "; reconnecting in " + std::to_string((delay + 999) / 1000) + " s");
+        const Waited waited = WaitBeforeReconnect(delay);
+        if (waited == Waited::Stop)
+            return;
+        if (waited == Waited::Woken)
+            failures = 0;
+    }
+}
+
+FolderWatch::Attempt FolderWatch::ConnectOnce()
+{
+    Attempt attempt;
+    ImapLogin login;
+    // The password is opened for this connection only.
+    if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
+        attempt.login_refused = true;
+        return attempt;
+    }
+    login.user = m_account.user;
+    login.mailbox = m_folder.wire;
+    ImapTimings timings = m_context.timings;
+    timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
+    const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
+    const WatchKey key { m_account.name, m_folder.wire };
+    const int64_t started = NowMs();
+    WatchSink sink(m_context, key, m_where);
+    const ConnectionEnd end = RunImapConnection(
+        server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
+    attempt.stopped = end.stopped;
+    attempt.woken = end.woken;
+    attempt.worked = sink.worked() || NowMs() - started >= kStableMs;
+    attempt.login_refused = end.reason == CloseReason::LoginFailed;
+    attempt.why = end.not_counted ? "new messages not counted yet"
+        : end.failure.empty()     ? CloseReasonText(end.reason)
+                                  : end.failure;
+    return attempt;
+}
+
+FolderWatch::Waited FolderWatch::WaitBeforeReconnect(int64_t delay_ms)
+{
+    const HANDLE events[] = { m_context.stop, m_wake.get() };
+    const DWORD waited = ::WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(delay_ms));
+    if (waited == WAIT_OBJECT_0 || IsSet(m_context.stop))
+        return Waited::Stop;
+    if (waited != WAIT_OBJECT_0 + 1)
+        return Waited::Elapsed;
+    m_context.log.Write(m_where, "woken: reconnecting at once");
+    return Waited::Woken;
+}
+
+} // namespace mail

@@ -1,0 +1,63 @@
+// The thread that watches one folder of one account for the watcher's whole
+// life: connect, watch, and after any end wait out the back-off and start over.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "account_config.h"
+#include "imap_session.h"
+#include "state_store.h"
+#include "unique_any.h"
+#include "watch_log.h"
+
+namespace mail {
+
+// Shared by every connection thread; outlives them.
+struct WatchContext {
+    WatchLog& log;
+    StateStore& store;
+    std::string notifier_path;
+    ImapTimings timings; // poll_ms is set per account
+    HANDLE stop = nullptr; // manual-reset: the watcher ends
+};
+
+class FolderWatch {
+public:
+    FolderWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context);
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    bool Start();
+    // Ends a wait or a connection so that it connects again at once (after a
+    // resume from sleep), or notices the stop event.
+    void Wake() { ::SetEvent(m_wake.get()); }
+    HANDLE thread() const { return m_thread.get(); }
+    const std::string& where() const { return m_where; }
+
+private:
+    // How one connection ended, for the back-off.
+    struct Attempt {
+        bool stopped = false;
+        bool woken = false;
+        bool worked = false; // got as far as watching: the back-off starts over
+        bool login_refused = false;
+        std::string why; // for the log line
+    };
+
+    static DWORD WINAPI ThreadMain(void* self);
+    void Run();
+    Attempt ConnectOnce();
+    enum class Waited { Stop, Elapsed, Woken };
+    Waited WaitBeforeReconnect(int64_t delay_ms);
+
+    const AccountConfig& m_account;
+    const WatchedFolder& m_folder;
+    WatchContext& m_context;
+    std::string m_where; // "account/folder" for the log
+    fw::UniqueHandle m_wake; // auto-reset
+    fw::UniqueHandle m_thread;
+};
+
+} // namespace mail

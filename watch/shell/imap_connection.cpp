@@ -1,0 +1,233 @@
+#include "imap_connection.h"
+
+#include <memory>
+#include <utility>
+
+#include "mail_stream.h"
+
+namespace mail {
+
+namespace {
+
+    // Bounds one read; the session bounds lines and literals itself.
+    constexpr size_t kReceiveChunk = 64 * 1024;
+    // After a stop request the server gets this long to answer LOGOUT.
+    constexpr int64_t kLogoutBudgetMs = 1500;
+    // Waits longer than this are cut: nothing is lost by waking early.
+    constexpr int64_t kLongestWaitMs = 60 * 1000;
+
+    int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
+
+    bool IsSet(HANDLE event) { return event && ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+    std::string Endpoint(const ServerAddress& server) { return server.host + ":" + std::to_string(server.port); }
+
+    class Connection {
+    public:
+        Connection(const ServerAddress& server, ImapLogin login, const FolderState& state, const ImapTimings& timings,
+            HANDLE stop, HANDLE wake, SessionSink& sink)
+            : m_server(server)
+            , m_login(std::move(login))
+            , m_state(state)
+            , m_timings(timings)
+            , m_stop(stop)
+            , m_wake(wake)
+            , m_sink(sink)
+        {
+        }
+
+        ConnectionEnd Run()
+        {
+            if (Open()) {
+                m_session = std::make_unique<ImapSession>(std::move(m_login), m_state, m_timings, NowMs());
+                while (Step()) { }
+                m_stream->Close();
+            }
+            m_end.stopped = m_end.stopped || m_loggingOut;
+            return std::move(m_end);
+        }
+
+    private:
+        bool Open()
+        {
+            StreamError error;
+            const DWORD timeout = static_cast<DWORD>(m_timings.response_timeout_ms);
+            m_stream = MailStream::Connect(m_server.host, m_server.port, timeout, m_stop, &error);
+            if (!m_stream) {
+                m_end.failure = error.text;
+                m_end.stopped = IsSet(m_stop);
+                return false;
+            }
+            m_login.starttls = m_server.security == Security::StartTls;
+            m_login.credentials_may_be_sent = m_server.security == Security::Tls
+                || (m_server.security == Security::None && IsLoopbackHost(m_server.host));
+            if (m_server.security == Security::StartTls)
+                return true;
+            if (m_server.security == Security::Tls && !Handshake())
+                return false;
+            if (m_server.security == Security::None)
+                m_sink.OnLog("connected to " + Endpoint(m_server) + " (no TLS: loopback only)");
+            return true;
+        }
+
+        bool Handshake()
+        {
+            StreamError error;
+            const TlsPolicy policy { m_server.host, m_server.pinned_sha256 };
+            const DWORD timeout = static_cast<DWORD>(m_timings.response_timeout_ms);
+            if (!m_stream->StartTls(policy, timeout, m_stop, &error)) {
+                m_end.failure = error.text;
+                m_end.stopped = IsSet(m_stop);
+                m_stream->Close();
+                return false;
+            }
+            const char* how = m_server.pinned_sha256.empty() ? "certificate verified" : "pinned certificate";
+            m_sink.OnLog("connected to " + Endpoint(m_server) + " (TLS, " + how + ")");
+            return true;
+        }
+
+        // Carries out every pending action, then waits once; false at the end.
+        bool Step()
+        {
+            Action action;
+            while (m_session->next_action(action)) {
+                if (!CarryOut(action))
+                    return false;
+            }
+            if (m_session->closed())
+                return false;
+            if (!m_loggingOut && IsSet(m_stop)) {
+                BeginLogout();
+                return true;
+            }
+            if (m_loggingOut && NowMs() >= m_logoutDeadline)
+                return false;
+            return Wait();
+        }
+
+        bool CarryOut(Action& action)
+        {
+            StreamError error;
+            switch (action.kind) {
+            case Action::Kind::Send:
+                // Never logged: it may hold the password.
+                if (!m_stream->Send(action.bytes, &error))
+                    m_session->connection_lost(NowMs());
+                return true;
+            case Action::Kind::StartTls:
+                if (!Handshake())
+                    return false;
+                m_session->tls_ready(NowMs());
+                return true;
+            case Action::Kind::Count:
+                m_end.not_counted = !m_sink.OnCount(action.count, action.state);
+                return !m_end.not_counted;
+            case Action::Kind::Baseline:
+                m_sink.OnBaseline(action.state);
+                return true;
+            case Action::Kind::Log:
+                m_sink.OnLog(action.text);
+                return true;
+            case Action::Kind::Examined:
+                m_sink.OnExamined(action.text);
+                return true;
+            case Action::Kind::Close:
+                m_end.reason = action.reason;
+                return false;
+            }
+            return false;
+        }
+
+        void BeginLogout()
+        {
+            m_loggingOut = true;
+            m_logoutDeadline = NowMs() + kLogoutBudgetMs;
+            m_session->logout(NowMs());
+        }
+
+        bool Wait()
+        {
+            const int64_t now = NowMs();
+            int64_t deadline = m_session->next_deadline();
+            if (m_loggingOut && m_logoutDeadline < deadline)
+                deadline = m_logoutDeadline;
+            if (deadline <= now) {
+                m_session->tick(now);
+                return true;
+            }
+            const int64_t wait = deadline - now < kLongestWaitMs ? deadline - now : kLongestWaitMs;
+            // While logging out only the server's answer matters.
+            const HANDLE wake = m_loggingOut ? nullptr : m_wake;
+            StreamError error;
+            m_buffer.clear();
+            switch (m_stream->Receive(&m_buffer, kReceiveChunk, static_cast<DWORD>(wait), wake, &error)) {
+            case MailStream::ReadResult::Data:
+                m_session->receive(m_buffer, NowMs());
+                return true;
+            case MailStream::ReadResult::Timeout:
+                m_session->tick(NowMs());
+                return true;
+            case MailStream::ReadResult::Woken:
+                if (IsSet(m_stop))
+                    return true; // the next step logs out
+                m_end.woken = true;
+                return false;
+            case MailStream::ReadResult::Closed:
+            case MailStream::ReadResult::Failed:
+                m_session->connection_lost(NowMs());
+                return true;
+            }
+            return true;
+        }
+
+        const ServerAddress& m_server;
+        ImapLogin m_login;
+        FolderState m_state;
+        ImapTimings m_timings;
+        HANDLE m_stop;
+        HANDLE m_wake;
+        SessionSink& m_sink;
+        std::unique_ptr<MailStream> m_stream;
+        std::unique_ptr<ImapSession> m_session;
+        std::string m_buffer;
+        ConnectionEnd m_end;
+        bool m_loggingOut = false;
+        int64_t m_logoutDeadline = 0;
+    };
+
+} // namespace
+
+const char* CloseReasonText(CloseReason reason)
+{
+    switch (reason) {
+    case CloseReason::LoginFailed:
+        return "login failed";
+    case CloseReason::NoStartTls:
+        return "the server offers no STARTTLS";
+    case CloseReason::NoMailbox:
+        return "cannot open the folder";
+    case CloseReason::TooLong:
+        return "the server sent too long a response";
+    case CloseReason::Timeout:
+        return "the server stopped answering";
+    case CloseReason::ServerBye:
+        return "the server ended the session";
+    case CloseReason::ProtocolError:
+        return "protocol error";
+    case CloseReason::ConnectionLost:
+        return "connection lost";
+    case CloseReason::LoggedOut:
+        return "logged out";
+    case CloseReason::None:
+        break;
+    }
+    return "connection ended";
+}
+
+ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
+    const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink)
+{
+    return Connection(server, std::move(login), state, timings, stop, wake, sink).Run();
+}
+
+} // namespace mail

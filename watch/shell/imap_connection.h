@@ -1,0 +1,52 @@
+// One connection from start to end: connect, TLS where asked, then the pure
+// ImapSession fed with the stream's bytes and the clock, its actions carried
+// out here. The watcher's threads and larkbellctl check both use it.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <string>
+
+#include "account_values.h"
+#include "imap_session.h"
+
+namespace mail {
+
+struct ServerAddress {
+    std::string host;
+    uint16_t port = 993;
+    Security security = Security::Tls;
+    std::string pinned_sha256; // 32 raw bytes, or empty: trust the store
+};
+
+// What the caller does with the session's results.
+class SessionSink {
+public:
+    virtual ~SessionSink() = default;
+    // False when the messages could not be counted: the connection then ends
+    // without recording them, so they are counted on the next one.
+    virtual bool OnCount(uint32_t count, const FolderState& state) = 0;
+    virtual void OnBaseline(const FolderState& state) = 0;
+    virtual void OnExamined(const std::string& text) = 0;
+    virtual void OnLog(const std::string& text) = 0;
+};
+
+struct ConnectionEnd {
+    CloseReason reason = CloseReason::None;
+    std::string failure; // connect or TLS failure, for one log line
+    bool stopped = false; // the stop event ended it
+    bool woken = false; // the wake event ended it: reconnect at once
+    bool not_counted = false; // a Count could not be handed over
+};
+
+// Runs until the session closes, `stop` is set (then LOGOUT, at most about
+// 1.5 s more) or `wake` is set. Either event may be null.
+ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
+    const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink);
+
+// A few words for the log.
+const char* CloseReasonText(CloseReason reason);
+
+} // namespace mail

@@ -1,0 +1,83 @@
+#include "state_store.h"
+
+#include <utility>
+
+#include "code_pages.h"
+#include "whole_file.h"
+
+namespace mail {
+
+namespace {
+
+    const char kWhere[] = "larkbellwatch";
+
+    // The path is in the ANSI code page.
+    void LogAnsi(WatchLog& log, const std::string& text) { log.Write(kWhere, Cp932ToUtf8Text(text)); }
+
+    // One hold of a CRITICAL_SECTION for a scope.
+    class SectionHold {
+    public:
+        explicit SectionHold(CRITICAL_SECTION* section)
+            : m_section(section)
+        {
+            ::EnterCriticalSection(m_section);
+        }
+        SectionHold(const SectionHold&) = delete;
+        SectionHold& operator=(const SectionHold&) = delete;
+        ~SectionHold() { ::LeaveCriticalSection(m_section); }
+
+    private:
+        CRITICAL_SECTION* m_section;
+    };
+
+} // namespace
+
+StateStore::StateStore(std::string path, WatchLog& log)
+    : m_path(std::move(path))
+    , m_log(log)
+{
+    ::InitializeCriticalSection(&m_lock);
+}
+
+StateStore::~StateStore() { ::DeleteCriticalSection(&m_lock); }
+
+void StateStore::Load()
+{
+    const SectionHold hold(&m_lock);
+    m_state.clear();
+    std::string text;
+    switch (ReadWholeFile(m_path, kMaxFileBytes, &text)) {
+    case ReadOutcome::Missing:
+        return;
+    case ReadOutcome::TooLarge:
+        LogAnsi(m_log, "state file " + m_path + " is over 1 MB; every folder starts from a baseline");
+        return;
+    case ReadOutcome::Failed:
+        LogAnsi(m_log, "cannot read state file " + m_path + "; every folder starts from a baseline");
+        return;
+    case ReadOutcome::Read:
+        break;
+    }
+    if (!ParseWatchState(text, &m_state))
+        LogAnsi(m_log, "state file " + m_path + " is damaged; every folder starts from a baseline");
+}
+
+FolderState StateStore::Get(const WatchKey& key)
+{
+    const SectionHold hold(&m_lock);
+    const auto found = m_state.find(key);
+    return found == m_state.end() ? FolderState() : found->second;
+}
+
+bool StateStore::Put(const WatchKey& key, const FolderState& state)
+{
+    const SectionHold hold(&m_lock);
+    m_state[key] = state;
+    std::string why;
+    if (ReplaceWholeFile(m_path, SerializeWatchState(m_state), &why))
+        return true;
+    LogAnsi(m_log, "cannot save the state: " + why);
+    return false;
+}
+
+} // namespace mail

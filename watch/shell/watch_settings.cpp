@@ -1,0 +1,101 @@
+#include "watch_settings.h"
+
+#include <windows.h>
+
+#include <string.h>
+
+namespace mail {
+
+namespace {
+
+    const char kGlobalSection[] = "setting";
+
+    // Longer values are cut by the profile functions; a DPAPI blob in base64
+    // stays well under this.
+    constexpr DWORD kMaxValue = 4096;
+    constexpr DWORD kMaxSectionNames = 1024 * 1024;
+
+    std::string ReadString(const std::string& section, const char* key, const char* fallback, const std::string& path)
+    {
+        std::string value(kMaxValue, '\0');
+        const DWORD size
+            = ::GetPrivateProfileStringA(section.c_str(), key, fallback, &value[0], kMaxValue, path.c_str());
+        value.resize(size);
+        return value;
+    }
+
+    int ReadSeconds(const char* key, int fallback, const std::string& path)
+    {
+        const int value = static_cast<int>(::GetPrivateProfileIntA(kGlobalSection, key, fallback, path.c_str()));
+        return value > 0 ? value : fallback;
+    }
+
+    // Every section name, in file order.
+    std::vector<std::string> SectionNames(const std::string& path)
+    {
+        std::string names;
+        for (DWORD size = 4096; size <= kMaxSectionNames; size *= 4) {
+            names.assign(size, '\0');
+            const DWORD used = ::GetPrivateProfileSectionNamesA(&names[0], size, path.c_str());
+            if (used < size - 2) {
+                names.resize(used);
+                break;
+            }
+        }
+        std::vector<std::string> list;
+        for (size_t start = 0; start < names.size();) {
+            const size_t end = names.find('\0', start);
+            const size_t stop = end == std::string::npos ? names.size() : end;
+            if (stop > start)
+                list.push_back(names.substr(start, stop - start));
+            start = stop + 1;
+        }
+        return list;
+    }
+
+    AccountEntry ReadKeys(const std::string& path, const std::string& name)
+    {
+        const std::string section = kAccountPrefix + name;
+        AccountEntry entry;
+        entry.name = name;
+        entry.host = ReadString(section, "host", "", path);
+        entry.port = ReadString(section, "port", "", path);
+        entry.security = ReadString(section, "security", "", path);
+        entry.user = ReadString(section, "user", "", path);
+        entry.password = ReadString(section, "password", "", path);
+        entry.folders = ReadString(section, "folders", "", path);
+        entry.poll = ReadString(section, "poll", "", path);
+        entry.tlsfingerprint = ReadString(section, "tlsfingerprint", "", path);
+        return entry;
+    }
+
+} // namespace
+
+bool ReadAccountEntry(const std::string& path, const std::string& name, AccountEntry* entry)
+{
+    const std::string section = kAccountPrefix + name;
+    for (const std::string& existing : SectionNames(path)) {
+        if (_stricmp(existing.c_str(), section.c_str()) == 0) {
+            *entry = ReadKeys(path, name);
+            return true;
+        }
+    }
+    return false;
+}
+
+WatchSettings ReadWatchSettings(const std::string& path)
+{
+    WatchSettings settings;
+    settings.notifier = ReadString(kGlobalSection, "notifier", "larkbell.exe", path);
+    settings.keepalive_s = ReadSeconds("keepalive", 300, path);
+    settings.timeout_s = ReadSeconds("timeout", 30, path);
+    const size_t prefix = strlen(kAccountPrefix);
+    for (const std::string& section : SectionNames(path)) {
+        if (section.size() <= prefix || _strnicmp(section.c_str(), kAccountPrefix, prefix) != 0)
+            continue;
+        settings.accounts.push_back(ReadKeys(path, section.substr(prefix)));
+    }
+    return settings;
+}
+
+} // namespace mail

@@ -1,0 +1,37 @@
+// larkbellwatch.ini as written: the global [setting] section and one
+// [account:NAME] section per account, values still in code page 932 and not
+// yet checked (the core's account_values does that).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mail {
+
+struct AccountEntry {
+    std::string name; // what follows "account:" in the section name
+    std::string host;
+    std::string port;
+    std::string security;
+    std::string user;
+    std::string password; // DPAPI blob as base64
+    std::string folders;
+    std::string poll;
+    std::string tlsfingerprint;
+};
+
+struct WatchSettings {
+    std::string notifier; // file name in the watcher's folder
+    int keepalive_s = 300;
+    int timeout_s = 30;
+    std::vector<AccountEntry> accounts; // in file order
+};
+
+constexpr char kAccountPrefix[] = "account:";
+
+WatchSettings ReadWatchSettings(const std::string& ini_path);
+
+// The section's keys as written; false when the file has no such section.
+bool ReadAccountEntry(const std::string& ini_path, const std::string& name, AccountEntry* entry);
+
+} // namespace mail
