@@ -5,6 +5,22 @@
 
 namespace mail {
 
+namespace {
+
+    // One token command at a time: helpers that refresh a token write their
+    // store, and the folders of an account all sign in at the same moment.
+    SRWLOCK g_tokenCommandLock = SRWLOCK_INIT;
+
+    class TokenCommandTurn {
+    public:
+        TokenCommandTurn() { ::AcquireSRWLockExclusive(&g_tokenCommandLock); }
+        TokenCommandTurn(const TokenCommandTurn&) = delete;
+        TokenCommandTurn& operator=(const TokenCommandTurn&) = delete;
+        ~TokenCommandTurn() { ::ReleaseSRWLockExclusive(&g_tokenCommandLock); }
+    };
+
+} // namespace
+
 bool PrepareLogin(
     const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, ImapLogin* login, std::string* why)
 {
@@ -15,6 +31,11 @@ bool PrepareLogin(
     login->folder = folder.display;
     if (account.token_command.empty())
         return UnprotectSecret(account.password_blob, &login->password, why);
+    TokenCommandTurn turn;
+    if (stop && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
+        *why = "the watcher is stopping";
+        return false;
+    }
     if (RunTokenCommand(account.token_command, stop, kTokenCommandLimitMs, &login->token, why))
         return true;
     *why = "token command failed: " + *why;
