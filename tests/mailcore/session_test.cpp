@@ -147,6 +147,9 @@ std::vector<Scenario> Scenarios()
 {
     ImapLogin check = Login(false, true, "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4");
     check.check_only = true;
+    ImapLogin long_secret = Login(); // as long as an access token
+    for (int i = 0; i < 200; ++i)
+        long_secret.password += kPassword;
     ImapLogin odd_user = Login(false, true);
     odd_user.user = "a\"b\\c";
     return { { "first sight: baseline, then counts only what arrives later", Login(), {},
@@ -251,6 +254,9 @@ std::vector<Scenario> Scenarios()
                 "S a2 OK", "C a3 EXAMINE \"&TtVOiw-.&kc2JgQ-\"", "S a3 NO [NONEXISTENT] no such folder",
                 "LOG cannot open folder \xE4\xBB\x95\xE4\xBA\x8B.\xE9\x87\x8D\xE8\xA6\x81: no such",
                 "CLOSE NoMailbox" } },
+        { "a long secret echoed back is masked whole, not cut first", long_secret, kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
+                "S a1 NO " + long_secret.password + " is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
         { "greeting BYE", Login(), {}, { "S * BYE too busy", "LOG too busy", "CLOSE ServerBye" } },
         { "unsolicited BYE while idling", Login(), kKnown,
             Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },

@@ -12,8 +12,9 @@ namespace mail {
 namespace {
 
     // Server text is cut before it reaches a log line, but not shorter than
-    // a password it might echo, so that the whole password is still found.
-    constexpr size_t kMaxServerText = 1024;
+    // a secret it might echo (a token is up to 16 KiB, a third more in
+    // base64), so that the whole secret is still found and masked.
+    constexpr size_t kMaxServerText = 32 * 1024;
     constexpr size_t kMaxLogText = 300;
 
     Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
