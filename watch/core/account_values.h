@@ -12,6 +12,9 @@
 namespace mail {
 
 enum class Security { Tls, StartTls, None };
+// auto: LOGIN with a password; with a token whichever of OAUTHBEARER and
+// XOAUTH2 the server offers, OAUTHBEARER first.
+enum class AuthMethod { Auto, Login, XOAuth2, OAuthBearer };
 
 constexpr int kDefaultPollSeconds = 120;
 constexpr int kMinPollSeconds = 10;
@@ -21,6 +24,8 @@ using Sha256 = std::array<uint8_t, 32>;
 
 // Empty means the default (tls); case-insensitive; false on anything else.
 bool ParseSecurity(std::string_view text, Security* security);
+// Empty means auto; case-insensitive; false on anything else.
+bool ParseAuthMethod(std::string_view text, AuthMethod* method);
 // Empty means 993 for tls, 143 otherwise; false outside 1..65535.
 bool ParsePort(std::string_view text, Security security, uint16_t* port);
 // Comma-separated, trimmed, empty items dropped; nothing left means INBOX.
