@@ -8,6 +8,7 @@
 #include "code_pages.h"
 #include "ctl_watch.h"
 #include "imap_connection.h"
+#include "login_credentials.h"
 #include "protected_secret.h"
 #include "watch_settings.h"
 
@@ -40,19 +41,20 @@ bool CheckFolder(
     const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::ImapTimings& timings)
 {
     const std::string where = mail::Utf8ToCp932(account.display + "/" + folder.display);
-    mail::ImapLogin login;
-    std::string why;
-    if (!mail::UnprotectSecret(account.password_blob, &login.password, &why)) {
-        fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), why.c_str());
-        return false;
-    }
-    login.user = account.user;
-    login.mailbox = folder.wire;
-    login.check_only = true;
     const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
     CheckSink sink;
-    const mail::ConnectionEnd end
-        = mail::RunImapConnection(server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
+    mail::ConnectionEnd end;
+    // As the watcher does: a refused token is tried once more with a fresh one.
+    for (int attempt = 0; attempt < 2 && (attempt == 0 || end.reason == mail::CloseReason::TokenRejected); ++attempt) {
+        mail::ImapLogin login;
+        std::string why;
+        if (!mail::PrepareLogin(account, folder, nullptr, &login, &why)) {
+            fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(why).c_str());
+            return false;
+        }
+        login.check_only = true;
+        end = mail::RunImapConnection(server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
+    }
     if (sink.examined())
         return true;
     const std::string reason = !end.failure.empty() ? end.failure

@@ -1,7 +1,7 @@
 // Arbitrary server bytes through a whole session. The first byte picks the
 // login options; 0xFF splits the rest into reads, each followed by 40 ms and
-// a tick. Checked besides the sanitizers: nothing after Close, no password in
-// a log line, never a password before encryption.
+// a tick. Checked besides the sanitizers: nothing after Close, no password or
+// token in a log line, neither sent before encryption.
 #include <stdint.h>
 #include <stdlib.h>
 
@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     mail::ImapLogin login;
     login.user = "me";
     login.password = "Pw\xC3\xA4secret";
-    login.mailbox = (data[0] & 1) ? "INBOX" : "&U9dP4TDIMOwwpA-";
+    login.folder = (data[0] & 1) ? "INBOX" : "\xE5\x8F\x97\xE4\xBF\xA1/Work";
+    if (data[0] & 64) // a token instead of the password, by whichever mechanism is offered
+        login.token.swap(login.password);
     login.starttls = data[0] & 2;
     login.credentials_may_be_sent = data[0] & 4;
     login.check_only = data[0] & 8;
@@ -26,8 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool closed = false, encrypted = !login.starttls;
     auto drain = [&] {
         for (mail::Action action; session.next_action(action); closed = action.kind == mail::Action::Kind::Close) {
-            bool leak = action.kind == mail::Action::Kind::Log && action.text.find(login.password) != std::string::npos;
-            bool early = action.kind == mail::Action::Kind::Send && action.bytes.find("secret") != std::string::npos
+            bool leak
+                = action.kind == mail::Action::Kind::Log && action.text.find("Pw\xC3\xA4secret") != std::string::npos;
+            bool early = action.kind == mail::Action::Kind::Send
+                && (action.bytes.find("secret") != std::string::npos
+                    || action.bytes.find("AUTHENTICATE") != std::string::npos)
                 && !(encrypted && (login.credentials_may_be_sent || login.starttls));
             if (closed || leak || early)
                 abort();

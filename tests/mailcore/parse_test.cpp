@@ -73,7 +73,7 @@ std::string Parsed(const std::string& line)
         return "ERROR";
     const char* kinds[] = { "T", "U", "+" };
     const char* statuses[] = { "-", "OK", "NO", "BAD", "BYE", "PREAUTH" };
-    const char* data[] = { "-", "CAPABILITY", "EXISTS", "EXPUNGE", "SEARCH", "FLAGS", "OTHER" };
+    const char* data[] = { "-", "CAPABILITY", "EXISTS", "EXPUNGE", "SEARCH", "FLAGS", "LIST", "OTHER" };
     std::string out = std::string(kinds[static_cast<int>(r.kind)]) + " " + r.tag + " "
         + statuses[static_cast<int>(r.status)] + " " + data[static_cast<int>(r.data)] + " " + std::to_string(r.number)
         + " [";
@@ -82,6 +82,8 @@ std::string Parsed(const std::string& line)
     out += "] [";
     for (const std::string& capability : r.capabilities)
         out += capability + ",";
+    if (r.data == ImapResponse::Data::List)
+        out += r.list_delimiter ? std::string("] delimiter ") + r.list_delimiter : std::string("] delimiter NIL");
     return out + "] " + r.code + "=" + std::to_string(r.code_number) + " " + r.text;
 }
 
@@ -102,7 +104,14 @@ TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
         { "* 7 FETCH (FLAGS (\\Seen) BODY[] {3}\r\n)))", "U  - OTHER 7 [] [] =0 " },
         { "* SEARCH", "U  - SEARCH 0 [] [] =0 " },
         { "* SEARCH 1 4294967295 7 (MODSEQ 9)", "U  - SEARCH 0 [1,4294967295,7,] [] =0 " },
-        { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " }, { "* LIST () \"/\" INBOX", "U  - OTHER 0 [] [] =0 " },
+        { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " },
+        { "* LIST () \"/\" INBOX", "U  - LIST 0 [] [] delimiter /] =0 " },
+        { "* LIST (\\Noselect) \".\" \"\"", "U  - LIST 0 [] [] delimiter .] =0 " },
+        { "* list (\\Noselect) \"\\\\\" \"\"", "U  - LIST 0 [] [] delimiter \\] =0 " },
+        { "* LIST (\\Noselect) NIL \"\"", "U  - LIST 0 [] [] delimiter NIL] =0 " },
+        { "* LIST (\\Noselect) \"//\" \"\"", "ERROR" }, { "* LIST (\\Noselect) \"\"", "ERROR" },
+        { "* LIST (\\Noselect \"/\" \"\"", "ERROR" }, { "* LIST \"/\" \"\"", "ERROR" },
+        { "* LIST () \"\\\" \"\"", "ERROR" }, { "* LIST () \"\x01\" \"\"", "ERROR" },
         { "+ idling", "+  - - 0 [] [] =0 idling" }, { "+", "+  - - 0 [] [] =0 " },
         { "* 4294967296 EXISTS", "ERROR" }, // numbers are 32 bits
         { "* SEARCH 1 99999999999", "ERROR" }, { "* OK [UIDVALIDITY 4294967296]", "ERROR" },

@@ -12,6 +12,9 @@ namespace {
 using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
+const char kToken[] = "ya29.tok";
+// "user=me^Aauth=Bearer ya29.tok^A^A" in base64, as XOAUTH2 sends it.
+const char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
 
 // Inputs: "S <line>" (CRLF added; may hold more CRLFs), "@<ms>" (clock, then
 // tick), "tls", "logout", "lost". Everything else is an expected action; an
@@ -28,7 +31,7 @@ std::string Render(const Action& action)
 {
     const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE ", "LOG ", "EXAMINED ", "CLOSE " };
     const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
-        "ServerBye", "ProtocolError", "ConnectionLost" };
+        "ServerBye", "ProtocolError", "ConnectionLost", "TokenRejected" };
     std::string text = action.text, bytes = action.bytes.substr(0, action.bytes.size() - 2);
     for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
         bytes.replace(at, 2, "\\r\\n");
@@ -55,7 +58,8 @@ void Play(const Scenario& scenario, bool bytewise)
         for (Action action; session.next_action(action);) {
             EXPECT_FALSE(closed) << "an action after Close: " << Render(action);
             if (action.kind != Action::Kind::Send) {
-                EXPECT_EQ(Render(action).find(kPassword), std::string::npos) << "only a Send may hold the password";
+                for (const char* secret : { kPassword, kToken, kXOAuth2 })
+                    EXPECT_EQ(Render(action).find(secret), std::string::npos) << "only a Send may hold " << secret;
             }
             closed = closed || action.kind == Action::Kind::Close;
             actual.push_back(Render(action));
@@ -106,7 +110,7 @@ ImapLogin Login(bool starttls = false, bool may_send = true, const char* mailbox
     ImapLogin login;
     login.user = "me";
     login.password = kPassword;
-    login.mailbox = mailbox;
+    login.folder = mailbox;
     login.starttls = starttls;
     login.credentials_may_be_sent = may_send;
     return login;
@@ -126,10 +130,26 @@ std::vector<std::string> Idling(std::vector<std::string> rest)
 
 const FolderState kKnown { true, 7, 12 };
 
+ImapLogin TokenLogin(AuthMethod auth = AuthMethod::Auto)
+{
+    ImapLogin login = Login();
+    login.password.clear();
+    login.token = kToken;
+    login.auth = auth;
+    login.host = "imap.example.com";
+    login.port = 993;
+    return login;
+}
+
+const char kWork[] = "\xE4\xBB\x95\xE4\xBA\x8B/\xE9\x87\x8D\xE8\xA6\x81"; // 仕事/重要
+
 std::vector<Scenario> Scenarios()
 {
-    ImapLogin check = Login(false, true, "&U9dP4TDIMOwwpA-");
+    ImapLogin check = Login(false, true, "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4");
     check.check_only = true;
+    ImapLogin long_secret = Login(); // as long as an access token
+    for (int i = 0; i < 200; ++i)
+        long_secret.password += kPassword;
     ImapLogin odd_user = Login(false, true);
     odd_user.user = "a\"b\\c";
     return { { "first sight: baseline, then counts only what arrives later", Login(), {},
@@ -163,7 +183,7 @@ std::vector<Scenario> Scenarios()
             [] {
                 ImapLogin login = Login();
                 login.user = "\xE5\x90\x8D";
-                login.mailbox = "a\"b\\c";
+                login.folder = "a\"b\\c";
                 return login;
             }(),
             kKnown,
@@ -201,12 +221,48 @@ std::vector<Scenario> Scenarios()
         { "logout while a command is in flight waits for its answer", Login(), kKnown,
             { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"", "logout", "S a1 OK",
                 "C a2 LOGOUT", "@100", "CLOSE LoggedOut" } },
+        { "a token by OAUTHBEARER (preferred) with SASL-IR, naming host and port", TokenLogin(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=XOAUTH2 AUTH=OAUTHBEARER] hi",
+                "C a1 AUTHENTICATE OAUTHBEARER "
+                "bixhPW1lLAFob3N0PWltYXAuZXhhbXBsZS5jb20BcG9ydD05OTMBYXV0aD1CZWFyZXIgeWEyOS50b2sBAQ==",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"" } },
+        { "XOAUTH2 without SASL-IR; the failure challenge is answered with an empty line", TokenLogin(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 AUTH=XOAUTH2] hi", "C a1 AUTHENTICATE XOAUTH2", "S +",
+                std::string("C ") + kXOAuth2,
+                "S + eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIiwic2NvcGUiOiJodHRwczovL21haWwuZ29vZ2xlLmNvbS8ifQ==",
+                "C ", std::string("S a1 NO [AUTHENTICATIONFAILED] bad ya29.tok ") + kXOAuth2,
+                "LOG refused the token for me: bad *** *** {\"status\":\"401\"", "CLOSE TokenRejected" } },
+        { "OAUTHBEARER failure challenge is answered with ^A", TokenLogin(AuthMethod::OAuthBearer), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 SASL-IR] hi",
+                "C a1 AUTHENTICATE OAUTHBEARER "
+                "bixhPW1lLAFob3N0PWltYXAuZXhhbXBsZS5jb20BcG9ydD05OTMBYXV0aD1CZWFyZXIgeWEyOS50b2sBAQ==",
+                "S + eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NvcGUiOiJpbWFwIn0=", "C AQ==", "S + again",
+                "LOG unexpected continuation", "CLOSE ProtocolError" } },
+        { "forced XOAUTH2 although OAUTHBEARER is offered; NO without a challenge", TokenLogin(AuthMethod::XOAuth2),
+            kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] hi",
+                std::string("C a1 AUTHENTICATE XOAUTH2 ") + kXOAuth2, "S a1 NO expired", "LOG expired",
+                "CLOSE TokenRejected" } },
+        { "a token, but the server offers no token mechanism", TokenLogin(), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] hi", "LOG neither", "CLOSE LoginFailed" } },
+        { "AUTHENTICATE answered BAD is not the token's fault", TokenLogin(AuthMethod::OAuthBearer), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 AUTHENTICATE OAUTHBEARER", "S a1 BAD unknown mechanism",
+                "LOG unknown mechanism", "CLOSE LoginFailed" } },
+        { "a nested folder takes the server's delimiter; logs show it readable", Login(false, true, kWork), kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+                "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 LIST \"\" \"\"", "S * LIST (\\Noselect) \".\" \"\"",
+                "S a2 OK", "C a3 EXAMINE \"&TtVOiw-.&kc2JgQ-\"", "S a3 NO [NONEXISTENT] no such folder",
+                "LOG cannot open folder \xE4\xBB\x95\xE4\xBA\x8B.\xE9\x87\x8D\xE8\xA6\x81: no such",
+                "CLOSE NoMailbox" } },
+        { "a long secret echoed back is masked whole, not cut first", long_secret, kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
+                "S a1 NO " + long_secret.password + " is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
         { "greeting BYE", Login(), {}, { "S * BYE too busy", "LOG too busy", "CLOSE ServerBye" } },
         { "unsolicited BYE while idling", Login(), kKnown,
             Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },
         { "connection lost while idling", Login(), kKnown, Idling({ "lost", "LOG lost", "CLOSE ConnectionLost" }) },
         { "login refused; the echoed password is not logged", Login(), kKnown,
-            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
+            { "S * OK [CAPABILITY IMAP4rev1 AUTH=OAUTHBEARER] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
                 "S a1 NO [AUTHENTICATIONFAILED] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
         { "LOGIN answered BAD is a refusal too", odd_user, kKnown,
             { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"a\\\"b\\\\c\" \"Sup3rSecretPw\"", "S a1 BAD no",

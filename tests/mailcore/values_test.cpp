@@ -6,7 +6,10 @@
 
 #include "account_values.h"
 #include "backoff.h"
+#include "mailbox_name.h"
 #include "mutf7.h"
+#include "sasl_oauth.h"
+#include "token_output.h"
 #include "watch_state.h"
 
 namespace {
@@ -146,6 +149,52 @@ TEST(WatchState, KeepsPop3IdsBesideFoldersAndRejectsDamagedLists)
     }
 }
 
+// Settings write levels with "/"; the server's delimiter goes in before
+// encoding, so "&" as a delimiter is escaped like any other.
+TEST(MailboxName, TakesTheServersDelimiter)
+{
+    const char work[] = "\xE4\xBB\x95\xE4\xBA\x8B/\xE9\x87\x8D\xE8\xA6\x81"; // 仕事/重要
+    const struct {
+        const char* written;
+        char delimiter;
+        const char* wire;
+    } cases[] = { { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", '.', "&U9dP4TDIMOwwpA-" },
+        { work, '/', "&TtVOiw-/&kc2JgQ-" }, { work, '.', "&TtVOiw-.&kc2JgQ-" }, { work, 0, "&TtVOiw-/&kc2JgQ-" },
+        { work, '&', "&TtVOiw-&-&kc2JgQ-" }, { "a/b/c", '\\', "a\\b\\c" }, { "INBOX", '.', "INBOX" },
+        { "\xFF/x", '.', nullptr } };
+    for (const auto& c : cases) {
+        std::string wire;
+        EXPECT_EQ(ServerMailboxName(c.written, c.delimiter, &wire), c.wire != nullptr) << c.written;
+        if (c.wire) {
+            EXPECT_EQ(wire, c.wire) << c.written << " with " << c.delimiter;
+        }
+    }
+}
+
+// The rest of both responses is checked byte for byte in the scripted sessions.
+TEST(SaslOAuth, EscapesTheUserInTheGs2Header)
+{
+    EXPECT_EQ(OAuthBearerResponse("a,b=c", "", 0, "t"), std::string("n,a=a=2Cb=3Dc,\x01") + "auth=Bearer t\x01\x01");
+}
+
+// The reason for a refusal goes to the log: it never quotes the output.
+TEST(TokenOutput, TakesTheFirstLineOnly)
+{
+    const struct {
+        std::string output;
+        const char* token; // nullptr: refused
+    } cases[] = { { "ya29.a0\r\nnext line\r\n", "ya29.a0" }, { "  eyJ0eXAi \n", "eyJ0eXAi" }, { "tok", "tok" },
+        { "", nullptr }, { "\r\nsecret\r\n", nullptr }, { "secret\x01\n", nullptr },
+        { std::string(kMaxTokenOutput, 's'), nullptr } };
+    for (const auto& c : cases) {
+        std::string token, why;
+        EXPECT_EQ(TokenFromOutput(c.output, &token, &why), c.token != nullptr) << c.output.substr(0, 20);
+        EXPECT_EQ(token, c.token ? c.token : "");
+        EXPECT_EQ(why.find("ss"), std::string::npos);
+        EXPECT_EQ(why.find("secret"), std::string::npos);
+    }
+}
+
 TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
 {
     Security security = Security::None;
@@ -154,6 +203,10 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     EXPECT_TRUE(ParseSecurity(" StartTLS ", &security) && security == Security::StartTls);
     EXPECT_TRUE(ParseSecurity("NONE", &security) && security == Security::None);
     EXPECT_FALSE(ParseSecurity("ssl", &security));
+    AuthMethod auth = AuthMethod::Login;
+    EXPECT_TRUE(ParseAuthMethod("", &auth) && auth == AuthMethod::Auto);
+    EXPECT_TRUE(ParseAuthMethod(" XOAuth2", &auth) && auth == AuthMethod::XOAuth2);
+    EXPECT_FALSE(ParseAuthMethod("plain", &auth));
     const struct {
         const char* text;
         Security security;

@@ -81,6 +81,22 @@ bool ParseProtocol(std::string_view text, Protocol* protocol)
     return true;
 }
 
+bool ParseAuthMethod(std::string_view text, AuthMethod* method)
+{
+    text = Trim(text);
+    if (text.empty() || EqualsIgnoringCase(text, "auto"))
+        *method = AuthMethod::Auto;
+    else if (EqualsIgnoringCase(text, "login"))
+        *method = AuthMethod::Login;
+    else if (EqualsIgnoringCase(text, "xoauth2"))
+        *method = AuthMethod::XOAuth2;
+    else if (EqualsIgnoringCase(text, "oauthbearer"))
+        *method = AuthMethod::OAuthBearer;
+    else
+        return false;
+    return true;
+}
+
 bool ParsePort(std::string_view text, Security security, uint16_t* port, Protocol protocol)
 {
     text = Trim(text);

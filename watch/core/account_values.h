@@ -13,6 +13,9 @@ namespace mail {
 
 enum class Security { Tls, StartTls, None };
 enum class Protocol { Imap, Pop3 };
+// auto: LOGIN with a password; with a token whichever of OAUTHBEARER and
+// XOAUTH2 the server offers, OAUTHBEARER first.
+enum class AuthMethod { Auto, Login, XOAuth2, OAuthBearer };
 
 constexpr int kDefaultPollSeconds = 120;
 constexpr int kMinPollSeconds = 10;
@@ -22,6 +25,8 @@ using Sha256 = std::array<uint8_t, 32>;
 
 // Empty means the default (tls); case-insensitive; false on anything else.
 bool ParseSecurity(std::string_view text, Security* security);
+// Empty means auto; case-insensitive; false on anything else.
+bool ParseAuthMethod(std::string_view text, AuthMethod* method);
 // Empty means the default (imap); case-insensitive; false on anything else.
 bool ParseProtocol(std::string_view text, Protocol* protocol);
 // Empty means 993 for tls, 143 otherwise (POP3: 995 and 110); false outside

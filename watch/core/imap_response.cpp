@@ -141,6 +141,34 @@ namespace {
         return rest.empty();
     }
 
+    // "* LIST (\Noselect) "/" name": only the delimiter matters, a quoted
+    // character (maybe escaped) or NIL.
+    bool ParseList(std::string_view rest, ImapResponse* out)
+    {
+        if (!SkipSpace(rest) || rest.empty() || rest[0] != '(')
+            return false;
+        size_t close = rest.find(')');
+        if (close == std::string_view::npos)
+            return false;
+        rest.remove_prefix(close + 1);
+        if (!SkipSpace(rest))
+            return false;
+        if (rest.size() >= 3 && Equals(rest.substr(0, 3), "NIL")) {
+            out->list_delimiter = 0;
+            return true;
+        }
+        if (rest.size() >= 4 && rest[0] == '"' && rest[1] == '\\' && (rest[2] == '"' || rest[2] == '\\')
+            && rest[3] == '"') {
+            out->list_delimiter = rest[2];
+            return true;
+        }
+        unsigned char c = rest.size() >= 3 ? static_cast<unsigned char>(rest[1]) : 0;
+        if (rest.size() < 3 || rest[0] != '"' || rest[2] != '"' || c < 0x20 || c > 0x7e || c == '"' || c == '\\')
+            return false;
+        out->list_delimiter = rest[1];
+        return true;
+    }
+
     bool ParseUntagged(std::string_view rest, ImapResponse* out)
     {
         using Data = ImapResponse::Data;
@@ -164,6 +192,10 @@ namespace {
         if (Equals(first, "SEARCH")) {
             out->data = Data::Search;
             return ParseSearch(rest, out);
+        }
+        if (Equals(first, "LIST")) {
+            out->data = Data::List;
+            return ParseList(rest, out);
         }
         out->data = Equals(first, "FLAGS") ? Data::Flags : Data::Other;
         return !first.empty();

@@ -1,16 +1,20 @@
 #include "imap_session.h"
 
+#include "base64.h"
 #include "imap_command.h"
 #include "imap_response.h"
+#include "mailbox_name.h"
 #include "mutf7.h"
+#include "sasl_oauth.h"
 
 namespace mail {
 
 namespace {
 
     // Server text is cut before it reaches a log line, but not shorter than
-    // a password it might echo, so that the whole password is still found.
-    constexpr size_t kMaxServerText = 1024;
+    // a secret it might echo (a token is up to 16 KiB, a third more in
+    // base64), so that the whole secret is still found and masked.
+    constexpr size_t kMaxServerText = 32 * 1024;
     constexpr size_t kMaxLogText = 300;
 
     Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
@@ -36,6 +40,14 @@ namespace {
                 c = '?';
         }
         return result;
+    }
+
+    void Mask(std::string& text, const std::string& secret)
+    {
+        if (secret.empty())
+            return;
+        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+            text.replace(at, secret.size(), "***");
     }
 
 } // namespace
@@ -123,7 +135,7 @@ void ImapSession::handle(const std::string& line, int64_t now_ms)
         log("server alert: " + Printable(response.text));
     switch (response.kind) {
     case ImapResponse::Kind::Continuation:
-        on_continuation(now_ms);
+        on_continuation(response, now_ms);
         break;
     case ImapResponse::Kind::Untagged:
         on_untagged(response, now_ms);
@@ -183,6 +195,8 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
             send_check(now_ms);
         else
             recheck_ = true;
+    } else if (response.data == Data::List && step_ == Step::List) {
+        delimiter_ = response.list_delimiter;
     } else if (response.data == Data::Search && (step_ == Step::Check || step_ == Step::Baseline)) {
         for (uint32_t uid : response.search) {
             newest_uid_ = uid > newest_uid_ ? uid : newest_uid_;
@@ -191,12 +205,14 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
     }
 }
 
-void ImapSession::on_continuation(int64_t now_ms)
+void ImapSession::on_continuation(const ImapResponse& response, int64_t now_ms)
 {
     if (!pieces_.empty()) {
         push(MakeAction(Action::Kind::Send, std::move(pieces_.front())));
         pieces_.erase(pieces_.begin());
         waiting_since_ = now_ms;
+    } else if (step_ == Step::Authenticate && !challenge_answered_) {
+        answer_challenge(response.text);
     } else if (step_ == Step::IdleStart) {
         step_ = Step::Idling;
         idle_since_ = now_ms;
@@ -221,7 +237,7 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         capabilities_ = response.capabilities;
         capabilities_known_ = true;
     }
-    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login) {
+    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login && step_ != Step::Authenticate) {
         fail("the server rejected a command: " + Printable(response.text));
         return;
     }
@@ -250,13 +266,29 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         break;
     case Step::Login:
         if (ok) {
-            logged_in_ = true;
-            capabilities_known_ = response.has_capabilities; // they may differ once logged in
-            after_capabilities(now_ms);
+            after_login(response, now_ms);
         } else {
             log("login refused for " + Printable(login_.user) + ": " + Printable(response.text));
             close(CloseReason::LoginFailed);
         }
+        break;
+    case Step::Authenticate:
+        if (ok) {
+            after_login(response, now_ms);
+        } else if (response.status == ImapResponse::Status::Bad) {
+            log("the server does not accept AUTHENTICATE "
+                + std::string(mechanism_ == AuthMethod::XOAuth2 ? "XOAUTH2" : "OAUTHBEARER") + ": "
+                + Printable(response.text));
+            close(CloseReason::LoginFailed);
+        } else {
+            log("the server refused the token for " + Printable(login_.user) + ": " + Printable(response.text)
+                + (refusal_.empty() ? "" : " " + refusal_));
+            close(CloseReason::TokenRejected);
+        }
+        break;
+    case Step::List:
+        delimiter_known_ = true; // a refusal leaves the names as written
+        open_folder(now_ms);
         break;
     case Step::Examine:
         if (ok) {
@@ -307,9 +339,7 @@ void ImapSession::after_capabilities(int64_t now_ms)
     if (!capabilities_known_) {
         send_command("CAPABILITY", Step::Capability, now_ms);
     } else if (logged_in_) {
-        std::vector<std::string> pieces { "EXAMINE " };
-        AppendImapString(pieces, login_.mailbox, HasCapability(capabilities_, "LITERAL+"));
-        send_pieces(std::move(pieces), Step::Examine, now_ms);
+        open_folder(now_ms);
     } else if (login_.starttls && !tls_done_) {
         if (HasCapability(capabilities_, "STARTTLS")) {
             send_command("STARTTLS", Step::StartTls, now_ms);
@@ -325,7 +355,22 @@ void ImapSession::after_capabilities(int64_t now_ms)
 void ImapSession::send_login(int64_t now_ms)
 {
     if (!login_.credentials_may_be_sent) {
-        fail("refusing to send the password over an unencrypted connection");
+        fail("refusing to send the password or token over an unencrypted connection");
+        return;
+    }
+    AuthMethod method = login_.auth;
+    if (method == AuthMethod::Auto && !login_.token.empty()) {
+        method = HasCapability(capabilities_, "AUTH=OAUTHBEARER") ? AuthMethod::OAuthBearer
+            : HasCapability(capabilities_, "AUTH=XOAUTH2")        ? AuthMethod::XOAuth2
+                                                                  : AuthMethod::Auto;
+        if (method == AuthMethod::Auto) {
+            log("the server offers neither AUTH=OAUTHBEARER nor AUTH=XOAUTH2 for the token");
+            close(CloseReason::LoginFailed);
+            return;
+        }
+    }
+    if (method == AuthMethod::XOAuth2 || method == AuthMethod::OAuthBearer) {
+        send_authenticate(method, now_ms);
         return;
     }
     if (HasCapability(capabilities_, "LOGINDISABLED")) {
@@ -339,6 +384,55 @@ void ImapSession::send_login(int64_t now_ms)
     pieces.back() += ' ';
     AppendImapString(pieces, login_.password, literal_plus);
     send_pieces(std::move(pieces), Step::Login, now_ms);
+}
+
+// A forced mechanism is tried even when the server does not advertise it.
+void ImapSession::send_authenticate(AuthMethod method, int64_t now_ms)
+{
+    mechanism_ = method;
+    challenge_answered_ = false;
+    refusal_.clear();
+    bool xoauth2 = method == AuthMethod::XOAuth2;
+    sasl_response_ = Base64Encode(xoauth2 ? XOAuth2Response(login_.user, login_.token)
+                                          : OAuthBearerResponse(login_.user, login_.host, login_.port, login_.token));
+    std::string command = std::string("AUTHENTICATE ") + (xoauth2 ? "XOAUTH2" : "OAUTHBEARER");
+    if (HasCapability(capabilities_, "SASL-IR"))
+        send_command(command + " " + sasl_response_, Step::Authenticate, now_ms);
+    else
+        send_pieces({ command + "\r\n", sasl_response_ }, Step::Authenticate, now_ms);
+}
+
+// A refused token comes back as "+ <base64 JSON>"; the exchange ends with
+// an empty response (XOAUTH2) or ^A (RFC 7628), and then the tagged NO.
+void ImapSession::answer_challenge(const std::string& challenge)
+{
+    challenge_answered_ = true;
+    std::string json;
+    refusal_ = Printable(Base64Decode(challenge, &json) ? json : challenge).substr(0, 200);
+    push(MakeAction(Action::Kind::Send, mechanism_ == AuthMethod::XOAuth2 ? "\r\n" : Base64Encode("\x01") + "\r\n"));
+}
+
+void ImapSession::after_login(const ImapResponse& response, int64_t now_ms)
+{
+    logged_in_ = true;
+    sasl_response_.clear();
+    capabilities_known_ = response.has_capabilities; // they may differ once logged in
+    after_capabilities(now_ms);
+}
+
+void ImapSession::open_folder(int64_t now_ms)
+{
+    if (login_.folder.find('/') != std::string::npos && !delimiter_known_) {
+        send_command("LIST \"\" \"\"", Step::List, now_ms);
+        return;
+    }
+    if (!ServerMailboxName(login_.folder, delimiter_, &mailbox_)) {
+        fail("the folder name is not valid text: " + Printable(login_.folder));
+        return;
+    }
+    std::vector<std::string> pieces { "EXAMINE " };
+    AppendImapString(pieces, mailbox_, HasCapability(capabilities_, "LITERAL+"));
+    send_pieces(std::move(pieces), Step::Examine, now_ms);
 }
 
 void ImapSession::after_examine(int64_t now_ms)
@@ -509,15 +603,16 @@ void ImapSession::connection_lost(int64_t /*now_ms*/)
 std::string ImapSession::folder_name() const
 {
     std::string utf8;
-    return Mutf7ToUtf8(login_.mailbox, &utf8) ? utf8 : Printable(login_.mailbox);
+    if (mailbox_.empty())
+        return Printable(login_.folder);
+    return Mutf7ToUtf8(mailbox_, &utf8) ? utf8 : Printable(mailbox_);
 }
 
 void ImapSession::log(std::string text)
 {
-    if (!login_.password.empty()) {
-        for (size_t at = text.find(login_.password); at != std::string::npos; at = text.find(login_.password, at + 3))
-            text.replace(at, login_.password.size(), "***");
-    }
+    Mask(text, login_.password);
+    Mask(text, login_.token);
+    Mask(text, sasl_response_);
     if (text.size() > kMaxLogText)
         text.resize(kMaxLogText);
     push(MakeAction(Action::Kind::Log, {}, std::move(text)));

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "account_values.h"
 #include "imap_fragmenter.h"
 
 namespace mail {
@@ -27,7 +28,13 @@ struct FolderState {
 struct ImapLogin {
     std::string user;
     std::string password; // a secret: appears in no Log action
-    std::string mailbox; // already in IMAP's modified UTF-7
+    std::string token; // an OAuth2 access token: as secret as the password
+    AuthMethod auth = AuthMethod::Auto;
+    std::string host; // OAUTHBEARER names the server it talks to
+    uint16_t port = 0;
+    // UTF-8 as the settings write it, "/" between levels: the session asks
+    // the server for its delimiter when the name has levels.
+    std::string folder;
     bool starttls = false; // ask for STARTTLS before anything else
     // The shell's word that the connection is encrypted now (implicit TLS) or
     // that plaintext is allowed (security=none to a loopback address).
@@ -55,6 +62,7 @@ enum class CloseReason {
     ServerBye, // unsolicited BYE
     ProtocolError, // anything else the machine cannot go on from
     ConnectionLost, // the peer closed or the socket failed, not after logout()
+    TokenRejected, // the server refused the access token: get a new one
 };
 
 struct Action {
@@ -97,6 +105,8 @@ private:
         StartTls,
         TlsHandshake,
         Login,
+        Authenticate,
+        List,
         Examine,
         Baseline,
         Check,
@@ -113,12 +123,16 @@ private:
     void handle(const std::string& line, int64_t now_ms);
     void on_untagged(const ImapResponse& response, int64_t now_ms);
     void on_tagged(const ImapResponse& response, int64_t now_ms);
-    void on_continuation(int64_t now_ms);
+    void on_continuation(const ImapResponse& response, int64_t now_ms);
     void after_capabilities(int64_t now_ms);
     void after_examine(int64_t now_ms);
     void baseline(uint32_t newest_uid, int64_t now_ms);
     void after_check(int64_t now_ms);
     void send_login(int64_t now_ms);
+    void send_authenticate(AuthMethod method, int64_t now_ms);
+    void answer_challenge(const std::string& challenge);
+    void after_login(const ImapResponse& response, int64_t now_ms);
+    void open_folder(int64_t now_ms);
     void send_check(int64_t now_ms);
     void send_command(std::string command, Step step, int64_t now_ms);
     void send_pieces(std::vector<std::string> pieces, Step step, int64_t now_ms);
@@ -155,6 +169,13 @@ private:
     bool logged_in_ = false;
     bool logout_wanted_ = false;
     bool tls_done_ = false;
+    std::string mailbox_; // the folder as the server names it, once known
+    char delimiter_ = '/'; // from LIST "" "", asked only for names with levels
+    bool delimiter_known_ = false;
+    AuthMethod mechanism_ = AuthMethod::Login; // of the AUTHENTICATE in flight
+    std::string sasl_response_; // base64, masked in logs like the token
+    std::string refusal_; // the server's failure challenge, decoded
+    bool challenge_answered_ = false;
 };
 
 } // namespace mail

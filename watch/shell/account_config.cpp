@@ -53,9 +53,28 @@ namespace {
             *why = "no user: account refused";
             return false;
         }
+        if (!ParseAuthMethod(entry.auth, &config->auth)) {
+            *why = "auth must be auto, login, xoauth2 or oauthbearer, not \"" + entry.auth + "\": account refused";
+            return false;
+        }
         config->password_blob = entry.password;
-        if (config->password_blob.empty()) {
-            *why = "no password: store one with \"larkbellctl password " + entry.name + "\"; account refused";
+        config->token_command = entry.tokencmd;
+        const bool token_auth = config->auth == AuthMethod::XOAuth2 || config->auth == AuthMethod::OAuthBearer;
+        if (config->protocol == Protocol::Pop3 && (token_auth || !config->token_command.empty())) {
+            *why = "a POP3 account signs in with a password only, not with tokencmd: account refused";
+            return false;
+        }
+        if (config->token_command.empty() && token_auth) {
+            *why = "auth=" + entry.auth + " needs a tokencmd: account refused";
+            return false;
+        }
+        if (!config->token_command.empty() && config->auth == AuthMethod::Login) {
+            *why = "auth=login signs in with a password, not with tokencmd: account refused";
+            return false;
+        }
+        if (config->token_command.empty() && config->password_blob.empty()) {
+            *why = "no password: store one with \"larkbellctl password " + entry.name
+                + "\", or give a tokencmd; account refused";
             return false;
         }
         if (config->protocol == Protocol::Pop3)

@@ -26,6 +26,8 @@ struct AccountConfig {
     Security security = Security::Tls;
     std::string user; // UTF-8
     std::string password_blob; // DPAPI, base64: opened only just before a login
+    std::string token_command; // code page 932; run just before each login instead
+    AuthMethod auth = AuthMethod::Auto;
     std::vector<WatchedFolder> folders; // POP3: one, with no name on the wire
     int poll_s = kDefaultPollSeconds;
     std::string pinned_sha256; // 32 raw bytes, or empty

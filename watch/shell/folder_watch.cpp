@@ -5,6 +5,7 @@
 #include "backoff.h"
 #include "hand_over.h"
 #include "imap_connection.h"
+#include "login_credentials.h"
 #include "protected_secret.h"
 
 namespace mail {
@@ -113,6 +114,7 @@ DWORD WINAPI FolderWatch::ThreadMain(void* self)
 void FolderWatch::Run()
 {
     int failures = 0;
+    bool token_retried = false;
     while (!IsSet(m_context.stop)) {
         const Attempt attempt = ConnectOnce();
         if (attempt.stopped || IsSet(m_context.stop))
@@ -126,6 +128,13 @@ void FolderWatch::Run()
             failures = 0; // one POP3 poll done: the next after `poll` seconds
             if (WaitBeforeReconnect(static_cast<int64_t>(m_account.poll_s) * 1000) == Waited::Stop)
                 return;
+            continue;
+        }
+        token_retried = token_retried && !attempt.worked;
+        if (attempt.token_refused && !token_retried) {
+            // Expired, most likely: the command gives a fresh one.
+            m_context.log.Write(m_where, attempt.why + "; running the token command again");
+            token_retried = true;
             continue;
         }
         failures = attempt.worked ? 1 : failures + 1;
@@ -145,13 +154,10 @@ FolderWatch::Attempt FolderWatch::ConnectOnce()
         return PollOnce();
     Attempt attempt;
     ImapLogin login;
-    // The password is opened for this connection only.
-    if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
+    if (!PrepareLogin(m_account, m_folder, m_context.stop, &login, &attempt.why)) {
         attempt.login_refused = true;
         return attempt;
     }
-    login.user = m_account.user;
-    login.mailbox = m_folder.wire;
     ImapTimings timings = m_context.timings;
     timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
@@ -163,7 +169,10 @@ FolderWatch::Attempt FolderWatch::ConnectOnce()
     attempt.stopped = end.stopped;
     attempt.woken = end.woken;
     attempt.worked = sink.worked() || NowMs() - started >= kStableMs;
-    attempt.login_refused = end.reason == CloseReason::LoginFailed;
+    attempt.token_refused = end.reason == CloseReason::TokenRejected;
+    // A missing folder is not created by trying again soon.
+    attempt.login_refused
+        = attempt.token_refused || end.reason == CloseReason::LoginFailed || end.reason == CloseReason::NoMailbox;
     attempt.why = end.not_counted ? "new messages not counted yet"
         : end.failure.empty()     ? CloseReasonText(end.reason)
                                   : end.failure;

@@ -42,7 +42,8 @@ private:
         bool stopped = false;
         bool woken = false;
         bool worked = false; // got as far as watching: the back-off starts over
-        bool login_refused = false;
+        bool login_refused = false; // or the folder is missing: wait long
+        bool token_refused = false; // a fresh token may still be let in
         bool polled = false; // a POP3 poll went through: the next one after `poll` seconds
         std::string why; // for the log line
     };

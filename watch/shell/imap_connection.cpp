@@ -232,6 +232,8 @@ const char* CloseReasonText(CloseReason reason)
         return "connection lost";
     case CloseReason::LoggedOut:
         return "logged out";
+    case CloseReason::TokenRejected:
+        return "the server refused the token";
     case CloseReason::None:
         break;
     }

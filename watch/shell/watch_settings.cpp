@@ -64,6 +64,8 @@ namespace {
         entry.security = ReadString(section, "security", "", path);
         entry.user = ReadString(section, "user", "", path);
         entry.password = ReadString(section, "password", "", path);
+        entry.tokencmd = ReadString(section, "tokencmd", "", path);
+        entry.auth = ReadString(section, "auth", "", path);
         entry.folders = ReadString(section, "folders", "", path);
         entry.poll = ReadString(section, "poll", "", path);
         entry.tlsfingerprint = ReadString(section, "tlsfingerprint", "", path);

@@ -16,6 +16,8 @@ struct AccountEntry {
     std::string security;
     std::string user;
     std::string password; // DPAPI blob as base64
+    std::string tokencmd; // a command line that prints an access token
+    std::string auth;
     std::string folders;
     std::string poll;
     std::string tlsfingerprint;
