@@ -9,14 +9,15 @@
 #include "ctl_watch.h"
 #include "imap_connection.h"
 #include "login_credentials.h"
+#include "protected_secret.h"
 #include "watch_settings.h"
 
 namespace {
 
-class CheckSink : public mail::SessionSink {
+template <class State> class ResultSink : public mail::CountSink<State> {
 public:
-    bool OnCount(uint32_t, const mail::FolderState&) override { return true; }
-    void OnBaseline(const mail::FolderState&) override { }
+    bool OnCount(uint32_t, const State&) override { return true; }
+    void OnBaseline(const State&) override { }
     void OnExamined(const std::string& text) override
     {
         printf("%s\n", mail::Utf8ToCp932(text).c_str());
@@ -32,6 +33,8 @@ private:
     bool m_examined = false;
     std::string m_lastLog;
 };
+
+using CheckSink = ResultSink<mail::FolderState>;
 
 // False (with one error line) when the folder could not be opened.
 bool CheckFolder(
@@ -61,6 +64,29 @@ bool CheckFolder(
     return false;
 }
 
+// One POP3 session that logs in, asks STAT and quits.
+bool CheckPop3(const mail::AccountConfig& account, const mail::ImapTimings& timings)
+{
+    const std::string where = mail::Utf8ToCp932(account.display);
+    mail::Pop3Login login { account.user, {}, false, false, true };
+    std::string why;
+    if (!mail::UnprotectSecret(account.password_blob, &login.password, &why)) {
+        fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), why.c_str());
+        return false;
+    }
+    const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
+    ResultSink<mail::Pop3Seen> sink;
+    const mail::ConnectionEnd end
+        = mail::RunPop3Connection(server, std::move(login), mail::Pop3Seen(), timings, nullptr, nullptr, sink);
+    if (sink.examined())
+        return true;
+    const std::string reason = !end.failure.empty() ? end.failure
+        : !sink.last_log().empty()                  ? sink.last_log()
+                                                    : mail::CloseReasonText(end.reason);
+    fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(reason).c_str());
+    return false;
+}
+
 } // namespace
 
 int RunCheckCommand(const char* name)
@@ -79,6 +105,8 @@ int RunCheckCommand(const char* name)
     }
     mail::ImapTimings timings;
     timings.response_timeout_ms = static_cast<int64_t>(mail::ReadWatchSettings(path).timeout_s) * 1000;
+    if (account.protocol == mail::Protocol::Pop3)
+        return CheckPop3(account, timings) ? 0 : 1;
     for (const mail::WatchedFolder& folder : account.folders) {
         if (!CheckFolder(account, folder, timings))
             return 1;

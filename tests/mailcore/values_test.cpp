@@ -105,7 +105,7 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
     std::string many = header;
     for (int i = 0; i <= 4096; ++i)
         many += "a " + std::to_string(i) + " 1 1\n";
-    const std::string bad[] = { "", "larkbellwatch-state 2\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
+    const std::string bad[] = { "", "larkbellwatch-state 3\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
         header + "a INBOX 1 4294967296\n", header + "a INBOX 1 -2\n", header + "a INBOX 1 02\n", header + "a INBOX 1\n",
         header + "a INBOX 1 2 3\n", header + "a  INBOX 1 2\n", header + "a%2 INBOX 1 2\n", header + "a%zz INBOX 1 2\n",
         header + "a\x83 INBOX 1 2\n", header + "a INBOX 1 2\na INBOX 3 4\n", header + "\n",
@@ -114,6 +114,38 @@ TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
         parsed[{ "x", "y" }] = {};
         EXPECT_FALSE(ParseWatchState(text, &parsed)) << text.substr(0, 80);
         EXPECT_TRUE(parsed.empty());
+    }
+    EXPECT_TRUE(ParseWatchState(header + "home INBOX 7 12\n", &parsed) && parsed.size() == 1); // version 1 still read
+}
+
+TEST(WatchState, KeepsPop3IdsBesideFoldersAndRejectsDamagedLists)
+{
+    Pop3State pop3;
+    pop3["isp"] = { true, false, 0, { "a%b", "~!", std::string(70, 'x') } };
+    pop3["old \x83\x81"] = { true, true, 31, {} };
+    pop3["empty"] = { true, false, 0, {} };
+    pop3["new"] = {}; // left out, like ids the parser would refuse
+    pop3["spaced"] = { true, false, 0, { "a b" } };
+    std::string text = SerializeWatchState({ { { "home", "INBOX" }, { true, 7, 12 } } }, pop3);
+    EXPECT_EQ(text,
+        "larkbellwatch-state 2\nimap home INBOX 7 12\npop3 empty ids 0\npop3 isp ids 3\na%25b\n~!\n"
+            + std::string(70, 'x') + "\npop3 old%20%83%81 messages 31\n");
+    WatchState parsed;
+    Pop3State parsed_pop3;
+    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && SerializeWatchState(parsed, parsed_pop3) == text);
+    std::string header = "larkbellwatch-state 2\n";
+    std::string over = header + "pop3 a ids 20001\n";
+    for (int i = 0; i < 20001; ++i)
+        over += std::to_string(i) + "\n";
+    const std::string bad[] = { header + "pop3 a ids 2\nx\n", header + "pop3 a ids 1\nx\nx\n",
+        header + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", header + "pop3 a ids 1\nx%20y\n",
+        header + "pop3 a ids 1\n\n", header + "pop3 a seen 1\n", header + "pop3 a messages\n",
+        header + "pop3 a messages 1\npop3 a messages 2\n", header + "home INBOX 7 12\n",
+        "larkbellwatch-state 1\npop3 a messages 1\n", over };
+    for (const std::string& text : bad) {
+        parsed_pop3["x"] = {};
+        EXPECT_FALSE(ParseWatchState(text, &parsed, &parsed_pop3)) << text.substr(0, 80);
+        EXPECT_TRUE(parsed_pop3.empty());
     }
 }
 
@@ -187,6 +219,12 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
         bool ok = ParsePort(c.text, c.security, &port);
         EXPECT_EQ(ok ? port : -1, c.expected) << c.text;
     }
+    Protocol protocol = Protocol::Imap;
+    EXPECT_TRUE(ParseProtocol(" POP3 ", &protocol) && protocol == Protocol::Pop3
+        && ParsePort("", Security::Tls, &port, protocol) && port == 995
+        && ParsePort("", Security::StartTls, &port, protocol) && port == 110);
+    EXPECT_TRUE(ParseProtocol("", &protocol) && protocol == Protocol::Imap);
+    EXPECT_FALSE(ParseProtocol("pop", &protocol));
     const struct {
         const char* text;
         int expected;

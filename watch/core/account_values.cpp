@@ -85,11 +85,26 @@ bool ParseAuthMethod(std::string_view text, AuthMethod* method)
     return true;
 }
 
-bool ParsePort(std::string_view text, Security security, uint16_t* port)
+bool ParseProtocol(std::string_view text, Protocol* protocol)
+{
+    text = Trim(text);
+    if (text.empty() || EqualsIgnoringCase(text, "imap"))
+        *protocol = Protocol::Imap;
+    else if (EqualsIgnoringCase(text, "pop3"))
+        *protocol = Protocol::Pop3;
+    else
+        return false;
+    return true;
+}
+
+bool ParsePort(std::string_view text, Security security, uint16_t* port, Protocol protocol)
 {
     text = Trim(text);
     if (text.empty()) {
-        *port = security == Security::Tls ? 993 : 143;
+        if (protocol == Protocol::Pop3)
+            *port = security == Security::Tls ? 995 : 110;
+        else
+            *port = security == Security::Tls ? 993 : 143;
         return true;
     }
     int64_t value = 0;

@@ -15,6 +15,7 @@ enum class Security { Tls, StartTls, None };
 // auto: LOGIN with a password; with a token whichever of OAUTHBEARER and
 // XOAUTH2 the server offers, OAUTHBEARER first.
 enum class AuthMethod { Auto, Login, XOAuth2, OAuthBearer };
+enum class Protocol { Imap, Pop3 };
 
 constexpr int kDefaultPollSeconds = 120;
 constexpr int kMinPollSeconds = 10;
@@ -26,8 +27,11 @@ using Sha256 = std::array<uint8_t, 32>;
 bool ParseSecurity(std::string_view text, Security* security);
 // Empty means auto; case-insensitive; false on anything else.
 bool ParseAuthMethod(std::string_view text, AuthMethod* method);
-// Empty means 993 for tls, 143 otherwise; false outside 1..65535.
-bool ParsePort(std::string_view text, Security security, uint16_t* port);
+// Empty means the default (imap); case-insensitive; false on anything else.
+bool ParseProtocol(std::string_view text, Protocol* protocol);
+// Empty means 993 for tls, 143 otherwise (POP3: 995 and 110); false outside
+// 1..65535.
+bool ParsePort(std::string_view text, Security security, uint16_t* port, Protocol protocol = Protocol::Imap);
 // Comma-separated, trimmed, empty items dropped; nothing left means INBOX.
 std::vector<std::string> ParseFolders(std::string_view text);
 // Empty means 120; below 10 is raised to 10, above a day lowered to a day.

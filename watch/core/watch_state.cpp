@@ -6,7 +6,8 @@ namespace mail {
 
 namespace {
 
-    const char kHeader[] = "larkbellwatch-state 1";
+    const char kHeaderV1[] = "larkbellwatch-state 1";
+    const char kHeader[] = "larkbellwatch-state 2";
 
     // Names become printable ASCII without spaces: anything else, and '%',
     // is written as %XX, whatever code page the bytes are in.
@@ -81,6 +82,54 @@ namespace {
         return field;
     }
 
+    bool IsPop3Id(std::string_view id)
+    {
+        if (id.empty() || id.size() > kMaxPop3IdBytes)
+            return false;
+        for (char c : id) {
+            if (c <= 0x20 || c >= 0x7f)
+                return false;
+        }
+        return true;
+    }
+
+    bool IsSerializable(const Pop3Seen& seen)
+    {
+        if (!seen.known || seen.ids.size() > kMaxPop3SeenIds)
+            return false;
+        for (const std::string& id : seen.ids) {
+            if (!IsPop3Id(id))
+                return false;
+        }
+        return true;
+    }
+
+    // "ACCOUNT messages N", or "ACCOUNT ids N" followed by N lines of one id
+    // each; *ids_left says how many of those are still to come.
+    bool ParsePop3Header(std::string_view line, Pop3State* pop3, Pop3Seen** current, uint32_t* ids_left)
+    {
+        std::string account;
+        if (!Unescape(NextField(line), &account) || account.empty() || pop3->size() >= kMaxWatchEntries)
+            return false;
+        std::string_view kind = NextField(line);
+        uint32_t number = 0;
+        if ((kind != "ids" && kind != "messages") || !ParseUint32(NextField(line), &number) || !line.empty())
+            return false;
+        Pop3Seen seen;
+        seen.known = true;
+        if (kind == "messages") {
+            seen.by_count = true;
+            seen.messages = number;
+        } else if (number > kMaxPop3SeenIds) {
+            return false; // checked before any memory is taken for them
+        }
+        auto [where, added] = pop3->emplace(std::move(account), std::move(seen));
+        *current = &where->second;
+        *ids_left = where->second.by_count ? 0 : number;
+        where->second.ids.reserve(*ids_left);
+        return added;
+    }
+
     bool ParseEntry(std::string_view line, WatchState* state)
     {
         std::string account, folder;
@@ -96,43 +145,79 @@ namespace {
 
 } // namespace
 
-std::string SerializeWatchState(const WatchState& state)
+std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3)
 {
     std::string text = std::string(kHeader) + "\n";
     for (const auto& [key, folder_state] : state) {
         if (!folder_state.known || folder_state.uidvalidity == 0 || key.first.empty() || key.second.empty())
             continue; // the parser would refuse the whole file for it
+        text += "imap ";
         AppendEscaped(key.first, &text);
         text += ' ';
         AppendEscaped(key.second, &text);
         text += ' ' + std::to_string(folder_state.uidvalidity) + ' ' + std::to_string(folder_state.last_uid) + '\n';
     }
+    for (const auto& [account, seen] : pop3) {
+        if (account.empty() || !IsSerializable(seen))
+            continue;
+        text += "pop3 ";
+        AppendEscaped(account, &text);
+        if (seen.by_count) {
+            text += " messages " + std::to_string(seen.messages) + '\n';
+            continue;
+        }
+        text += " ids " + std::to_string(seen.ids.size()) + '\n';
+        for (const std::string& id : seen.ids) {
+            AppendEscaped(id, &text);
+            text += '\n';
+        }
+    }
     return text;
 }
 
-bool ParseWatchState(std::string_view text, WatchState* state)
+bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3)
 {
+    Pop3State dropped;
+    Pop3State* accounts = pop3 ? pop3 : &dropped;
     state->clear();
-    bool header = true;
-    while (!text.empty()) {
+    accounts->clear();
+    int version = 0;
+    Pop3Seen* current = nullptr;
+    uint32_t ids_left = 0;
+    bool failed = false;
+    while (!text.empty() && !failed) {
         size_t newline = text.find('\n');
         if (newline == std::string_view::npos || newline > kMaxWatchLineBytes) {
-            state->clear();
-            return false; // a missing last newline means a torn write
+            failed = true; // a missing last newline means a torn write
+            break;
         }
         std::string_view line = text.substr(0, newline);
         text.remove_prefix(newline + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        bool ok = header ? line == kHeader : state->size() < kMaxWatchEntries && ParseEntry(line, state);
-        if (!ok) {
-            state->clear();
-            return false;
+        bool ok = false;
+        std::string id;
+        if (version == 0) {
+            version = line == kHeader ? 2 : line == kHeaderV1 ? 1 : -1;
+            ok = version > 0;
+        } else if (ids_left > 0) {
+            ok = Unescape(line, &id) && IsPop3Id(id);
+            current->ids.push_back(std::move(id));
+            --ids_left;
+        } else if (version == 1) {
+            ok = state->size() < kMaxWatchEntries && ParseEntry(line, state);
+        } else if (line.substr(0, 5) == "imap ") {
+            ok = state->size() < kMaxWatchEntries && ParseEntry(line.substr(5), state);
+        } else if (line.substr(0, 5) == "pop3 ") {
+            ok = ParsePop3Header(line.substr(5), accounts, &current, &ids_left);
         }
-        header = false;
+        failed = !ok;
     }
-    if (header)
+    if (failed || version <= 0 || ids_left > 0) {
+        state->clear();
+        accounts->clear();
         return false;
+    }
     return true;
 }
 

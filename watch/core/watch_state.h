@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "imap_session.h"
+#include "pop3_count.h"
 
 namespace mail {
 
@@ -19,12 +20,15 @@ constexpr size_t kMaxWatchLineBytes = 4096;
 // (account name in CP932 bytes, folder in modified UTF-7) -> what was counted.
 using WatchKey = std::pair<std::string, std::string>;
 using WatchState = std::map<WatchKey, FolderState>;
+// Account name in CP932 bytes -> the POP3 ids already seen there.
+using Pop3State = std::map<std::string, Pop3Seen>;
 
 // Entries the parser would refuse (not known, no UIDVALIDITY, an empty name)
 // are left out; those folders start with a baseline anyway.
-std::string SerializeWatchState(const WatchState& state);
-// False, with *state emptied, on anything but a well-formed file of this
-// version within the limits.
-bool ParseWatchState(std::string_view text, WatchState* state);
+std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3 = {});
+// False, with both emptied, on anything but a well-formed file of version 2
+// (or version 1, which has no POP3 accounts) within the limits. A null `pop3`
+// reads and drops the POP3 part.
+bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3 = nullptr);
 
 } // namespace mail

@@ -33,6 +33,10 @@ namespace {
             *why = "no host: account refused";
             return false;
         }
+        if (!ParseProtocol(entry.protocol, &config->protocol)) {
+            *why = "protocol must be imap or pop3, not \"" + entry.protocol + "\": account refused";
+            return false;
+        }
         if (!ParseSecurity(entry.security, &config->security)) {
             *why = "security must be tls, starttls or none, not \"" + entry.security + "\": account refused";
             return false;
@@ -41,7 +45,7 @@ namespace {
             *why = "security=none is allowed only to a loopback host, not " + config->host + ": account refused";
             return false;
         }
-        if (!ParsePort(entry.port, config->security, &config->port)) {
+        if (!ParsePort(entry.port, config->security, &config->port, config->protocol)) {
             *why = "port must be 1 to 65535, not \"" + entry.port + "\": account refused";
             return false;
         }
@@ -69,7 +73,9 @@ namespace {
                 + "\", or give a tokencmd; account refused";
             return false;
         }
-        if (!MakeFolders(entry.folders, &config->folders, why))
+        if (config->protocol == Protocol::Pop3)
+            config->folders = { { "", "POP3" } }; // a POP3 mailbox has no folders
+        else if (!MakeFolders(entry.folders, &config->folders, why))
             return false;
         if (!ParsePollSeconds(entry.poll, &config->poll_s)) {
             *why = "poll must be a number of seconds, not \"" + entry.poll + "\": account refused";

@@ -20,6 +20,7 @@ struct WatchedFolder {
 struct AccountConfig {
     std::string name; // as in the INI (code page 932): the state file's key
     std::string display; // UTF-8, for the log
+    Protocol protocol = Protocol::Imap;
     std::string host;
     uint16_t port = 993;
     Security security = Security::Tls;
@@ -27,7 +28,7 @@ struct AccountConfig {
     std::string password_blob; // DPAPI, base64: opened only just before a login
     std::string token_command; // code page 932; run just before each login instead
     AuthMethod auth = AuthMethod::Auto;
-    std::vector<WatchedFolder> folders;
+    std::vector<WatchedFolder> folders; // POP3: one, with no name on the wire
     int poll_s = kDefaultPollSeconds;
     std::string pinned_sha256; // 32 raw bytes, or empty
 };

@@ -6,6 +6,7 @@
 #include "hand_over.h"
 #include "imap_connection.h"
 #include "login_credentials.h"
+#include "protected_secret.h"
 
 namespace mail {
 
@@ -29,9 +30,22 @@ namespace {
         return static_cast<double>(random >> 11) / 9007199254740992.0; // 2^53
     }
 
-    // The session's results for one folder: new mail to the notifier, then the
-    // state to the file, and every text to the log.
-    class WatchSink : public SessionSink {
+    void Persist(StateStore& store, const WatchKey& key, const FolderState& state) { store.Put(key, state); }
+    void Persist(StateStore& store, const WatchKey& key, const Pop3Seen& seen) { store.PutPop3(key.first, seen); }
+
+    std::string BaselineText(const FolderState& state)
+    {
+        return "baseline: counting starts after UID " + std::to_string(state.last_uid) + " (UIDVALIDITY "
+            + std::to_string(state.uidvalidity) + ")";
+    }
+
+    // The POP3 session says itself when it starts counting; otherwise a
+    // baseline there only forgets deleted messages.
+    std::string BaselineText(const Pop3Seen&) { return {}; }
+
+    // The session's results for one folder (or POP3 mailbox): new mail to the
+    // notifier, then the state to the file, and every text to the log.
+    template <class State> class WatchSink : public CountSink<State> {
     public:
         WatchSink(WatchContext& context, WatchKey key, const std::string& where)
             : m_context(context)
@@ -40,23 +54,24 @@ namespace {
         {
         }
 
-        bool OnCount(uint32_t count, const FolderState& state) override
+        bool OnCount(uint32_t count, const State& state) override
         {
             // Hand-over first: a crash before the state is saved counts twice,
             // never loses.
             if (!HandOver(count, m_context.notifier_path, m_context.log, m_where))
                 return false;
-            m_context.store.Put(m_key, state);
+            Persist(m_context.store, m_key, state);
             m_worked = true;
             return true;
         }
 
-        void OnBaseline(const FolderState& state) override
+        void OnBaseline(const State& state) override
         {
-            m_context.store.Put(m_key, state);
+            Persist(m_context.store, m_key, state);
             m_worked = true;
-            OnLog("baseline: counting starts after UID " + std::to_string(state.last_uid) + " (UIDVALIDITY "
-                + std::to_string(state.uidvalidity) + ")");
+            const std::string text = BaselineText(state);
+            if (!text.empty())
+                OnLog(text);
         }
 
         void OnExamined(const std::string& text) override { OnLog(text); }
@@ -116,6 +131,12 @@ void FolderWatch::Run()
             token_retried = true;
             continue;
         }
+        if (attempt.polled) {
+            failures = 0; // one POP3 poll done: the next after `poll` seconds
+            if (WaitBeforeReconnect(static_cast<int64_t>(m_account.poll_s) * 1000) == Waited::Stop)
+                return;
+            continue;
+        }
         failures = attempt.worked ? 1 : failures + 1;
         const int64_t delay = ReconnectDelayMs(failures, attempt.login_refused, Jitter());
         m_context.log.Write(m_where, attempt.why + "; reconnecting in " + std::to_string((delay + 999) / 1000) + " s");
@@ -129,6 +150,8 @@ void FolderWatch::Run()
 
 FolderWatch::Attempt FolderWatch::ConnectOnce()
 {
+    if (m_account.protocol == Protocol::Pop3)
+        return PollOnce();
     Attempt attempt;
     ImapLogin login;
     if (!PrepareLogin(m_account, m_folder, m_context.stop, &login, &attempt.why)) {
@@ -140,7 +163,7 @@ FolderWatch::Attempt FolderWatch::ConnectOnce()
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
     const WatchKey key { m_account.name, m_folder.wire };
     const int64_t started = NowMs();
-    WatchSink sink(m_context, key, m_where);
+    WatchSink<FolderState> sink(m_context, key, m_where);
     const ConnectionEnd end = RunImapConnection(
         server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
     attempt.stopped = end.stopped;
@@ -150,6 +173,31 @@ FolderWatch::Attempt FolderWatch::ConnectOnce()
     // A missing folder is not created by trying again soon.
     attempt.login_refused
         = attempt.token_refused || end.reason == CloseReason::LoginFailed || end.reason == CloseReason::NoMailbox;
+    attempt.why = end.not_counted ? "new messages not counted yet"
+        : end.failure.empty()     ? CloseReasonText(end.reason)
+                                  : end.failure;
+    return attempt;
+}
+
+// One short session: a POP3 server locks the mailbox while it lasts.
+FolderWatch::Attempt FolderWatch::PollOnce()
+{
+    Attempt attempt;
+    Pop3Login login;
+    if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
+        attempt.login_refused = true;
+        return attempt;
+    }
+    login.user = m_account.user;
+    const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
+    WatchSink<Pop3Seen> sink(m_context, { m_account.name, {} }, m_where);
+    const ConnectionEnd end = RunPop3Connection(server, std::move(login), m_context.store.GetPop3(m_account.name),
+        m_context.timings, m_context.stop, m_wake.get(), sink);
+    attempt.stopped = end.stopped;
+    attempt.woken = end.woken;
+    attempt.worked = sink.worked();
+    attempt.polled = end.reason == CloseReason::LoggedOut && !end.not_counted;
+    attempt.login_refused = end.reason == CloseReason::LoginFailed;
     attempt.why = end.not_counted ? "new messages not counted yet"
         : end.failure.empty()     ? CloseReasonText(end.reason)
                                   : end.failure;

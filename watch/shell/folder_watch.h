@@ -44,12 +44,14 @@ private:
         bool worked = false; // got as far as watching: the back-off starts over
         bool login_refused = false; // or the folder is missing: wait long
         bool token_refused = false; // a fresh token may still be let in
+        bool polled = false; // a POP3 poll went through: the next one after `poll` seconds
         std::string why; // for the log line
     };
 
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     Attempt ConnectOnce();
+    Attempt PollOnce();
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);
 

@@ -22,10 +22,24 @@ namespace {
 
     std::string Endpoint(const ServerAddress& server) { return server.host + ":" + std::to_string(server.port); }
 
-    class Connection {
+    std::unique_ptr<ImapSession> NewSession(ImapLogin login, const FolderState& state, const ImapTimings& timings)
+    {
+        return std::make_unique<ImapSession>(std::move(login), state, timings, NowMs());
+    }
+
+    std::unique_ptr<Pop3Session> NewSession(Pop3Login login, const Pop3Seen& seen, const ImapTimings& timings)
+    {
+        return std::make_unique<Pop3Session>(std::move(login), seen, timings.response_timeout_ms, NowMs());
+    }
+
+    // What a Count or Baseline asks to persist.
+    const FolderState& Persisted(const ImapSession&, const Action& action) { return action.state; }
+    const Pop3Seen& Persisted(const Pop3Session& session, const Action&) { return session.seen(); }
+
+    template <class Session, class Login, class State> class Connection {
     public:
-        Connection(const ServerAddress& server, ImapLogin login, const FolderState& state, const ImapTimings& timings,
-            HANDLE stop, HANDLE wake, SessionSink& sink)
+        Connection(const ServerAddress& server, Login login, const State& state, const ImapTimings& timings,
+            HANDLE stop, HANDLE wake, CountSink<State>& sink)
             : m_server(server)
             , m_login(std::move(login))
             , m_state(state)
@@ -39,7 +53,7 @@ namespace {
         ConnectionEnd Run()
         {
             if (Open()) {
-                m_session = std::make_unique<ImapSession>(std::move(m_login), m_state, m_timings, NowMs());
+                m_session = NewSession(std::move(m_login), m_state, m_timings);
                 while (Step()) { }
                 m_stream->Close();
             }
@@ -120,10 +134,10 @@ namespace {
                 m_session->tls_ready(NowMs());
                 return true;
             case Action::Kind::Count:
-                m_end.not_counted = !m_sink.OnCount(action.count, action.state);
+                m_end.not_counted = !m_sink.OnCount(action.count, Persisted(*m_session, action));
                 return !m_end.not_counted;
             case Action::Kind::Baseline:
-                m_sink.OnBaseline(action.state);
+                m_sink.OnBaseline(Persisted(*m_session, action));
                 return true;
             case Action::Kind::Log:
                 m_sink.OnLog(action.text);
@@ -181,14 +195,14 @@ namespace {
         }
 
         const ServerAddress& m_server;
-        ImapLogin m_login;
-        FolderState m_state;
+        Login m_login;
+        State m_state;
         ImapTimings m_timings;
         HANDLE m_stop;
         HANDLE m_wake;
-        SessionSink& m_sink;
+        CountSink<State>& m_sink;
         std::unique_ptr<MailStream> m_stream;
-        std::unique_ptr<ImapSession> m_session;
+        std::unique_ptr<Session> m_session;
         std::string m_buffer;
         ConnectionEnd m_end;
         bool m_loggingOut = false;
@@ -229,7 +243,15 @@ const char* CloseReasonText(CloseReason reason)
 ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
     const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink)
 {
-    return Connection(server, std::move(login), state, timings, stop, wake, sink).Run();
+    return Connection<ImapSession, ImapLogin, FolderState>(server, std::move(login), state, timings, stop, wake, sink)
+        .Run();
+}
+
+ConnectionEnd RunPop3Connection(const ServerAddress& server, Pop3Login login, const Pop3Seen& seen,
+    const ImapTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink)
+{
+    return Connection<Pop3Session, Pop3Login, Pop3Seen>(server, std::move(login), seen, timings, stop, wake, sink)
+        .Run();
 }
 
 } // namespace mail

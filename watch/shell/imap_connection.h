@@ -11,6 +11,7 @@
 
 #include "account_values.h"
 #include "imap_session.h"
+#include "pop3_session.h"
 
 namespace mail {
 
@@ -21,17 +22,20 @@ struct ServerAddress {
     std::string pinned_sha256; // 32 raw bytes, or empty: trust the store
 };
 
-// What the caller does with the session's results.
-class SessionSink {
+// What the caller does with the session's results; `State` is what to
+// persist: a folder's FolderState, or the ids seen on a POP3 account.
+template <class State> class CountSink {
 public:
-    virtual ~SessionSink() = default;
+    virtual ~CountSink() = default;
     // False when the messages could not be counted: the connection then ends
     // without recording them, so they are counted on the next one.
-    virtual bool OnCount(uint32_t count, const FolderState& state) = 0;
-    virtual void OnBaseline(const FolderState& state) = 0;
+    virtual bool OnCount(uint32_t count, const State& state) = 0;
+    virtual void OnBaseline(const State& state) = 0;
     virtual void OnExamined(const std::string& text) = 0;
     virtual void OnLog(const std::string& text) = 0;
 };
+using SessionSink = CountSink<FolderState>;
+using Pop3Sink = CountSink<Pop3Seen>;
 
 struct ConnectionEnd {
     CloseReason reason = CloseReason::None;
@@ -45,6 +49,10 @@ struct ConnectionEnd {
 // 1.5 s more) or `wake` is set. Either event may be null.
 ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
     const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink);
+
+// One POP3 poll over the same kind of connection; ends after QUIT.
+ConnectionEnd RunPop3Connection(const ServerAddress& server, Pop3Login login, const Pop3Seen& seen,
+    const ImapTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink);
 
 // A few words for the log.
 const char* CloseReasonText(CloseReason reason);

@@ -45,12 +45,13 @@ void StateStore::Load()
 {
     const SectionHold hold(&m_lock);
     m_state.clear();
+    m_pop3.clear();
     std::string text;
     switch (ReadWholeFile(m_path, kMaxFileBytes, &text)) {
     case ReadOutcome::Missing:
         return;
     case ReadOutcome::TooLarge:
-        LogAnsi(m_log, "state file " + m_path + " is over 1 MB; every folder starts from a baseline");
+        LogAnsi(m_log, "state file " + m_path + " is over 8 MB; every folder starts from a baseline");
         return;
     case ReadOutcome::Failed:
         LogAnsi(m_log, "cannot read state file " + m_path + "; every folder starts from a baseline");
@@ -58,7 +59,7 @@ void StateStore::Load()
     case ReadOutcome::Read:
         break;
     }
-    if (!ParseWatchState(text, &m_state))
+    if (!ParseWatchState(text, &m_state, &m_pop3))
         LogAnsi(m_log, "state file " + m_path + " is damaged; every folder starts from a baseline");
 }
 
@@ -73,8 +74,27 @@ bool StateStore::Put(const WatchKey& key, const FolderState& state)
 {
     const SectionHold hold(&m_lock);
     m_state[key] = state;
+    return Save();
+}
+
+Pop3Seen StateStore::GetPop3(const std::string& account)
+{
+    const SectionHold hold(&m_lock);
+    const auto found = m_pop3.find(account);
+    return found == m_pop3.end() ? Pop3Seen() : found->second;
+}
+
+bool StateStore::PutPop3(const std::string& account, const Pop3Seen& seen)
+{
+    const SectionHold hold(&m_lock);
+    m_pop3[account] = seen;
+    return Save();
+}
+
+bool StateStore::Save()
+{
     std::string why;
-    if (ReplaceWholeFile(m_path, SerializeWatchState(m_state), &why))
+    if (ReplaceWholeFile(m_path, SerializeWatchState(m_state, m_pop3), &why))
         return true;
     LogAnsi(m_log, "cannot save the state: " + why);
     return false;

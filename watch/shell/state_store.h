@@ -13,8 +13,9 @@ namespace mail {
 
 class StateStore {
 public:
-    // Larger files are not read: they were not written by this program.
-    static constexpr size_t kMaxFileBytes = 1024 * 1024;
+    // Larger files are not read: they were not written by this program. A
+    // POP3 account may keep 20,000 ids of up to 70 bytes.
+    static constexpr size_t kMaxFileBytes = 8 * 1024 * 1024;
 
     StateStore(std::string path, WatchLog& log);
     StateStore(const StateStore&) = delete;
@@ -31,11 +32,18 @@ public:
     // file could not be replaced: the old one then stays.
     bool Put(const WatchKey& key, const FolderState& state);
 
+    // The same for the ids seen on a POP3 account.
+    Pop3Seen GetPop3(const std::string& account);
+    bool PutPop3(const std::string& account, const Pop3Seen& seen);
+
 private:
     std::string m_path;
     WatchLog& m_log;
     CRITICAL_SECTION m_lock; // around m_state and the file
+    bool Save(); // with m_lock held
+
     WatchState m_state;
+    Pop3State m_pop3;
 };
 
 } // namespace mail

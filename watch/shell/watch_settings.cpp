@@ -58,6 +58,7 @@ namespace {
         const std::string section = kAccountPrefix + name;
         AccountEntry entry;
         entry.name = name;
+        entry.protocol = ReadString(section, "protocol", "", path);
         entry.host = ReadString(section, "host", "", path);
         entry.port = ReadString(section, "port", "", path);
         entry.security = ReadString(section, "security", "", path);

@@ -10,6 +10,7 @@ namespace mail {
 
 struct AccountEntry {
     std::string name; // what follows "account:" in the section name
+    std::string protocol;
     std::string host;
     std::string port;
     std::string security;

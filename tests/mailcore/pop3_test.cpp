@@ -1,0 +1,207 @@
+// POP3: a scripted server plays whole polls against the session, and a table
+// checks what counts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pop3_session.h"
+
+namespace {
+
+using namespace mail;
+
+const char kPassword[] = "Sup3rSecretPw";
+
+// Inputs: "S <line>" (CRLF added), "@<ms>" (clock, then tick), "tls",
+// "logout"; everything else is an expected action, and "LOG x" matches any
+// log line holding x. `seen_after`: the ids the session leaves to persist, or
+// "#n" for a message count.
+struct Pop3Scenario {
+    const char* name;
+    Pop3Login login;
+    Pop3Seen seen;
+    std::vector<std::string> script;
+    std::string seen_after;
+    bool bytewise_too = true;
+};
+
+std::string Render(const Action& action)
+{
+    const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
+    const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
+        "ServerBye", "ProtocolError", "ConnectionLost" };
+    std::string text = action.kind == Action::Kind::Send ? action.bytes.substr(0, action.bytes.size() - 2)
+        : action.kind == Action::Kind::Count             ? std::to_string(action.count)
+        : action.kind == Action::Kind::Close             ? reasons[static_cast<int>(action.reason)]
+                                                         : action.text;
+    return kinds[static_cast<int>(action.kind)] + text;
+}
+
+std::string Describe(const Pop3Seen& seen)
+{
+    std::string text = seen.by_count ? "#" + std::to_string(seen.messages) : "";
+    for (const std::string& id : seen.ids)
+        text += (text.empty() ? "" : " ") + id;
+    return text;
+}
+
+void Play(const Pop3Scenario& scenario, bool bytewise)
+{
+    SCOPED_TRACE(std::string(scenario.name) + (bytewise ? " (byte by byte)" : ""));
+    Pop3Session session(scenario.login, scenario.seen, 50, 0);
+    std::vector<std::string> got;
+    for (const std::string& line : scenario.script) {
+        if (line.rfind("S ", 0) == 0) {
+            std::string bytes = line.substr(2) + "\r\n";
+            for (size_t at = 0; at < bytes.size(); at += bytewise ? 1 : bytes.size())
+                session.receive(bytes.substr(at, bytewise ? 1 : bytes.size()), 0);
+        } else if (line[0] == '@') {
+            session.tick(std::stoll(line.substr(1)));
+        } else if (line == "tls" || line == "logout") {
+            line == "tls" ? session.tls_ready(0) : session.logout(0);
+        } else {
+            continue; // an expected action
+        }
+        got.push_back(line);
+        for (Action action; session.next_action(action);) {
+            got.push_back(Render(action));
+            std::string command = action.bytes.substr(0, 4);
+            EXPECT_TRUE(command != "RETR" && command != "DELE" && command != "TOP "
+                && (action.kind == Action::Kind::Send || got.back().find(kPassword) == std::string::npos))
+                << got.back();
+        }
+    }
+    bool same = got.size() == scenario.script.size();
+    std::string transcript;
+    for (size_t i = 0; i < got.size(); ++i) {
+        const std::string& want = i < scenario.script.size() ? scenario.script[i] : "";
+        bool log = want.rfind("LOG ", 0) == 0 && got[i].rfind("LOG ", 0) == 0;
+        same = same && (log ? got[i].find(want.substr(4)) != std::string::npos : got[i] == want);
+        transcript += "  " + got[i] + "\n";
+    }
+    EXPECT_TRUE(same) << transcript;
+    EXPECT_EQ(Describe(session.seen()), scenario.seen_after);
+}
+
+Pop3Login Login(bool starttls = false, bool may_send = true) { return { "me", kPassword, starttls, may_send, false }; }
+
+// Greeting, CAPA with USER and UIDL, logged in; then `rest`.
+std::vector<std::string> LoggedIn(std::vector<std::string> rest)
+{
+    std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S UIDL", "S .", "C USER me",
+        "S +OK", "C PASS Sup3rSecretPw", "S +OK logged in" };
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+const Pop3Seen kSeenAB { true, false, 0, { "a", "b" } };
+
+std::vector<Pop3Scenario> Scenarios()
+{
+    Pop3Login check = Login(), crlf = Login();
+    check.check_only = true;
+    crlf.password = "pw\r\nDELE 1";
+    return {
+        { "first sight: a baseline of the listed ids, then QUIT", Login(), {},
+            LoggedIn({ "C UIDL", "S +OK 2 messages", "S 1 a", "S 2 b", "S .", "LOG 2 messages already", "BASELINE",
+                "C QUIT", "S +OK bye", "CLOSE LoggedOut" }),
+            "a b" },
+        { "new ids counted, deleted ones forgotten, a dot-stuffed line is no end", Login(), kSeenAB,
+            { "S +OK POP3 ready", "C CAPA", "S +OK", "S ..X-ODD", "S USER", "S .", "C USER me", "S +OK",
+                "C PASS Sup3rSecretPw", "S +OK", "C UIDL", "S +OK", "S 1 b", "S 2 c", "S 3 .d", "S .", "COUNT 2",
+                "C QUIT", "S +OK", "CLOSE LoggedOut" },
+            "b c .d" },
+        { "STLS, then CAPA again; AUTH PLAIN where USER is not offered", Login(true, false), kSeenAB,
+            { "S +OK hi", "C CAPA", "S +OK", "S STLS", "S USER", "S .", "C STLS", "S +OK go", "STARTTLS", "tls",
+                "C CAPA", "S +OK", "S SASL PLAIN LOGIN", "S .", "C AUTH PLAIN", "S + ", "C AG1lAFN1cDNyU2VjcmV0UHc=",
+                "S +OK", "C UIDL", "S +OK", "S 1 a", "S .", "BASELINE", "C QUIT", "S +OK", "CLOSE LoggedOut" },
+            "a" },
+        { "no UIDL: counted by STAT, said once to be approximate", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S -ERR unknown command", "LOG approximate", "C STAT", "S +OK 5 1200",
+                "LOG 5 messages", "BASELINE", "C QUIT", "S +OK", "CLOSE LoggedOut" }),
+            "#5" },
+        { "no UIDL, known by count: more messages count, no second log line", Login(), { true, true, 3, {} },
+            LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 5 1200", "COUNT 2", "C QUIT" }), "#5" },
+        { "a server without CAPA; -ERR on PASS is a refused login, the echoed password not logged", Login(), kSeenAB,
+            { "S +OK", "C CAPA", "S -ERR what", "C USER me", "S +OK", "C PASS Sup3rSecretPw",
+                "S -ERR [AUTH] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
+            "a b" },
+        { "a locked mailbox is not a wrong password", Login(), kSeenAB,
+            { "S +OK", "C CAPA", "S -ERR", "C USER me", "S +OK", "C PASS Sup3rSecretPw", "S -ERR [IN-USE] locked",
+                "LOG busy", "CLOSE ProtocolError" },
+            "a b" },
+        { "check mode reports the message count", check, {},
+            LoggedIn({ "C STAT", "S +OK 12 3400", "EXAMINED POP3 mailbox: 12 messages", "C QUIT" }), "" },
+        { "a line break in the password is never sent", crlf, kSeenAB,
+            { "S +OK", "C CAPA", "S -ERR", "LOG line break", "CLOSE LoginFailed" }, "a b" },
+        { "STLS not offered", Login(true, false), kSeenAB,
+            { "S +OK", "C CAPA", "S -ERR", "LOG STLS", "CLOSE NoStartTls" }, "a b" },
+        { "bytes after the STLS +OK are an injection", Login(true, false), kSeenAB,
+            { "S +OK", "C CAPA", "S +OK", "S STLS", "S .", "C STLS", "S +OK go\r\n+OK", "LOG STLS",
+                "CLOSE ProtocolError" },
+            "a b", false }, // one byte at a time, the +OK arrives alone and looks clean
+        { "an over-long line ends the session", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(509, 'x'), "LOG 512", "CLOSE TooLong" }), "a b" },
+        { "an id of 71 characters is refused", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(71, 'x'), "LOG UIDL", "CLOSE ProtocolError" }), "a b" },
+        { "stop during UIDL: the listing still counts, then QUIT; no answer", Login(), kSeenAB,
+            LoggedIn(
+                { "C UIDL", "S +OK", "S 1 c", "logout", "S .", "COUNT 1", "C QUIT", "@49", "@50", "CLOSE LoggedOut" }),
+            "c" },
+        { "no answer", Login(), {}, { "S +OK", "C CAPA", "@49", "@50", "LOG no answer", "CLOSE Timeout" }, "" },
+    };
+}
+
+TEST(Pop3Session, ScriptedServer)
+{
+    for (const Pop3Scenario& scenario : Scenarios()) {
+        Play(scenario, false);
+        if (scenario.bytewise_too)
+            Play(scenario, true);
+    }
+}
+
+// The message limit is checked before each id is stored.
+TEST(Pop3Session, TooManyIdsEndTheSession)
+{
+    Pop3Session session(Login(), {}, 50, 0);
+    std::string listing = "+OK\r\n-ERR\r\n+OK\r\n+OK\r\n+OK\r\n";
+    for (size_t i = 1; i <= kMaxPop3Messages + 1; ++i)
+        listing += std::to_string(i) + " id" + std::to_string(i) + "\r\n";
+    session.receive(listing, 0);
+    Action action, last;
+    while (session.next_action(action))
+        last = action;
+    EXPECT_TRUE(last.kind == Action::Kind::Close && last.reason == CloseReason::TooLong);
+}
+
+TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
+{
+    const Pop3Seen first {}, cde { true, false, 0, { "c", "d", "e" } }, by_count { true, true, 4, {} };
+    const struct {
+        const char* name;
+        Pop3Seen seen;
+        std::vector<std::string> listed;
+        size_t cap;
+        uint32_t expected;
+        std::string next;
+        bool changed;
+    } cases[] = {
+        { "first sight counts nothing", first, { "a", "b" }, 5, 0, "a b", true },
+        { "new at the end, one deleted", cde, { "d", "e", "f", "g" }, 5, 2, "d e f g", true },
+        { "all deleted, nothing new", cde, {}, 5, 0, "", true },
+        { "unchanged", cde, { "c", "d", "e" }, 5, 0, "c d e", false },
+        { "an id listed twice is one message", cde, { "c", "f", "f" }, 5, 1, "c f", true },
+        { "over the cap: the oldest are taken as seen", cde, { "a", "b", "c", "d", "e", "f" }, 3, 1, "d e f", true },
+        { "from counting messages to ids: a new baseline", by_count, { "a" }, 5, 0, "a", true },
+    };
+    for (const auto& c : cases) {
+        Pop3Tally tally = CountNewIds(c.seen, c.listed, c.cap);
+        EXPECT_TRUE(tally.new_messages == c.expected && Describe(tally.next) == c.next && tally.changed == c.changed
+            && tally.next.known && !tally.next.by_count)
+            << c.name << ": " << tally.new_messages << " [" << Describe(tally.next) << "]";
+    }
+}
+
+} // namespace

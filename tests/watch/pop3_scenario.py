@@ -1,0 +1,56 @@
+"""POP3 over pop3s, polled with UIDL: mail there at the first poll is the baseline, new messages count once,
+deleted ones are forgotten, a restart counts nothing twice, a wrong password backs off for 30 minutes, and
+Dovecot's log shows that no message was ever read or deleted.
+    pop3_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+check = Checks()
+build, folder, certs, dovecot, wine = session("pop3")
+try:
+    rig = Rig(wine, build, f"{folder}/rig")
+    dovecot.deliver("alice", 2)
+    account = dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="alice", poll=10)
+    rig.write_settings({"isp": account, "wrong": dict(account, user="bob")})
+    rig.ctl("password", "isp", text=PASSWORDS["alice"] + "\n")
+    rig.ctl("password", "wrong", text="not-" + PASSWORDS["bob"] + "\n")
+    polls = lambda: dovecot.log_count(r"pop3\(alice\).*Logged out")
+    state_path = f"{rig.folder}/larkbellwatch.state"
+    state = lambda: open(state_path).read() if os.path.exists(state_path) else ""
+
+    status, out, err = rig.ctl("check", "isp")
+    check("larkbellctl check reports the POP3 mailbox", status == 0 and "2 messages" in out, out + err)
+    rig.start()
+    check("the first poll takes the 2 there as its baseline", rig.wait_log(r"2 messages already there"), rig.log())
+    base = rig.count() or 0
+    dovecot.deliver("alice", 3)
+    check("3 new messages add 3", rig.wait_count(base + 3) == base + 3, rig.count())
+    with dovecot.session("alice") as client:
+        client.select("INBOX")
+        client.store("1:4", "+FLAGS", "\\Deleted")
+        client.expunge()
+    dovecot.deliver("alice", 1)
+    check("after 4 deleted, 1 new adds 1", rig.wait_count(base + 4) == base + 4, rig.count())
+    check("deleted ids are forgotten", wait_for(lambda: re.search(r"(?m)^pop3 isp ids 2$", state()), 30), state())
+    delays = [int(s) for s in re.findall(r"\[wrong/POP3\] login failed; reconnecting in (\d+) s", rig.log())]
+    check("a wrong password backs off for 30 minutes", delays and min(delays) >= 1800, rig.log())
+    check("--stop ends the watcher within 2 s", rig.stop())
+
+    dovecot.deliver("alice", 2)
+    before = polls()
+    rig.start()
+    check("2 delivered while stopped add 2", rig.wait_count(base + 6) == base + 6, rig.count())
+    wait_for(lambda: polls() >= before + 3, 60)
+    check("a restart and two more polls count nothing twice", rig.count() == base + 6 and polls() >= before + 3,
+        f"count {rig.count()}, polls {polls() - before}")
+    rig.stop()
+    log = open(dovecot.log, errors="replace").read()
+    sessions = re.findall(r"pop3\(alice\).*Logged out top=(\d+)/\d+, retr=(\d+)/\d+, del=(\d+)/", log)
+    check("every poll logged out without TOP, RETR or DELE", sessions and all(s == ("0", "0", "0") for s in sessions),
+        str(sessions[:5]))
+    check("the log sums to what was counted", sum(map(int, re.findall(r"new messages: (\d+)", rig.log()))) == 6,
+        rig.log())
+    check("the log never holds the password", PASSWORDS["alice"] not in rig.log())
+finally:
+    wine.end()
+    dovecot.stop()
+check.finish()

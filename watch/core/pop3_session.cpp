@@ -1,0 +1,455 @@
+#include "pop3_session.h"
+
+#include <ctype.h>
+
+namespace mail {
+
+namespace {
+
+    constexpr size_t kMaxLogText = 300;
+    constexpr size_t kMaxCapabilities = 100;
+
+    Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
+    {
+        Action action;
+        action.kind = kind;
+        action.bytes = std::move(bytes);
+        action.text = std::move(text);
+        return action;
+    }
+
+    int64_t Later(int64_t when, int64_t delay)
+    {
+        return delay > 0 && when > INT64_MAX - delay ? INT64_MAX : when + delay;
+    }
+
+    std::string Printable(std::string_view text)
+    {
+        std::string result(text);
+        for (char& c : result) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+                c = '?';
+        }
+        return result;
+    }
+
+    std::string Upper(std::string_view text)
+    {
+        std::string result(text);
+        for (char& c : result)
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        return result;
+    }
+
+    std::string Base64(std::string_view bytes)
+    {
+        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string out;
+        for (size_t i = 0; i < bytes.size(); i += 3) {
+            uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+            if (i + 1 < bytes.size())
+                group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+            if (i + 2 < bytes.size())
+                group |= static_cast<unsigned char>(bytes[i + 2]);
+            out += kDigits[group >> 18];
+            out += kDigits[(group >> 12) & 63];
+            out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
+            out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
+        }
+        return out;
+    }
+
+    // Leading decimal digits, at most 10 of them and within 32 bits.
+    bool ParseNumber(std::string_view text, uint32_t* value, size_t* used)
+    {
+        uint64_t result = 0;
+        size_t i = 0;
+        for (; i < text.size() && isdigit(static_cast<unsigned char>(text[i])); ++i) {
+            result = result * 10 + static_cast<uint64_t>(text[i] - '0');
+            if (i >= 10 || result > UINT32_MAX)
+                return false;
+        }
+        *value = static_cast<uint32_t>(result);
+        *used = i;
+        return i > 0;
+    }
+
+    bool StartsWithWord(std::string_view line, std::string_view word)
+    {
+        return line.substr(0, word.size()) == word && (line.size() == word.size() || line[word.size()] == ' ');
+    }
+
+    bool HasLineBreak(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+} // namespace
+
+Pop3Session::Pop3Session(Pop3Login login, Pop3Seen seen, int64_t response_timeout_ms, int64_t now_ms)
+    : login_(std::move(login))
+    , seen_(std::move(seen))
+    , timeout_ms_(response_timeout_ms)
+    , waiting_since_(now_ms)
+{
+}
+
+bool Pop3Session::next_action(Action& out)
+{
+    if (actions_.empty())
+        return false;
+    out = std::move(actions_.front());
+    actions_.pop_front();
+    return true;
+}
+
+int64_t Pop3Session::next_deadline() const { return closed() ? INT64_MAX : Later(waiting_since_, timeout_ms_); }
+
+bool Pop3Session::closed() const { return step_ == Step::Closed; }
+
+const Pop3Seen& Pop3Session::seen() const { return seen_; }
+
+void Pop3Session::receive(std::string_view bytes, int64_t now_ms)
+{
+    if (closed() || bytes.empty())
+        return;
+    waiting_since_ = now_ms;
+    while (!bytes.empty() && !closed()) {
+        if (step_ == Step::TlsHandshake) {
+            fail("the server sent data between STLS and the TLS handshake");
+            return;
+        }
+        size_t newline = bytes.find('\n');
+        size_t take = newline == bytes.npos ? bytes.size() : newline + 1;
+        if (partial_.size() + take > kMaxPop3LineBytes) {
+            partial_.clear();
+            fail("the server sent a line over " + std::to_string(kMaxPop3LineBytes) + " bytes", CloseReason::TooLong);
+            return;
+        }
+        partial_.append(bytes.data(), take);
+        bytes.remove_prefix(take);
+        if (newline == std::string_view::npos)
+            break;
+        std::string line = std::move(partial_);
+        partial_.clear();
+        line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        handle(line, now_ms);
+    }
+    if (step_ == Step::TlsHandshake) {
+        if (partial_.empty())
+            push(MakeAction(Action::Kind::StartTls));
+        else
+            fail("the server sent data between STLS and the TLS handshake");
+    }
+}
+
+void Pop3Session::handle(std::string_view line, int64_t now_ms)
+{
+    if (multiline_) {
+        if (line == ".") {
+            multiline_ = false;
+            on_list_end(now_ms);
+        } else {
+            on_list_line(line.substr(!line.empty() && line[0] == '.' ? 1 : 0)); // dot-stuffed
+        }
+    } else if (StartsWithWord(line, "+OK")) {
+        on_status(true, line.substr(line.size() > 3 ? 4 : 3), now_ms);
+    } else if (StartsWithWord(line, "-ERR")) {
+        on_status(false, line.substr(line.size() > 4 ? 5 : 4), now_ms);
+    } else if (step_ == Step::Auth && !line.empty() && line[0] == '+') {
+        std::string response = std::string(1, '\0') + login_.user + '\0' + login_.password;
+        send(Base64(response) + "\r\n", Step::AuthResult, now_ms);
+    } else {
+        fail("cannot understand the server: " + Printable(line));
+    }
+}
+
+void Pop3Session::on_status(bool ok, std::string_view text, int64_t now_ms)
+{
+    switch (step_) {
+    case Step::Greeting:
+        if (ok) {
+            send("CAPA\r\n", Step::Capa, now_ms);
+        } else {
+            log("the server refused the connection: " + Printable(text));
+            close(CloseReason::ServerBye);
+        }
+        break;
+    case Step::Capa:
+        capabilities_.clear();
+        capabilities_known_ = false;
+        if (ok)
+            multiline_ = true;
+        else
+            after_capabilities(now_ms); // an RFC 1939 server without CAPA
+        break;
+    case Step::Stls:
+        if (ok) {
+            step_ = Step::TlsHandshake; // StartTls once nothing else is buffered
+        } else {
+            log("the server refused STLS: " + Printable(text));
+            close(CloseReason::NoStartTls);
+        }
+        break;
+    case Step::User:
+    case Step::Pass:
+    case Step::Auth:
+    case Step::AuthResult:
+        if (ok && step_ == Step::User) {
+            send("PASS " + login_.password + "\r\n", Step::Pass, now_ms);
+        } else if (ok) {
+            after_login(now_ms);
+        } else if (text.substr(0, 8) == "[IN-USE]" || text.substr(0, 10) == "[SYS/TEMP]") {
+            log("the mailbox is busy, for example while the mail client downloads: " + Printable(text));
+            close(CloseReason::ProtocolError); // the short back-off: the password is fine
+        } else {
+            log("login refused for " + Printable(login_.user) + ": " + Printable(text));
+            close(CloseReason::LoginFailed);
+        }
+        break;
+    case Step::Uidl:
+        if (ok) {
+            ids_.clear();
+            multiline_ = true;
+            break;
+        }
+        if (!seen_.known || !seen_.by_count)
+            log("the server does not list unique ids (UIDL): new mail is counted by the number of messages, "
+                "which is approximate");
+        send("STAT\r\n", Step::Stat, now_ms);
+        break;
+    case Step::Stat:
+        if (ok)
+            after_stat(text, now_ms);
+        else
+            fail("the server refused STAT: " + Printable(text));
+        break;
+    case Step::Quit:
+        close(CloseReason::LoggedOut);
+        break;
+    default:
+        fail("the server answered out of turn: " + Printable(text));
+        break;
+    }
+}
+
+void Pop3Session::on_list_line(std::string_view line)
+{
+    if (step_ == Step::Capa) {
+        if (capabilities_.size() >= kMaxCapabilities)
+            return;
+        std::string upper = Upper(line);
+        size_t space = upper.find(' ');
+        std::string name = upper.substr(0, space);
+        capabilities_.push_back(name);
+        if (name == "SASL") { // "SASL PLAIN LOGIN" is kept as "SASL PLAIN", "SASL LOGIN"
+            for (size_t at = space; at != upper.npos && capabilities_.size() < kMaxCapabilities;) {
+                size_t end = upper.find(' ', at + 1);
+                capabilities_.push_back("SASL " + upper.substr(at + 1, end - at - 1));
+                at = end;
+            }
+        }
+        return;
+    }
+    // "n id": the id is 1 to 70 printable characters.
+    uint32_t number = 0;
+    size_t used = 0;
+    bool ok = ParseNumber(line, &number, &used) && used < line.size() && line[used] == ' ';
+    std::string_view id = ok ? line.substr(used + 1) : std::string_view();
+    ok = ok && !id.empty() && id.size() <= kMaxPop3IdBytes;
+    for (size_t i = 0; ok && i < id.size(); ++i)
+        ok = id[i] > 0x20 && id[i] < 0x7f;
+    if (!ok) {
+        fail("cannot understand the server's UIDL line: " + Printable(line));
+    } else if (ids_.size() >= kMaxPop3Messages) {
+        fail("the server listed over " + std::to_string(kMaxPop3Messages) + " messages", CloseReason::TooLong);
+    } else {
+        ids_.emplace_back(id);
+    }
+}
+
+void Pop3Session::on_list_end(int64_t now_ms)
+{
+    if (step_ == Step::Capa) {
+        capabilities_known_ = true;
+        after_capabilities(now_ms);
+        return;
+    }
+    tally(CountNewIds(seen_, ids_));
+    ids_.clear();
+    ids_.shrink_to_fit();
+    send_quit(now_ms);
+}
+
+void Pop3Session::after_capabilities(int64_t now_ms)
+{
+    if (!login_.starttls || tls_done_) {
+        send_login(now_ms);
+    } else if (offers("STLS")) {
+        send("STLS\r\n", Step::Stls, now_ms);
+    } else {
+        log("the server does not offer STLS");
+        close(CloseReason::NoStartTls);
+    }
+}
+
+void Pop3Session::send_login(int64_t now_ms)
+{
+    if (!login_.credentials_may_be_sent) {
+        fail("refusing to send the password over an unencrypted connection");
+    } else if (HasLineBreak(login_.user) || HasLineBreak(login_.password)) {
+        fail("the user name or the password holds a line break", CloseReason::LoginFailed);
+    } else if (!capabilities_known_ || offers("USER")) {
+        send("USER " + login_.user + "\r\n", Step::User, now_ms);
+    } else if (offers("SASL PLAIN")) {
+        send("AUTH PLAIN\r\n", Step::Auth, now_ms);
+    } else {
+        fail("the server offers neither USER nor AUTH PLAIN", CloseReason::LoginFailed);
+    }
+}
+
+// Always try UIDL: CAPA may leave it out, and -ERR says for certain.
+void Pop3Session::after_login(int64_t now_ms)
+{
+    send(login_.check_only ? "STAT\r\n" : "UIDL\r\n", login_.check_only ? Step::Stat : Step::Uidl, now_ms);
+}
+
+void Pop3Session::after_stat(std::string_view text, int64_t now_ms)
+{
+    uint32_t messages = 0;
+    size_t used = 0;
+    if (!ParseNumber(text, &messages, &used)) {
+        fail("cannot understand the server's STAT answer: " + Printable(text));
+        return;
+    }
+    if (login_.check_only)
+        push(MakeAction(Action::Kind::Examined, {}, "POP3 mailbox: " + std::to_string(messages) + " messages"));
+    else
+        tally(CountByMessages(seen_, messages));
+    send_quit(now_ms);
+}
+
+void Pop3Session::tally(const Pop3Tally& tally)
+{
+    if (!seen_.known || seen_.by_count != tally.next.by_count) {
+        size_t there = tally.next.by_count ? tally.next.messages : tally.next.ids.size();
+        log("first look at this mailbox: " + std::to_string(there)
+            + " messages already there; counting starts after them");
+    }
+    seen_ = tally.next;
+    if (tally.new_messages > 0) {
+        Action count = MakeAction(Action::Kind::Count);
+        count.count = tally.new_messages;
+        push(std::move(count));
+    } else if (tally.changed) {
+        push(MakeAction(Action::Kind::Baseline));
+    }
+}
+
+// After logout() every command becomes QUIT.
+void Pop3Session::send(std::string command, Step step, int64_t now_ms)
+{
+    if (quit_wanted_ && step != Step::Quit) {
+        command = "QUIT\r\n";
+        step = Step::Quit;
+    }
+    push(MakeAction(Action::Kind::Send, std::move(command)));
+    step_ = step;
+    waiting_since_ = now_ms;
+}
+
+void Pop3Session::send_quit(int64_t now_ms) { send("QUIT\r\n", Step::Quit, now_ms); }
+
+bool Pop3Session::offers(std::string_view capability) const
+{
+    for (const std::string& name : capabilities_) {
+        if (name == capability)
+            return true;
+    }
+    return false;
+}
+
+void Pop3Session::tls_ready(int64_t now_ms)
+{
+    if (closed())
+        return;
+    if (step_ != Step::TlsHandshake) {
+        fail("TLS was set up at an unexpected time");
+        return;
+    }
+    tls_done_ = true;
+    login_.credentials_may_be_sent = true;
+    capabilities_.clear(); // what the server said in plaintext may have been forged
+    capabilities_known_ = false;
+    send("CAPA\r\n", Step::Capa, now_ms);
+}
+
+void Pop3Session::tick(int64_t now_ms)
+{
+    if (closed() || now_ms < next_deadline())
+        return;
+    if (step_ == Step::Quit) {
+        close(CloseReason::LoggedOut);
+        return;
+    }
+    log("no answer from the server within " + std::to_string(timeout_ms_ / 1000) + " s");
+    close(CloseReason::Timeout);
+}
+
+void Pop3Session::logout(int64_t now_ms)
+{
+    (void)now_ms;
+    if (closed() || quit_wanted_)
+        return;
+    quit_wanted_ = true;
+    if (step_ == Step::Greeting || step_ == Step::TlsHandshake)
+        close(CloseReason::LoggedOut);
+    // otherwise a command is in flight: QUIT follows its answer
+}
+
+void Pop3Session::connection_lost(int64_t /*now_ms*/)
+{
+    if (closed())
+        return;
+    if (quit_wanted_ || step_ == Step::Quit) {
+        close(CloseReason::LoggedOut);
+    } else {
+        log("the connection to the server was lost");
+        close(CloseReason::ConnectionLost);
+    }
+}
+
+void Pop3Session::log(std::string text)
+{
+    if (!login_.password.empty()) {
+        for (size_t at = text.find(login_.password); at != text.npos; at = text.find(login_.password, at + 3))
+            text.replace(at, login_.password.size(), "***");
+    }
+    if (text.size() > kMaxLogText)
+        text.resize(kMaxLogText);
+    push(MakeAction(Action::Kind::Log, {}, std::move(text)));
+}
+
+void Pop3Session::fail(std::string text, CloseReason reason)
+{
+    log(std::move(text));
+    close(reason);
+}
+
+void Pop3Session::close(CloseReason reason)
+{
+    if (closed())
+        return;
+    Action action = MakeAction(Action::Kind::Close);
+    action.reason = reason;
+    actions_.push_back(std::move(action));
+    step_ = Step::Closed;
+    multiline_ = false;
+}
+
+void Pop3Session::push(Action action)
+{
+    if (!closed())
+        actions_.push_back(std::move(action));
+}
+
+} // namespace mail
