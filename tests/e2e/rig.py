@@ -1,7 +1,9 @@
 # The one harness of the end-to-end scenarios: a rig folder with the notifier,
 # its skin and settings; the real programs under Wine with their output in
-# files; the probe for what only Win32 sees; xdotool for the real pointer;
-# ImageMagick's import for the screen. Every wait has a deadline.
+# files (never a pipe: Wine's services would inherit it); the probe for what
+# only Win32 sees; xdotool for the real pointer; ImageMagick for the screen.
+# Every wait has a deadline; a helper that does not come up is retried once.
+import io
 import os
 import shutil
 import subprocess
@@ -9,37 +11,33 @@ import tempfile
 import time
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageDraw
 
 BIN = os.environ.get("LARKBELL_BIN", os.path.join(os.path.dirname(__file__), "../../build/bin"))
 PROBE = os.path.join(BIN, "tests", "probe.exe")
 KEY = (255, 0, 255)
 DESKTOP = (1200, 1000)
+SCRATCH = os.environ.get("LARKBELL_RIGS")
 
 
 class HarnessError(Exception):
-    """A helper or tool of the harness failed; no verdict on the program."""
+    pass  # a helper or tool failed: no verdict on the program
 
 
 def wait_for(condition, timeout=20, what="condition"):
-    """Polls until condition() gives something true; that value, or a failure at the deadline."""
     end = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
+    while not (value := condition()):
         if time.monotonic() > end:
             raise AssertionError(f"timed out waiting for {what}; last: {value!r}")
         time.sleep(0.02)
+    return value
 
 
 class Program:
-    """A Windows program under Wine; output in files, never in a pipe."""
-
     def __init__(self, exe, *args):
-        self.out = tempfile.NamedTemporaryFile(prefix="lbt-out-", delete=False)
-        self.err = tempfile.NamedTemporaryFile(prefix="lbt-err-", delete=False)
-        self.process = subprocess.Popen(["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=self.out, stderr=self.err)
+        self.files = [tempfile.NamedTemporaryFile(prefix="lbt-", delete=False) for _ in range(2)]
+        self.process = subprocess.Popen(["wine", exe, *map(str, args)], stdin=subprocess.DEVNULL,
+                                        stdout=self.files[0], stderr=self.files[1])
 
     def wait(self, timeout=60):
         try:
@@ -50,74 +48,61 @@ class Program:
     def running(self):
         return self.process.poll() is None
 
-    def output(self):
-        with open(self.out.name, "rb") as f:
+    def read(self, i):
+        with open(self.files[i].name, "rb") as f:
             return f.read().decode("cp932", "replace")
 
+    def output(self):
+        return self.read(0)
+
     def errors(self):
-        with open(self.err.name, "rb") as f:
-            return f.read().decode("cp932", "replace")
+        return self.read(1)
 
     def kill(self):
         if self.running():
             self.process.kill()
             self.process.wait(30)
-        for f in (self.out, self.err):
+        for f in self.files:
             f.close()
-            if os.path.exists(f.name):
-                os.unlink(f.name)
+            os.path.exists(f.name) and os.unlink(f.name)
 
 
 def run(exe, *args, timeout=60):
-    """Runs a program to its end: (exit code, stdout, stderr)."""
-    program = Program(exe, *map(str, args))
+    # To its end: (exit code, stdout, stderr).
+    program = Program(exe, *args)
     try:
-        code = program.wait(timeout)
-        return code, program.output(), program.errors()
+        return program.wait(timeout), program.output(), program.errors()
     finally:
         program.kill()
 
 
 def probe(*args):
-    code, out, err = run(PROBE, *map(str, args))
+    code, out, err = run(PROBE, *args)
     if code != 0:
         raise HarnessError(f"probe {args}: exit {code}: {err}")
     return out
 
 
 def ctl(*args):
-    return run(os.path.join(BIN, "larkbellctl.exe"), *map(str, args))
+    return run(os.path.join(BIN, "larkbellctl.exe"), *args)
 
 
 def counter():
-    """{'count': n, 'section': 0/1, 'instance': 0/1}"""
     return {k: int(v) for k, v in (f.split("=") for f in probe("count").split())}
 
 
-def parse_window(line):
-    head, _, title = line.partition(" title=")
-    facts = dict(f.split("=", 1) for f in head.split())
-    facts["title"] = title
-    facts["rect"] = tuple(map(int, facts["rect"].split(",")))
-    for key in ("style", "ex", "lwa", "shape"):
-        facts[key] = int(facts[key], 16)
-    for key in ("alpha", "enabled", "fg", "pid"):
-        facts[key] = int(facts[key])
-    facts["children"] = []
-    return facts
-
-
 def windows(exe="larkbell.exe"):
-    """Visible top-level windows of processes named exe, each with its children."""
+    # Visible top-level windows of processes named exe, top first, each with its children.
     found = []
     for line in probe("windows", exe).splitlines():
-        if line.startswith("  child "):
-            head, _, text = line[8:].partition(" text=")
-            child = dict(f.split("=", 1) for f in head.split())
-            child["text"] = text
-            found[-1]["children"].append(child)
-        elif line:
-            found.append(parse_window(line))
+        head, _, text = line.partition(" text=" if line.startswith("  ") else " title=")
+        facts = dict(f.split("=", 1) for f in head.split() if f != "child")
+        if line.startswith("  "):
+            found[-1]["children"].append(dict(facts, text=text))
+            continue
+        found.append(dict(facts, title=text, children=[], rect=tuple(map(int, facts["rect"].split(",")))))
+        found[-1].update({k: int(facts[k], 16) for k in ("style", "ex", "lwa", "shape")})
+        found[-1].update({k: int(facts[k]) for k in ("alpha", "enabled", "fg", "pid")})
     return found
 
 
@@ -127,42 +112,34 @@ def xdotool(*args):
 
 
 def screen(x, y, w, h):
-    """The screen area as a Pillow RGB picture."""
     shot = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "png:-"],
                           capture_output=True, timeout=30)
     if shot.returncode != 0:
         raise HarnessError("import: " + shot.stderr.decode(errors="replace"))
-    import io
     return Image.open(io.BytesIO(shot.stdout)).convert("RGB")
 
 
 def shape_hash(strip, frame, width):
-    """The probe's hash of the shape a frame of the strip should give: its non-key pixels."""
-    pixels = strip.convert("RGB").load()
-    key = pixels[0, 0]
-    h = 1
+    # The probe's hash of the shape the frame should give: the runs of non-key pixels, row by row.
+    pixels, h = strip.convert("RGB").load(), 1
     for y in range(strip.height):
         x = 0
         while x < width:
-            if pixels[frame * width + x, y] == key:
-                x += 1
-                continue
             start = x
-            while x < width and pixels[frame * width + x, y] != key:
+            while x < width and pixels[frame * width + x, y] != pixels[0, 0]:
                 x += 1
-            for v in (y, start, x):
-                h = (h * 1000003 + v) % (1 << 64)
+            if x > start:
+                for v in (y, start, x):
+                    h = (h * 1000003 + v) % (1 << 64)
+            x += 1
     return h
 
 
 def in_turn(first, frames, length):
-    """The frames an animation shows in turn from `first`."""
     return [(first + i) % frames for i in range(length)]
 
 
 def strip_of(frames, width, height, draw, key=KEY):
-    """A key-coloured strip; draw(pen, x0, i) paints frame i."""
-    from PIL import ImageDraw
     picture = Image.new("RGB", (frames * width, height), key)
     pen = ImageDraw.Draw(picture)
     for i in range(frames):
@@ -171,25 +148,22 @@ def strip_of(frames, width, height, draw, key=KEY):
 
 
 class Rig:
-    """A folder with a notifier copy, its skin and settings, and what it starts."""
-
+    # A folder with a notifier copy (or the one given), its skin and settings, and what it starts.
     def __init__(self, exe="larkbell.exe", skin=True, settings=None, folder=None):
-        """folder: one that already holds the notifier and its skin."""
-        self.dir = folder or tempfile.mkdtemp(prefix="lbt-rig-", dir=os.environ.get("LARKBELL_RIGS"))
-        self.exe_name = exe
-        self.base = exe.rsplit(".", 1)[0]
-        self.exe = os.path.join(self.dir, exe)
-        if folder:
-            pass
-        elif shutil.copy(os.path.join(BIN, "larkbell.exe"), self.exe) and skin is True:
-            shutil.copy(os.path.join(BIN, "larkbell.bmp"), self.path("bmp"))
-        elif isinstance(skin, bytes):
-            self.write(self.base + ".bmp", skin)
-        elif skin is not None:
-            skin.save(self.path("bmp"))
-        if settings is not None:
-            self.settings(settings)
+        self.dir = folder or tempfile.mkdtemp(prefix="lbt-rig-", dir=SCRATCH)
+        self.exe_name, self.base, self.exe = exe, exe.rsplit(".", 1)[0], os.path.join(self.dir, exe)
         self.programs = []
+        if not folder:
+            shutil.copy(os.path.join(BIN, "larkbell.exe"), self.exe)
+            if skin is True:
+                shutil.copy(os.path.join(BIN, "larkbell.bmp"), self.path("bmp"))
+            elif isinstance(skin, bytes):
+                self.write(self.base + ".bmp", skin)
+            elif skin:
+                skin.save(self.path("bmp"))
+        if settings is not None:
+            text = settings if isinstance(settings, str) else "".join(f"{k}={v}\r\n" for k, v in settings.items())
+            self.write(self.base + ".ini", text if isinstance(settings, str) else "[setting]\r\n" + text)
 
     def path(self, extension):
         return os.path.join(self.dir, f"{self.base}.{extension}")
@@ -198,34 +172,24 @@ class Rig:
         with open(os.path.join(self.dir, name), "wb") as f:
             f.write(data if isinstance(data, bytes) else data.encode("cp932"))
 
-    def read(self, name=None):
-        try:
-            with open(os.path.join(self.dir, name or self.base + ".ini"), "rb") as f:
+    def read(self):
+        if os.path.exists(self.path("ini")):
+            with open(self.path("ini"), "rb") as f:
                 return f.read().decode("cp932")
-        except FileNotFoundError:
-            return None
-
-    def settings(self, keys):
-        """Section [setting] from a dict, or the raw text of the file."""
-        text = keys if isinstance(keys, str) else "[setting]\r\n" + "".join(f"{k}={v}\r\n" for k, v in keys.items())
-        self.write(self.base + ".ini", text)
 
     def launch(self, *args):
-        program = Program(self.exe, *map(str, args))
-        self.programs.append(program)
-        return program
+        self.programs.append(Program(self.exe, *args))
+        return self.programs[-1]
 
     def add(self, *args):
-        """A start beside a running notifier: it must end by itself."""
-        code, _, _ = run(self.exe, *map(str, args))
-        return code
+        return run(self.exe, *args, timeout=30)[0]  # beside a running notifier it must end by itself
 
     def start(self, *args):
-        """Starts the notifier and gives its popup's facts. A popup that never came is tried once more."""
+        # The notifier and its popup's facts; a popup that never came is tried once more.
         for attempt in (1, 2):
             self.notifier = self.launch(*args)
             try:
-                self.popup = wait_for(lambda: self.find_popup(), 30, "the popup")
+                self.popup = wait_for(self.facts, 30, "the popup")
                 return self.popup
             except AssertionError:
                 if attempt == 2 or not self.notifier.running():
@@ -233,31 +197,23 @@ class Rig:
                 self.notifier.kill()
                 wait_for(lambda: not counter()["instance"], 20, "the stuck notifier's end")
 
-    def find_popup(self):
-        for w in windows(self.exe_name):
-            if w["ex"] & 0x80000 and w["class"] == "#32770":
-                return w
-        return None
-
     def facts(self):
-        return self.find_popup()
+        return next((w for w in windows(self.exe_name) if w["ex"] & 0x80000 and w["class"] == "#32770"), None)
 
     def watch(self, ms, changes=1000):
-        """[(ms, shape, left, top)] each time the popup's shape or place changed."""
-        return [tuple(int(v, 16) if i == 1 else int(v) for i, v in enumerate(line.split()))
-                for line in probe("watch", self.popup["hwnd"], ms, changes).splitlines()]
+        # [(ms, shape, left, top)] each time the popup's shape or place changed.
+        return [(int(t), int(h, 16), int(x), int(y)) for t, h, x, y in
+                (line.split() for line in probe("watch", self.popup["hwnd"], ms, changes).splitlines())]
 
     def frames_seen(self, hashes, ms, changes=1000):
-        """Frame indices in the order the popup showed them (-1: no frame)."""
         return [hashes.index(h) if h in hashes else -1 for _, h, _, _ in self.watch(ms, changes)]
 
     def at(self, x, y):
-        """Screen point at window coordinates (x, y) of the popup."""
         rect = self.facts()["rect"]
         return rect[0] + x, rect[1] + y
 
-    def wait_top_left(self, x, y, timeout=20):
-        return wait_for(lambda: self.facts()["rect"][:2] == (x, y), timeout, f"the popup at {x},{y}")
+    def wait_top_left(self, x, y):
+        return wait_for(lambda: self.facts()["rect"][:2] == (x, y), 20, f"the popup at {x},{y}")
 
     def close(self):
         for program in self.programs:
@@ -267,36 +223,31 @@ class Rig:
 
 
 class Scenario(unittest.TestCase):
-    """Rigs and helpers made through it end with the test, pointer parked."""
-
+    # What a scenario makes ends with it; a new rig ends the ones before, so a failed check leaves no notifier.
     def setUp(self):
         self.helpers = []
-        self.scratch = tempfile.mkdtemp(prefix="lbt-scratch-", dir=os.environ.get("LARKBELL_RIGS"))
+        self.scratch = tempfile.mkdtemp(prefix="lbt-scratch-", dir=SCRATCH)
         self.addCleanup(shutil.rmtree, self.scratch, True)
-        xdotool("mouseup", 3)
-        xdotool("mousemove", *DESKTOP)
+        xdotool("mouseup", 3, "mousemove", *DESKTOP)
 
     def tearDown(self):
         for helper in reversed(self.helpers):
             helper.close() if isinstance(helper, Rig) else helper.kill()
 
     def rig(self, *args, **kwargs):
-        """A new rig; the ones before it end first, so that a failed check leaves no notifier behind."""
         for old in [h for h in self.helpers if isinstance(h, Rig)]:
             old.close()
             self.helpers.remove(old)
-        rig = Rig(*args, **kwargs)
-        self.helpers.append(rig)
-        return rig
+        self.helpers.append(Rig(*args, **kwargs))
+        return self.helpers[-1]
 
     def helper(self, *args, ready=None):
-        """A probe running beside the scenario; ready: text it prints once it is up."""
+        # A probe beside the scenario; ready: what it prints once it is up.
         for attempt in (1, 2):
-            program = Program(PROBE, *map(str, args))
+            program = Program(PROBE, *args)
             self.helpers.append(program)
             try:
-                if ready:
-                    wait_for(lambda: ready in program.output() or not program.running(), 30, f"probe {args[0]}")
+                wait_for(lambda: not ready or ready in program.output() or not program.running(), 30, args[0])
                 if not ready or ready in program.output():
                     return program
             except AssertionError:
@@ -305,37 +256,23 @@ class Scenario(unittest.TestCase):
         raise HarnessError(f"probe {args} did not come up")
 
     def hold_section(self):
-        """Keeps the count alive after the notifier ends."""
-        return self.helper("hold-section", ready="holding")
+        return self.helper("hold-section", ready="holding")  # the count outlives the notifier
+
+    def release_file(self):
+        return os.path.join(self.scratch, "go")
 
 
 class Titled:
-    """Another program's top-level windows, [(state, title)], recording what befalls them."""
-
+    # Another program's top-level windows [(state, title)] for the notifier to match.
     def __init__(self, scenario, specs):
-        folder = tempfile.mkdtemp(prefix="lbt-titled-", dir=os.environ.get("LARKBELL_RIGS"))
-        scenario.addCleanup(shutil.rmtree, folder, True)
-        listing, self.record = os.path.join(folder, "list.txt"), os.path.join(folder, "record.txt")
+        listing = os.path.join(scenario.scratch, f"list-{id(self)}.txt")
         with open(listing, "wb") as f:
             f.write("".join(f"{state}\t{title}\r\n" for state, title in specs).encode("cp932"))
-        self.count = len(specs)
-        self.flushes = 0
-        self.program = scenario.helper("titled", listing, self.record)
-        wait_for(lambda: len(self.latest()) == self.count, 30, "the titled windows")
+        self.program = scenario.helper("titled", listing, ready="ready")
+        self.hwnds = self.program.output().split()[:-1]
 
-    def latest(self):
-        try:
-            with open(self.record) as f:
-                lines = f.read().splitlines()
-        except FileNotFoundError:
-            return []
-        keys = ("hwnd", "state", "activations", "last", "restores", "shows")
-        return [dict(zip(keys, [v if i < 2 else int(v) for i, v in enumerate(line.split())]))
-                for line in lines if not line.startswith("flush=")]
-
-    def settled(self):
-        """The records once everything queued so far has been handled."""
-        self.flushes += 1
-        probe("post", self.latest()[0]["hwnd"], 0x8001, self.flushes)
-        wait_for(lambda: f"flush={self.flushes}" in open(self.record).read(), 20, "the titled windows to settle")
-        return self.latest()
+    def states(self):
+        # Each window's state, and whether it is the foreground window.
+        shown = {w["hwnd"]: w for w in windows("probe.exe")}
+        return [(("minimised" if shown[h]["style"] & 0x20000000 else "maximised" if shown[h]["style"] & 0x1000000
+                  else "normal"), shown[h]["fg"]) if h in shown else ("hidden", 0) for h in self.hwnds]

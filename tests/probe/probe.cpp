@@ -3,7 +3,7 @@
 // and plays the other programs a scenario needs. One command a run:
 //   windows EXE                 each visible top-level window of processes named EXE, then its children
 //   watch HWND MS [CHANGES]     the window's shape and place each time they change
-//   post HWND|EXE MSG [WPARAM]  posts a message (to EXE's visible dialog)
+//   post HWND MSG [WPARAM]      posts a message
 //   move HWND X Y               moves a window
 //   count                       the count and which named objects exist
 //   hold-lock RELEASE_FILE|-    takes the counter lock; releases it once the file
@@ -13,9 +13,10 @@
 //   gdi PID                     live GDI objects of PID (Wine keeps the table in the process)
 //   cover HWND                  a top-most window over HWND; how often HWND is back on top
 //   render FACE SIZE RGB TEXT W H    the count as drawn in a W x H box, as rows of '#'
-//   titled LIST RECORD          top-level windows "STATE<TAB>TITLE" that record what befalls them
+//   titled LIST                 top-level windows "STATE<TAB>TITLE" for the notifier to match
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -141,42 +142,18 @@ int Watch(HWND window, DWORD ms, size_t changes)
     return 0;
 }
 
-struct DialogOf {
-    std::vector<DWORD> pids;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogOfExe(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<DialogOf*>(context);
-    char name[16] = {};
-    DWORD pid = 0;
-    ::GetClassNameA(window, name, sizeof name);
-    ::GetWindowThreadProcessId(window, &pid);
-    if (strcmp(name, "#32770") == 0 && ::IsWindowVisible(window)
-        && std::find(search->pids.begin(), search->pids.end(), pid) != search->pids.end())
-        search->found = window;
-    return search->found == nullptr;
-}
-
 bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 void PrintDacl(const char* what, HANDLE object)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     char* text = nullptr;
-    DWORD needed = 0;
-    ::GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed ? needed : 1);
-    descriptor = buffer.data();
-    if (::GetKernelObjectSecurity(object, DACL_SECURITY_INFORMATION, descriptor, needed, &needed)
-        && ::ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
-        printf("%s %s\n", what, text);
-        ::LocalFree(text);
-    } else {
-        printf("%s unreadable %lu\n", what, ::GetLastError());
-    }
+    if (::GetSecurityInfo(
+            object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor)
+        == ERROR_SUCCESS)
+        ::ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
+    printf("%s %s\n", what, text ? text : "unreadable");
 }
 
 int Security()
@@ -200,19 +177,6 @@ int Security()
     const HANDLE owned = OpenCounterMutex(TRUE, (name + "-owned").c_str());
     printf("owned %d %d\n", freshOwned != FALSE, ::ReleaseMutex(owned) != FALSE);
 
-    // A mutex others may only wait on: creation is refused, opening for waiting is not.
-    BYTE sidBuffer[SECURITY_MAX_SID_SIZE], aclBuffer[64];
-    DWORD sidSize = sizeof sidBuffer;
-    ::CreateWellKnownSid(WinWorldSid, nullptr, sidBuffer, &sidSize);
-    ::InitializeAcl(reinterpret_cast<PACL>(aclBuffer), sizeof aclBuffer, ACL_REVISION);
-    ::AddAccessAllowedAce(reinterpret_cast<PACL>(aclBuffer), ACL_REVISION, SYNCHRONIZE, sidBuffer);
-    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    ::SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(aclBuffer), FALSE);
-    SECURITY_ATTRIBUTES attributes = { sizeof attributes, &descriptor, FALSE };
-    const HANDLE narrow = ::CreateMutexA(&attributes, FALSE, (name + "-narrow").c_str());
-    const HANDLE opened = OpenCounterMutex(FALSE, (name + "-narrow").c_str());
-    printf("narrow %d %d\n", opened != nullptr && narrow != nullptr,
-        opened && ::WaitForSingleObject(opened, 10000) == WAIT_OBJECT_0 && ::ReleaseMutex(opened));
     return 0;
 }
 
@@ -316,105 +280,34 @@ int Render(const char* face, int size, const char* rgb, const char* text, int wi
     return 0;
 }
 
-// The titled windows: "STATE<TAB>TITLE" lines, STATE normal, minimised,
-// maximised or hidden, "+reminimise" to minimise again after each restore.
-// The record, rewritten whole on each change: one line a window, then
-// "flush=N" once a posted WM_APP+1 with wParam N is handled.
-struct Titled {
-    HWND hwnd;
-    std::string state;
-    bool reminimise;
-    int activations, lastActivation, restores, shows;
-};
-std::vector<Titled> g_titled;
-std::string g_record;
-int g_sequence = 0;
-WPARAM g_flush = 0;
-
-const char* StateOf(HWND hwnd)
-{
-    return !::IsWindowVisible(hwnd) ? "hidden"
-        : ::IsIconic(hwnd)          ? "minimised"
-        : ::IsZoomed(hwnd)          ? "maximised"
-                                    : "normal";
-}
-
-void WriteRecord()
-{
-    const std::string temporary = g_record + ".new";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file)
-        return;
-    for (const Titled& w : g_titled)
-        fprintf(file, "%llx %s %d %d %d %d\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(w.hwnd)),
-            w.state.c_str(), w.activations, w.lastActivation, w.restores, w.shows);
-    fprintf(file, "flush=%llu\n", static_cast<unsigned long long>(g_flush));
-    fclose(file);
-    for (int attempt = 0;
-         attempt < 200 && !::MoveFileExA(temporary.c_str(), g_record.c_str(), MOVEFILE_REPLACE_EXISTING); ++attempt)
-        ::Sleep(10);
-}
-
-LRESULT CALLBACK TitledProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    Titled* w = nullptr;
-    for (Titled& t : g_titled)
-        w = t.hwnd == hwnd ? &t : w;
-    if (w && message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
-        ++w->activations;
-        w->lastActivation = ++g_sequence;
-    } else if (w && message == WM_SHOWWINDOW && wParam) {
-        ++w->shows;
-    } else if (w && message == WM_WINDOWPOSCHANGED && w->state != StateOf(hwnd)) {
-        w->state = StateOf(hwnd);
-        if (w->state == "normal" && ++w->restores && w->reminimise)
-            ::PostMessageA(hwnd, WM_APP, 0, 0);
-    } else if (message == WM_APP) {
-        ::ShowWindow(hwnd, SW_SHOWMINNOACTIVE);
-        return 0;
-    } else if (message == WM_APP + 1) {
-        g_flush = wParam;
-    } else if (message == WM_CLOSE) {
-        return 0;
-    }
-    if (w && !g_record.empty())
-        WriteRecord();
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-int TitledWindows(const char* list, const char* record)
+// Windows of another program whose titles the notifier may match: "STATE<TAB>TITLE"
+// lines, STATE normal, minimised, maximised or hidden. Prints their handles in
+// order, then runs for two minutes.
+int TitledWindows(const char* list)
 {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &TitledProc;
+    windowClass.lpfnWndProc = &::DefWindowProcA;
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = "TitledWindow";
     ::RegisterClassA(&windowClass);
     FILE* file = fopen(list, "rb");
     char line[1024];
-    while (file && fgets(line, sizeof line, file)) {
+    for (int i = 0; file && fgets(line, sizeof line, file); ++i) {
         line[strcspn(line, "\r\n")] = '\0';
-        char* tab = strchr(line, '\t');
-        if (!tab)
-            continue;
-        *tab = '\0';
-        const int offset = static_cast<int>(g_titled.size()) * 30;
-        const HWND hwnd = ::CreateWindowExA(0, "TitledWindow", tab + 1, WS_OVERLAPPEDWINDOW, 500 + offset, 300 + offset,
+        char* title = strchr(line, '\t');
+        *title++ = '\0';
+        const HWND hwnd = ::CreateWindowExA(0, "TitledWindow", title, WS_OVERLAPPEDWINDOW, 500 + i * 30, 300 + i * 30,
             320, 200, nullptr, nullptr, nullptr, nullptr);
-        const bool reminimise = strstr(line, "+reminimise") != nullptr;
-        g_titled.push_back({ hwnd, "", reminimise, 0, 0, 0, 0 });
-        const int show = strncmp(line, "minimised", 9) == 0 ? SW_SHOWMINNOACTIVE
-            : strcmp(line, "maximised") == 0                ? SW_SHOWMAXIMIZED
-            : strcmp(line, "normal") == 0                   ? SW_SHOWNOACTIVATE
-                                                            : SW_HIDE;
-        ::ShowWindow(hwnd, show);
+        const std::string state = line;
+        ::ShowWindow(hwnd,
+            state == "minimised"       ? SW_SHOWMINNOACTIVE
+                : state == "maximised" ? SW_SHOWMAXIMIZED
+                : state == "normal"    ? SW_SHOWNOACTIVATE
+                                       : SW_HIDE);
+        printf("%llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)));
     }
-    if (file)
-        fclose(file);
-    // What happened while setting up is not the test's business.
-    for (Titled& w : g_titled)
-        w = { w.hwnd, StateOf(w.hwnd), w.reminimise, 0, 0, 0, 0 };
-    g_record = record;
-    WriteRecord();
+    printf("ready\n");
+    fflush(stdout);
     ::SetTimer(nullptr, 0, 120000, nullptr);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER)
@@ -433,15 +326,9 @@ int main(int argc, char** argv)
     }
     if (command == "watch" && argc >= 4)
         return Watch(ParseHwnd(argv[2]), strtoul(argv[3], nullptr, 10), argc > 4 ? atoi(argv[4]) : SIZE_MAX);
-    if (command == "post" && argc >= 4) {
-        DialogOf search = { ProcessesNamed(argv[2]), nullptr };
-        if (strstr(argv[2], ".exe"))
-            ::EnumWindows(&FindDialogOfExe, reinterpret_cast<LPARAM>(&search));
-        const HWND target = search.found ? search.found : ParseHwnd(argv[2]);
-        return !::PostMessageA(target, strtoul(argv[3], nullptr, 0), argc > 4 ? strtoull(argv[4], nullptr, 0) : 0, 0)
-            ? 2
-            : 0;
-    }
+    if (command == "post" && argc >= 4)
+        return !::PostMessageA(
+            ParseHwnd(argv[2]), strtoul(argv[3], nullptr, 0), argc > 4 ? strtoull(argv[4], nullptr, 0) : 0, 0);
     if (command == "move" && argc == 5)
         return !::SetWindowPos(ParseHwnd(argv[2]), nullptr, atoi(argv[3]), atoi(argv[4]), 0, 0,
             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -482,8 +369,8 @@ int main(int argc, char** argv)
         return Cover(ParseHwnd(argv[2]));
     if (command == "render" && argc == 8)
         return Render(argv[2], atoi(argv[3]), argv[4], argv[5], atoi(argv[6]), atoi(argv[7]));
-    if (command == "titled" && argc == 4)
-        return TitledWindows(argv[2], argv[3]);
+    if (command == "titled" && argc == 3)
+        return TitledWindows(argv[2]);
     fprintf(stderr, "probe: unknown command or arguments\n");
     return 1;
 }
