@@ -2,63 +2,41 @@
 
 #include "count_math.h"
 
-TEST(ParseIncrement, FollowsAtoiWithinRange)
+TEST(CountMath, IncrementIsReadLikeAtoiClampedLikeStrtol)
 {
     const struct {
         const char* text;
         int32_t value;
-    } cases[] = {
-        { "3", 3 },
-        { "-2", -2 },
-        { "+7", 7 },
-        { "12abc", 12 },
-        { "abc", 0 },
-        { "", 0 },
-        { "  \t\n42", 42 },
-        { "5 7", 5 },
-        { "--5", 0 },
-        { "+-5", 0 },
-        { "- 5", 0 },
-        { "0x10", 0 },
-        { "007", 7 },
-        { "-0", 0 },
-        { "2147483647", INT32_MAX },
-        { "-2147483648", INT32_MIN },
-    };
+    } cases[] = { { "3", 3 }, { "-2", -2 }, { "+7", 7 }, { "12abc", 12 }, { "abc", 0 }, { "", 0 }, { "  \t\n42", 42 },
+        { "5 7", 5 }, { "--5", 0 }, { "+-5", 0 }, { "- 5", 0 }, { "0x10", 0 }, { "007", 7 }, { "-0", 0 },
+        { "2147483647", INT32_MAX }, { "-2147483648", INT32_MIN }, { "2147483648", INT32_MAX },
+        { "-2147483649", INT32_MIN }, { "99999999999999999999999999999", INT32_MAX },
+        { "-99999999999999999999999999999x", INT32_MIN }, { nullptr, 0 } };
     for (const auto& c : cases)
-        EXPECT_EQ(ParseIncrement(c.text), c.value) << '"' << c.text << '"';
+        EXPECT_EQ(ParseIncrement(c.text), c.value) << '"' << (c.text ? c.text : "(null)") << '"';
 }
 
-TEST(ParseIncrement, ClampsOutOfRangeLikeStrtol)
+TEST(CountMath, SumsWrapInTwosComplement)
 {
-    EXPECT_EQ(ParseIncrement("2147483648"), INT32_MAX);
-    EXPECT_EQ(ParseIncrement("-2147483649"), INT32_MIN);
-    EXPECT_EQ(ParseIncrement("99999999999999999999999999999"), INT32_MAX);
-    EXPECT_EQ(ParseIncrement("-99999999999999999999999999999x"), INT32_MIN);
-    EXPECT_EQ(ParseIncrement(nullptr), 0);
+    const int32_t cases[][3] = { { 2, 3, 5 }, { 0, -4, -4 }, { INT32_MAX, 1, INT32_MIN }, { INT32_MIN, -1, INT32_MAX },
+        { INT32_MAX, INT32_MAX, -2 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(WrapAdd(c[0], c[1]), c[2]) << c[0] << " + " << c[1];
 }
 
-TEST(WrapAdd, WrapsInTwosComplement)
+TEST(CountMath, StrictNumbersAreWholeSignedDecimalsOnly)
 {
-    EXPECT_EQ(WrapAdd(2, 3), 5);
-    EXPECT_EQ(WrapAdd(0, -4), -4);
-    EXPECT_EQ(WrapAdd(INT32_MAX, 1), INT32_MIN);
-    EXPECT_EQ(WrapAdd(INT32_MIN, -1), INT32_MAX);
-    EXPECT_EQ(WrapAdd(INT32_MAX, INT32_MAX), -2);
-}
-
-TEST(ParseStrictInt32, AcceptsOnlyWholeNumbers)
-{
-    int32_t value = 123;
-    EXPECT_TRUE(ParseStrictInt32("-3", &value));
-    EXPECT_EQ(value, -3);
-    EXPECT_TRUE(ParseStrictInt32("+2147483647", &value));
-    EXPECT_EQ(value, INT32_MAX);
-    EXPECT_TRUE(ParseStrictInt32("-2147483648", &value));
-    EXPECT_EQ(value, INT32_MIN);
-    for (const char* bad : { "", "-", "+", "12abc", " 1", "1 ", "2147483648", "-2147483649", "0x1", "1e3" }) {
-        value = 77;
-        EXPECT_FALSE(ParseStrictInt32(bad, &value)) << '"' << bad << '"';
-        EXPECT_EQ(value, 77) << "a refused number must leave the value alone";
+    const struct {
+        const char* text;
+        bool accepted;
+        int32_t value; // 77, the value before, when refused
+    } cases[] = { { "-3", true, -3 }, { "+2147483647", true, INT32_MAX }, { "-2147483648", true, INT32_MIN },
+        { "", false, 77 }, { "-", false, 77 }, { "+", false, 77 }, { "12abc", false, 77 }, { " 1", false, 77 },
+        { "1 ", false, 77 }, { "2147483648", false, 77 }, { "-2147483649", false, 77 }, { "0x1", false, 77 },
+        { "1e3", false, 77 } };
+    for (const auto& c : cases) {
+        int32_t value = 77;
+        EXPECT_EQ(ParseStrictInt32(c.text, &value), c.accepted) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.value) << '"' << c.text << '"';
     }
 }

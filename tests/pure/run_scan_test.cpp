@@ -7,79 +7,45 @@
 
 namespace {
 
-// Builds a bottom-up 24-bit image from rows of characters drawn top first:
-// '.' is the key colour (0x102030), '#' is black, '+' is one unit off the key.
-struct Picture {
-    std::vector<uint8_t> bits;
-    int stride = 0;
-    int height = 0;
-};
-
 constexpr uint32_t kKey = 0x102030;
 
-Picture Draw(const std::vector<std::string>& rows)
+// Runs of a frame of a picture drawn top row first: '.' the key colour, '#'
+// black, '+' one unit off the key. Rows are bottom-up, 24-bit, padded to
+// eight pixels with a non-key colour that lies outside every frame.
+std::vector<PixelRun> Scan(const std::vector<std::string>& rows, int frame, int frameWidth)
 {
-    Picture picture;
-    picture.height = static_cast<int>(rows.size());
-    picture.stride = (static_cast<int>(rows[0].size()) + 7) / 8 * 8;
-    picture.bits.assign(static_cast<size_t>(picture.stride) * picture.height * 3, 0x55);
-    for (int y = 0; y < picture.height; ++y) {
+    const int height = static_cast<int>(rows.size());
+    const int stride = (static_cast<int>(rows[0].size()) + 7) / 8 * 8;
+    std::vector<uint8_t> bits(static_cast<size_t>(stride) * height * 3, 0x55);
+    for (int y = 0; y < height; ++y)
         for (size_t x = 0; x < rows[y].size(); ++x) {
             const uint32_t colour = rows[y][x] == '.' ? kKey : rows[y][x] == '+' ? kKey + 1 : 0;
-            uint8_t* pixel = &picture.bits[((picture.height - 1 - y) * picture.stride + x) * 3];
+            uint8_t* pixel = &bits[((height - 1 - y) * stride + x) * 3];
             pixel[0] = static_cast<uint8_t>(colour >> 16);
             pixel[1] = static_cast<uint8_t>(colour >> 8);
             pixel[2] = static_cast<uint8_t>(colour);
         }
-    }
-    return picture;
-}
-
-std::vector<PixelRun> Scan(const Picture& picture, int frame, int frameWidth)
-{
     std::vector<PixelRun> runs;
-    ScanFrameRuns(picture.bits.data(), picture.stride, picture.height, frame, frameWidth, kKey, &runs);
+    ScanFrameRuns(bits.data(), stride, height, frame, frameWidth, kKey, &runs);
     return runs;
 }
 
 } // namespace
 
-TEST(ScanFrameRuns, FindsRunsRowByRowInFrameCoordinates)
+TEST(ScanFrameRuns, RunsRowByRowInFrameCoordinatesCutAtFrameEdges)
 {
-    const Picture picture = Draw({
-        "..##.#", //
-        "######", //
-        "......", //
-    });
-    const std::vector<PixelRun> expected = { { 2, 0, 4 }, { 5, 0, 6 }, { 0, 1, 6 } };
-    EXPECT_EQ(Scan(picture, 0, 6), expected);
-}
-
-TEST(ScanFrameRuns, RunStopsAtFrameEdgeAndFramesAreRelative)
-{
-    const Picture picture = Draw({
-        "..####..", //
-        "...#+...", //
-    });
-    // Frame 0 is columns 0-3, frame 1 columns 4-7; the run across the edge splits.
-    EXPECT_EQ(Scan(picture, 0, 4), (std::vector<PixelRun> { { 2, 0, 4 }, { 3, 1, 4 } }));
-    EXPECT_EQ(Scan(picture, 1, 4), (std::vector<PixelRun> { { 0, 0, 2 }, { 0, 1, 1 } }));
-}
-
-TEST(ScanFrameRuns, AllKeyFrameHasNoRunsAndOffByOneIsOpaque)
-{
-    const Picture picture = Draw({
-        "...+", //
-        "....", //
-    });
-    EXPECT_TRUE(Scan(picture, 0, 2).empty());
-    EXPECT_EQ(Scan(picture, 1, 2), (std::vector<PixelRun> { { 1, 0, 2 } }));
-}
-
-TEST(ScanFrameRuns, PaddingBeyondTheFrameIsNeverRead)
-{
-    // Width 3 in a stride of 8: the padding bytes (0x55) differ from the key but
-    // lie outside every frame.
-    const Picture picture = Draw({ "..." });
-    EXPECT_TRUE(Scan(picture, 0, 3).empty());
+    const struct {
+        std::vector<std::string> rows;
+        int frame;
+        int frameWidth;
+        std::vector<PixelRun> runs;
+    } cases[] = {
+        { { "..##.#", "######", "......" }, 0, 6, { { 2, 0, 4 }, { 5, 0, 6 }, { 0, 1, 6 } } },
+        { { "..####..", "...#+..." }, 0, 4, { { 2, 0, 4 }, { 3, 1, 4 } } },
+        { { "..####..", "...#+..." }, 1, 4, { { 0, 0, 2 }, { 0, 1, 1 } } }, { { "...+", "...." }, 0, 2, {} },
+        { { "...+", "...." }, 1, 2, { { 1, 0, 2 } } },
+        { { "..." }, 0, 3, {} }, // the padding beyond the strip is never read
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Scan(c.rows, c.frame, c.frameWidth), c.runs) << c.rows[0] << " frame " << c.frame;
 }

@@ -2,68 +2,54 @@
 
 #include <string.h>
 
+#include <string>
+
 #include "face_name.h"
 #include "title_match.h"
 
-namespace {
-// "ＭＳ ゴシック" in code page 932.
-const char kGothic[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-} // namespace
-
-TEST(CopyFaceName, ShortNamesAreCopiedWhole)
-{
-    char field[32];
-    CopyFaceName(field, sizeof field, kGothic);
-    EXPECT_STREQ(field, kGothic);
-    CopyFaceName(field, sizeof field, "");
-    EXPECT_STREQ(field, "");
-}
-
 TEST(CopyFaceName, LongNamesAreCutBetweenCharacters)
 {
-    char field[32];
-    // 30 ASCII bytes then a double-byte character: 32 bytes do not fit, and
-    // the last character may not be halved.
-    const std::string name = std::string(30, 'a') + "\x83\x53";
-    CopyFaceName(field, sizeof field, name.c_str());
-    EXPECT_EQ(strlen(field), 30u);
-    // 29 ASCII bytes then a double-byte character: exactly 31 bytes fit.
-    const std::string fits = std::string(29, 'a') + "\x83\x53" + "zz";
-    CopyFaceName(field, sizeof field, fits.c_str());
-    EXPECT_EQ(std::string(field), std::string(29, 'a') + "\x83\x53");
-    // All double-byte: 15 characters, 30 bytes.
+    const std::string gothic = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e"; // ＭＳ ゴシック
     std::string wide;
     for (int i = 0; i < 20; ++i)
         wide += "\x83\x53";
-    CopyFaceName(field, sizeof field, wide.c_str());
-    EXPECT_EQ(strlen(field), 30u);
-    // A lone lead byte at the very end counts as one byte.
-    const std::string dangling = std::string(10, 'b') + "\x83";
-    CopyFaceName(field, sizeof field, dangling.c_str());
-    EXPECT_EQ(std::string(field), dangling);
+    const struct {
+        std::string name;
+        std::string copied; // into 32 bytes
+    } cases[] = {
+        { gothic, gothic }, { "", "" },
+        { std::string(30, 'a') + "\x83\x53", std::string(30, 'a') }, // the last character may not be halved
+        { std::string(29, 'a') + "\x83\x53zz", std::string(29, 'a') + "\x83\x53" }, // exactly 31 bytes fit
+        { wide, wide.substr(0, 30) },
+        { std::string(10, 'b') + "\x83", std::string(10, 'b') + "\x83" }, // a lone lead byte at the end
+    };
+    for (const auto& c : cases) {
+        char field[32];
+        memset(field, 'X', sizeof field);
+        CopyFaceName(field, sizeof field, c.name.c_str());
+        EXPECT_EQ(std::string(field), c.copied) << c.name;
+    }
 }
 
-TEST(TitleContains, SubstringCaseSensitive)
+TEST(TitleContains, CaseSensitiveAtCharacterStartsAndNeverEmpty)
 {
-    EXPECT_TRUE(TitleContains("Inbox - Microsoft Outlook", "- Microsoft Outlook"));
-    EXPECT_TRUE(TitleContains("- Microsoft Outlook", "- Microsoft Outlook"));
-    EXPECT_FALSE(TitleContains("Inbox - microsoft outlook", "- Microsoft Outlook"));
-    EXPECT_FALSE(TitleContains("- Microsoft Outloo", "- Microsoft Outlook"));
-    EXPECT_FALSE(TitleContains("", "x"));
-}
-
-TEST(TitleContains, MatchesOnlyAtCharacterStarts)
-{
-    // "ソ" is 83 5C: its trail byte is a backslash, which must not match alone.
-    EXPECT_FALSE(TitleContains("\x83\x5C", "\\"));
-    EXPECT_TRUE(TitleContains("a\\\x83\x5C", "\\"));
-    // "\x83\x53\x83\x56" holds the bytes 53 83 in its middle: not a character start.
-    EXPECT_FALSE(TitleContains("\x83\x53\x83\x56", "\x53\x83"));
-    EXPECT_TRUE(TitleContains(kGothic, "\x83\x56\x83\x62"));
-}
-
-TEST(TitleContains, EmptyTextMatchesNothing)
-{
-    EXPECT_FALSE(TitleContains("anything", ""));
-    EXPECT_FALSE(TitleContains("", ""));
+    const struct {
+        const char* title;
+        const char* text;
+        bool contains;
+    } cases[] = {
+        { "Inbox - Microsoft Outlook", "- Microsoft Outlook", true },
+        { "- Microsoft Outlook", "- Microsoft Outlook", true },
+        { "Inbox - microsoft outlook", "- Microsoft Outlook", false },
+        { "- Microsoft Outloo", "- Microsoft Outlook", false },
+        { "", "x", false },
+        { "\x83\x5C", "\\", false }, // ソ: its trail byte is a backslash
+        { "a\\\x83\x5C", "\\", true },
+        { "\x83\x53\x83\x56", "\x53\x83", false },
+        { "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", "\x83\x56\x83\x62", true },
+        { "anything", "", false },
+        { "", "", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TitleContains(c.title, c.text), c.contains) << c.title << " / " << c.text;
 }

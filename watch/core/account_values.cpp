@@ -69,18 +69,6 @@ bool ParseSecurity(std::string_view text, Security* security)
     return true;
 }
 
-bool ParseProtocol(std::string_view text, Protocol* protocol)
-{
-    text = Trim(text);
-    if (text.empty() || EqualsIgnoringCase(text, "imap"))
-        *protocol = Protocol::Imap;
-    else if (EqualsIgnoringCase(text, "pop3"))
-        *protocol = Protocol::Pop3;
-    else
-        return false;
-    return true;
-}
-
 bool ParseAuthMethod(std::string_view text, AuthMethod* method)
 {
     text = Trim(text);
@@ -92,6 +80,18 @@ bool ParseAuthMethod(std::string_view text, AuthMethod* method)
         *method = AuthMethod::XOAuth2;
     else if (EqualsIgnoringCase(text, "oauthbearer"))
         *method = AuthMethod::OAuthBearer;
+    else
+        return false;
+    return true;
+}
+
+bool ParseProtocol(std::string_view text, Protocol* protocol)
+{
+    text = Trim(text);
+    if (text.empty() || EqualsIgnoringCase(text, "imap"))
+        *protocol = Protocol::Imap;
+    else if (EqualsIgnoringCase(text, "pop3"))
+        *protocol = Protocol::Pop3;
     else
         return false;
     return true;

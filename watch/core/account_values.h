@@ -12,10 +12,10 @@
 namespace mail {
 
 enum class Security { Tls, StartTls, None };
-enum class Protocol { Imap, Pop3 };
 // auto: LOGIN with a password; with a token whichever of OAUTHBEARER and
 // XOAUTH2 the server offers, OAUTHBEARER first.
 enum class AuthMethod { Auto, Login, XOAuth2, OAuthBearer };
+enum class Protocol { Imap, Pop3 };
 
 constexpr int kDefaultPollSeconds = 120;
 constexpr int kMinPollSeconds = 10;

@@ -124,17 +124,17 @@ void FolderWatch::Run()
             failures = 0;
             continue;
         }
-        if (attempt.polled) {
-            failures = 0; // one POP3 poll done: the next after `poll` seconds
-            if (WaitBeforeReconnect(static_cast<int64_t>(m_account.poll_s) * 1000) == Waited::Stop)
-                return;
-            continue;
-        }
         token_retried = token_retried && !attempt.worked;
         if (attempt.token_refused && !token_retried) {
             // Expired, most likely: the command gives a fresh one.
             m_context.log.Write(m_where, attempt.why + "; running the token command again");
             token_retried = true;
+            continue;
+        }
+        if (attempt.polled) {
+            failures = 0; // one POP3 poll done: the next after `poll` seconds
+            if (WaitBeforeReconnect(static_cast<int64_t>(m_account.poll_s) * 1000) == Waited::Stop)
+                return;
             continue;
         }
         failures = attempt.worked ? 1 : failures + 1;

@@ -1,0 +1,198 @@
+# The running popup: its shape frame by frame against the skin's own pixels,
+# every bitmap format, frame geometry, skins that cannot be used, place and
+# alpha, the off-screen guard, the animation's pace, the count it draws, its
+# place above other top-most windows, and the GDI objects its ticks give back.
+import io
+import os
+import random
+import subprocess
+import unittest
+
+from PIL import Image
+
+from rig import KEY, PROBE, Scenario, Titled, ctl, in_turn, probe, run, screen, shape_hash, strip_of, wait_for, windows
+
+BODY, EDGE, TEXT = (0, 64, 128), (248, 200, 16), (255, 255, 0)
+LOAD_FAILED, DATA_ERROR = "受信アニメBmpのロードに失敗しました", "BMPデータエラーが発生しました"
+
+
+def shapes(frames, width, height=50, body=BODY, edge=EDGE, key=KEY):
+    # Frame i: a body growing with i, a key hole, a block apart (two runs a row), a bar on the right edge.
+    def draw(pen, x0, i):
+        pen.rectangle([x0 + 2, 3, x0 + 13 + i, 11 + i], body)
+        pen.rectangle([x0 + 5, 5, x0 + 7, 7], key)
+        pen.rectangle([x0 + 20 + i % 4, 20, x0 + 25 + i % 4, 23 + i % 3], edge)
+        pen.rectangle([x0 + width - 2, 30, x0 + width - 1, 39], body)
+    return strip_of(frames, width, height, draw, key)
+
+
+def noise(rng, width, frames, height, density, key=KEY):
+    strip = Image.new("RGB", (width * frames + rng.randrange(5), height), key)
+    for y in range(height):
+        for x in range(strip.width):
+            if (x or y) and rng.random() < density:  # sometimes one unit off the key
+                strip.putpixel((x, y), tuple(k ^ rng.choice((1, 128, 255)) for k in key))
+    return strip
+
+
+def magick(*options):
+    # A BMP writer through ImageMagick, which picks the smallest depth that holds the colours.
+    def write(picture, path):
+        png = io.BytesIO()
+        picture.save(png, "PNG")
+        subprocess.run(["convert", "png:-", *options[:-1], options[-1] + path], input=png.getvalue(), check=True)
+    return write
+
+
+class Popup(Scenario):
+    def shown(self, skin, width, changes, writer=None, **settings):
+        # The frames the popup showed in turn, each known by its shape worked out from the file.
+        rig = self.rig(skin=None, settings=dict(bmpwidth=width, **settings))
+        (writer or (lambda p, path: p.save(path)))(skin, rig.path("bmp"))
+        loaded = Image.open(rig.path("bmp"))
+        frames = min(30, loaded.width // width)  # columns beyond the last frame may make whole frames too
+        rig.start()
+        seen = rig.frames_seen([shape_hash(loaded, i, width) for i in range(min(35, loaded.width // width))], 15000, changes)
+        return seen, frames
+
+    def test_window_takes_each_frames_exact_shape_in_turn(self):
+        strip = shapes(4, 60)
+        for x, c in ((30, (254, 0, 255)), (33, (255, 1, 255)), (36, (255, 0, 254))):
+            strip.putpixel((x, 45), c)  # one unit off the key: opaque
+        strip.paste(BODY, (60, 30, 62, 40))  # frame 1's left bar touches frame 0's right bar
+        strip.paste(KEY, (120, 0, 180, 50))  # frame 2: nothing but the key
+        cases = [(strip, 60, None)]
+        mono = shapes(2, 60, body=(0, 0, 0), edge=(0, 0, 0), key=(255, 255, 255))  # white is the key here
+        cases += [(mono, 60, magick("-type", "bilevel", "BMP3:")), (shapes(2, 60), 60, magick("-type", "palette", "BMP3:")),
+                  (shapes(2, 60), 60, lambda p, path: p.convert("P", palette=Image.ADAPTIVE).save(path)),
+                  (shapes(2, 60), 60, magick("-define", "bmp:subtype=RGB555", "BMP:")),
+                  (shapes(2, 60), 60, lambda p, path: p.convert("RGBA").save(path)),
+                  (shapes(2, 60), 60, magick("-type", "palette", "-compress", "RLE", "BMP3:"))]
+        rng = random.Random(7)
+        cases += [(noise(rng, 37, 3, 41, d), 37, None) for d in (0.05, 0.5, 0.95)]
+        cases += [(noise(rng, 50, 2, 50, 0.5, (0, 0, 0)), 50, None), (noise(rng, 3, 2, 300, 0.5), 3, None),
+                  (noise(rng, 700, 2, 3, 0.5), 700, None), (noise(rng, 1, 8, 9, 0.5), 1, None)]
+        for i, (strip, width, writer) in enumerate(cases):  # 1-bit, 4-bit, 8-bit, 16-bit, 32-bit, RLE8, noise
+            with self.subTest(case=i, width=width, height=strip.height):
+                seen, frames = self.shown(strip, width, 5, writer, interval=60)
+                self.assertEqual(seen, in_turn(seen[0], frames, 6))
+        # The bundled skin: every shape the window takes is one of its frames.
+        rig = self.rig()
+        rig.start()
+        bundled = [shape_hash(Image.open(rig.path("bmp")), i, 120) for i in range(12)]
+        seen = rig.frames_seen(bundled, 15000, 24)
+        self.assertEqual(set(seen), {bundled.index(h) for h in bundled})
+
+    def test_frames_are_whole_frames_of_the_set_width_and_at_most_thirty(self):
+        strip = Image.new("RGB", (250, 50), KEY)
+        strip.paste(shapes(2, 120), (0, 0))
+        strip.paste(BODY, (240, 0, 250, 50))  # 10 columns that are no frame
+        seen, frames = self.shown(strip, 120, 4, interval=150)
+        self.assertEqual((seen, frames), (in_turn(seen[0], 2, 5), 2))
+        seen = self.shown_zero(strip)
+        self.assertEqual(seen, [0], "one frame as wide as the strip, never changing")
+        seen, frames = self.shown(shapes(35, 60), 60, 45, interval=60)
+        self.assertEqual((seen, frames), (in_turn(seen[0], 30, 46), 30))
+
+    def shown_zero(self, strip):
+        rig = self.rig(skin=strip, settings={"bmpwidth": 0, "interval": 100})
+        rig.start()
+        return rig.frames_seen([shape_hash(strip, 0, strip.width)], 1500)
+
+    def test_skin_that_cannot_be_used_shows_one_message_and_ends(self):
+        # Whether the settings were read shows on the way out: the close restores the marked window.
+        marker = f"lbt-skin-marker-{os.getpid()}"
+        for what, skin, width, message, read in [
+                ("missing", None, 500, LOAD_FAILED, 0), ("not a bitmap", b"no bitmap\r\n", 500, LOAD_FAILED, 0),
+                ("no whole frame", shapes(2, 125), 500, DATA_ERROR, 1), ("negative width", shapes(2, 125), -5, DATA_ERROR, 1)]:
+            with self.subTest(what):
+                titled = Titled(self, [("minimised", marker)])
+                rig = self.rig(skin=skin, settings={"activate": 1, "windowname": marker, "bmpwidth": width})
+                before, notifier, texts = rig.read(), rig.launch(), []
+                def answer():
+                    for box in windows():
+                        statics = [c["text"] for c in box["children"] if c["class"].lower() == "static"]
+                        if any(statics) and statics not in texts:  # a message box; once answered it may be gone
+                            texts.append(statics)
+                        any(statics) and run(PROBE, "post", box["hwnd"], 0x111, 1)
+                    return not notifier.running()
+                wait_for(answer, 30, "the message boxes to be answered and the process to end")
+                self.assertEqual((texts, rig.read()), ([["", message]], before))
+                wait_for(lambda: titled.states()[0][0] == ("normal" if read else "minimised"), 10, "the marked window")
+
+    def test_place_alpha_and_top_most_follow_the_settings_and_the_off_screen_guard(self):
+        for exe, settings, place, alpha in [
+                ("larkbell.exe", {"posx": 210, "posy": 130, "trans": 255}, (210, 130), 255),
+                ("larkbell.exe", {"posx": -40, "posy": 25, "trans": 256}, (-40, 25), 0),
+                ("larkbell.exe", {"posx": 300, "posy": 200, "trans": 300}, (300, 200), 44),
+                ("larkbell.exe", {}, (0, 0), 200),
+                ("larkbell.exe", {"posx": 5000, "posy": -3000}, (0, 0), 200),  # on no monitor: the work area's corner
+                ("popup.beta.exe", {"posx": 123, "posy": 77}, (123, 77), 200)]:  # its own file, not popup.ini
+            with self.subTest(exe=exe, settings=settings):
+                # No tick in the test's time: the first frame stays on show.
+                rig = self.rig(exe, skin=shapes(2, 60), settings=dict(bmpwidth=60, interval=60000, **settings))
+                rig.write("popup.ini", "[setting]\r\nposx=400\r\nposy=300\r\n")
+                before, popup = rig.read(), rig.start()
+                # Never anywhere else, from the first look through the top-most upkeep a second on.
+                self.assertEqual({(x, y) for _, _, x, y in rig.watch(1300)}, {place})
+                self.assertEqual((popup["alpha"], popup["lwa"], popup["shape"], rig.read()),
+                                 (alpha, 2, shape_hash(shapes(2, 60), 0, 60), before))
+                wait_for(lambda: rig.facts()["ex"] & 8, what="top-most")  # the upkeep drops it for a moment
+
+    def test_interval_zero_steps_once_a_second(self):
+        # Timers never fire early: a one-second period gives at most 4 changes in 3 s; 50 ms far more.
+        strip = shapes(30, 60)
+        for interval in (50, 0):
+            rig = self.rig(skin=strip, settings={"bmpwidth": 60, "interval": interval})
+            rig.start()
+            changes = len(rig.watch(3000)) - 1
+            self.assertTrue(changes > 4 if interval else changes <= 4, changes)
+        seen = rig.frames_seen([shape_hash(strip, i, 60) for i in range(30)], 15000, 2)
+        self.assertEqual(seen, in_turn(seen[0], 30, 3))
+
+    def test_count_is_drawn_in_its_box_and_follows_the_counter(self):
+        frame = Image.new("RGB", (100, 80), BODY)
+        frame.putpixel((0, 0), KEY)
+        frame.putpixel((99, 79), KEY)
+        two = Image.new("RGB", (200, 80))
+        two.paste(frame, (0, 0))
+        two.paste(frame, (100, 0))
+        settings = {"bmpwidth": 100, "trans": 255, "posx": 200, "posy": 150, "textleft": 20, "texttop": 20,
+                    "textright": 80, "textbottom": 60, "fontsize": 24, "fontcolr": 255, "fontcolg": 255, "fontcolb": 0}
+        def drawn():  # the box as rows of '#' where the count's colour is, and how many such pixels lie outside it
+            shot = screen(200, 150, 100, 80)
+            box = "".join("#" if shot.getpixel((x, y)) == TEXT else "." for y in range(20, 60) for x in range(20, 80))
+            return box, list(shot.getdata()).count(TEXT) - box.count("#")
+        def rendered(text):
+            return "".join(probe("render", "ＭＳ ゴシック", 24, "00ffff", text, 60, 40).split()), 0
+        rig = self.rig(skin=two, settings=settings)
+        rig.start(7)
+        wait_for(lambda: drawn() == rendered("7"), 20, "7 drawn in the box")
+        ctl("set", -3)
+        wait_for(lambda: drawn() == rendered("-3"), 20, "-3 drawn in the box")
+        # One frame never animates, so never shows the count.
+        rig = self.rig(skin=frame, settings=settings)
+        rig.start(88)
+        wait_for(lambda: drawn() == ("." * 2400, 0), 20, "the frame on show")
+        self.assertEqual((len(rig.watch(2500)), drawn()), (1, ("." * 2400, 0)))
+
+    def test_popup_returns_above_another_top_most_window(self):
+        rig = self.rig(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})
+        rig.start()
+        rig.watch(1500)  # past the first refresh: from here on only the one-second upkeep brings it back
+        facts = dict(f.split("=") for f in probe("cover", rig.popup["hwnd"]).split())
+        self.assertEqual(facts["covered"], "1")
+        self.assertGreaterEqual(int(facts["above"]) * 4, int(facts["samples"]) * 3, facts)
+
+    def test_animation_ticks_leave_no_gdi_object_behind(self):
+        rig = self.rig(skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100, "posy": 100})
+        rig.start(5)
+        rig.watch(10000, 60)  # past the first ticks, which may make what is kept for good
+        before = int(probe("gdi", rig.popup["pid"]).split("=")[1])
+        self.assertGreaterEqual(len(rig.watch(30000, 1500)), 1500)
+        after = int(probe("gdi", rig.popup["pid"]).split("=")[1])
+        self.assertTrue(5 < after <= before, (before, after))  # 5: the table was read at all
+
+
+if __name__ == "__main__":
+    unittest.main()
