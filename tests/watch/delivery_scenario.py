@@ -36,7 +36,7 @@ try:
         dovecot.deliver("alice", count)
         base += count
         check(what, rig.wait_count(base) == base, f"count {rig.count()}, expected {base}")
-    check("the popup runs", wine_processes("larkbell.exe"))
+    check("the popup runs", wine_processes("delivery/rig/larkbell.exe"))
     check("--stop ends the watcher within 2 s", rig.stop())
     check("the stop is logged", rig.wait_log(r"stopped"))
 

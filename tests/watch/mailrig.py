@@ -355,22 +355,24 @@ class Rig:
         return wait_for(lambda: len(re.findall(pattern, self.log())) >= times, deadline)
 
 
-def wine_processes(exe):
-    """Linux pids of a running Windows program: Wine shows its programs' Windows command lines in /proc."""
+def wine_processes(path_tail):
+    """Linux pids of a running Windows program whose path ends in `path_tail` (e.g. "rig/larkbell.exe"):
+    Wine shows its programs' Windows command lines in /proc."""
+    pattern = rb"[\\/]".join(map(re.escape, path_tail.encode().split(b"/"))) + rb"\b"
     pids = []
     for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
         try:
-            if re.search(rb"[\\/]" + re.escape(exe.encode()) + rb"\b", open(cmdline, "rb").read()):
+            if re.search(pattern, open(cmdline, "rb").read()):
                 pids.append(int(cmdline.split("/")[2]))
         except OSError:
             pass
     return pids
 
 
-def rss_kb(exe):
+def rss_kb(path_tail):
     """The largest resident size among a Windows program's processes."""
     sizes = []
-    for pid in wine_processes(exe):
+    for pid in wine_processes(path_tail):
         try:
             sizes.append(int(re.search(r"VmRSS:\s+(\d+)", open(f"/proc/{pid}/status").read()).group(1)))
         except (OSError, AttributeError):
