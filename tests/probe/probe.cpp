@@ -342,7 +342,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (command == "hold-lock" && argc == 3) {
-        const HANDLE mutex = OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME);
+        // The mutex as its creator made it, when one exists (a notifier makes it on each tick).
+        HANDLE mutex = nullptr;
+        for (int tries = 0; !mutex && tries < 200; ++tries, ::Sleep(10))
+            mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, COUNTER_MUTEX_NAME);
+        mutex = mutex ? mutex : OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME);
         const DWORD wait = ::WaitForSingleObject(mutex, INFINITE);
         if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
             return 3;
@@ -357,7 +361,9 @@ int main(int argc, char** argv)
     }
     if (command == "hold-section") {
         HoldCounterSection();
-        printf("holding\n");
+        // The lock too, so that one its holder left abandoned is still there to be found so.
+        const HANDLE lock = OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME);
+        printf(lock ? "holding\n" : "no lock\n");
         fflush(stdout);
         ::Sleep(INFINITE);
     }
