@@ -1,0 +1,66 @@
+"""Delivery: one message reaches the count and the popup, 100 add exactly 100, mail that came while the
+watcher was stopped counts once, and neither a \\Seen message nor a recreated folder counts. A marker message
+that must add exactly 1 shows that nothing else was counted. Also larkbellctl password and check.
+    delivery_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+LISTS, LISTS_WIRE = "リスト", "&MOowuTDI-"  # code page 932 in the INI, modified UTF-7 on the wire
+check = Checks()
+build, folder, certs, dovecot, wine = session("delivery")
+try:
+    rig = Rig(wine, build, f"{folder}/rig")
+    with dovecot.session("alice") as client:
+        client.create(LISTS_WIRE)
+    account = dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice")
+    rig.write_settings({"home": dict(account, folders=f"INBOX,{LISTS}"), "gone": dict(account, folders="Nowhere",
+        security="starttls", port=dovecot.ports["imap"])})
+    for name in ("home", "gone"):
+        rig.ctl("password", name, text=PASSWORDS["alice"] + "\n")
+    settings = rig.settings()
+    check("larkbellctl password stores both passwords, neither in clear", len(re.findall(
+        r"(?m)^password=\S{8,}", settings)) == 2 and PASSWORDS["alice"] not in settings, settings)
+    status, out, err = rig.ctl("check", "home")
+    check("larkbellctl check: one line per folder", status == 0 and len(out.strip().splitlines()) == 2, out + err)
+    status, out, err = rig.ctl("check", "gone")
+    check("larkbellctl check: a missing folder fails in one line", status != 0 and "Nowhere" in out + err
+        and len((out + err).strip().splitlines()) == 1, out + err)
+
+    def start_and_idle(sessions=2):
+        before = dovecot.idling("alice")
+        rig.start()
+        return wait_for(lambda: dovecot.idling("alice") >= before + sessions)
+
+    check("the watcher idles in both folders", start_and_idle())
+    base = rig.count() or 0
+    for what, count in (("one message adds 1", 1), ("100 at once add exactly 100", 100)):
+        dovecot.deliver("alice", count)
+        base += count
+        check(what, rig.wait_count(base) == base, f"count {rig.count()}, expected {base}")
+    check("the popup runs", wine_processes("larkbell.exe"))
+    check("--stop ends the watcher within 2 s", rig.stop())
+    check("the stop is logged", rig.wait_log(r"stopped"))
+
+    dovecot.deliver("alice", 3)
+    start_and_idle()
+    check("3 delivered while stopped add 3 at the next start", rig.wait_count(base + 3) == base + 3, rig.count())
+    rig.stop()
+    start_and_idle()
+    dovecot.deliver("alice", 1, seen=True)
+    dovecot.deliver("alice", 1)
+    check("a restart and a message stored \\Seen add nothing", rig.wait_count(base + 4) == base + 4, rig.count())
+
+    rig.stop()
+    dovecot.recreate("alice", LISTS_WIRE)
+    dovecot.deliver("alice", 2, mailbox=LISTS_WIRE)
+    check("a recreated folder is logged", start_and_idle() and rig.wait_log("UIDVALIDITY changed"), rig.log())
+    dovecot.deliver("alice", 1, mailbox=LISTS_WIRE)
+    check("a recreated folder counts only what comes after", rig.wait_count(base + 5) == base + 5, rig.count())
+    check("the missing folder is logged", rig.wait_log("cannot open folder"))
+    log = rig.log()
+    check("the log sums to what was counted", sum(map(int, re.findall(r"new messages: (\d+)", log))) == 106, log)
+    check("the log never holds the password", PASSWORDS["alice"] not in log)
+    rig.stop()
+finally:
+    wine.end()
+    dovecot.stop()
+check.finish()

@@ -1,0 +1,45 @@
+"""Hostile servers, one account each in one watcher: certificates from an unknown CA or for another name are
+refused with their fingerprint before any byte is sent; a pinned self-signed certificate works; an endless
+line and a huge literal end the connection, and the watcher reconnects with its memory bounded.
+    hostile_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+check = Checks()
+build, folder, certs, dovecot, wine = session("hostile")
+servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
+    "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
+    "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
+    "endless": Relay(cert=f"{certs}/localhost.pem", flood="line"),
+    "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal")}
+pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
+try:
+    rig = Rig(wine, build, f"{folder}/rig")
+    rig.write_settings({name: dict(host="localhost", port=server.port, user="alice",
+        **({"tlsfingerprint": pin} if name == "pinned" else {})) for name, server in servers.items()})
+    for name in servers:
+        rig.ctl("password", name, text=PASSWORDS["alice"] + "\n")
+    rig.start()
+    check("the pinned self-signed server is watched", wait_for(lambda: dovecot.idling("alice") >= 1))
+    base = rig.count() or 0
+    dovecot.deliver("alice")
+    check("through the pinned server a message adds 1", rig.wait_count(base + 1) == base + 1, rig.count())
+
+    flat_log = lambda: rig.log().replace(":", "").lower()
+    for name, pem in (("unknownca", "rogue"), ("wrongname", "wrongname")):
+        check(f"{name}: refused with the SHA-256 fingerprint", wait_for(lambda: re.search(
+            "certificate refused.*sha-256 " + fingerprint(f"{certs}/{pem}.pem"), flat_log())), rig.log())
+        check(f"{name}: not one byte sent after the handshake", servers[name].connections >= 1
+            and servers[name].client_bytes == 0, servers[name].client_bytes)
+    for name in ("endless", "literal"):
+        check(f"{name}: logged as too long", rig.wait_log(rf"{name}\b[^\n]*too long"), rig.log())
+        check(f"{name}: the watcher reconnects", wait_for(lambda: servers[name].connections >= 2),
+            servers[name].connections)
+    check("the watcher survives", rig.running())
+    check("its memory stays bounded", (rss_kb("larkbellwatch.exe") or 0) < 200_000,
+        rss_kb("larkbellwatch.exe"))
+    check("the log never holds the password", PASSWORDS["alice"] not in rig.log())
+    rig.stop()
+finally:
+    wine.end()
+    dovecot.stop()
+check.finish()

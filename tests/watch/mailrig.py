@@ -1,0 +1,399 @@
+"""The mail rig for larkbellwatch's scenarios: test certificates, Debian's Dovecot from a config of its own,
+relays and hostile servers on loopback, and the programs in a rig folder under Wine in its own Xvfb.
+Everything waits for conditions with deadlines; Wine's output always goes to files."""
+import base64, glob, hashlib, imaplib, os, re, select, shutil, signal, socket, ssl, subprocess, sys, threading, time
+
+NOBODY = 65534
+PASSWORDS = {"alice": "secret1", "bob": "secret2"}
+
+
+def wait_for(condition, deadline=60):
+    end = time.monotonic() + deadline
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.1)
+    return value
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def accepts(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+def fingerprint(pem):
+    return hashlib.sha256(ssl.PEM_cert_to_DER_cert(open(pem).read())).hexdigest()
+
+
+class Checks:
+    def __init__(self):
+        self.failures = 0
+
+    def __call__(self, what, passed, detail=""):
+        print(("ok: " if passed else "FAILED: ") + what + ("" if passed else f" ({detail})"), flush=True)
+        self.failures += not passed
+        return passed
+
+    def finish(self):
+        print(f"{self.failures} failed", flush=True)
+        sys.exit(1 if self.failures else 0)
+
+
+def make_certs(folder):
+    """ca signs localhost and mail.example.org; rogue-ca signs another localhost; selfsigned signs itself."""
+    if os.path.exists(f"{folder}/complete"):
+        return folder
+    os.makedirs(folder, exist_ok=True)
+
+    def issue(name, cn, signer=None, ca=False):
+        key, pem = f"{folder}/{name}.key", f"{folder}/{name}.pem"
+        ext = ["basicConstraints=critical,CA:TRUE", "keyUsage=critical,keyCertSign,cRLSign"] if ca else [
+            f"subjectAltName=DNS:{cn}", "extendedKeyUsage=serverAuth", "basicConstraints=CA:FALSE"]
+        req = ["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-subj", f"/CN={cn}"]
+        for e in ext:
+            req += ["-addext", e]
+        if signer is None:
+            subprocess.run(req + ["-x509", "-days", "3650", "-out", pem], check=True, capture_output=True)
+            return
+        subprocess.run(req + ["-out", f"{folder}/{name}.csr"], check=True, capture_output=True)
+        subprocess.run(["openssl", "x509", "-req", "-in", f"{folder}/{name}.csr", "-CA", f"{folder}/{signer}.pem",
+            "-CAkey", f"{folder}/{signer}.key", "-CAcreateserial", "-copy_extensions", "copyall", "-days",
+            "3650", "-out", pem], check=True, capture_output=True)
+
+    issue("ca", "larkbell test CA", ca=True)
+    issue("rogue-ca", "larkbell untrusted CA", ca=True)
+    issue("localhost", "localhost", "ca")
+    issue("rogue", "localhost", "rogue-ca")
+    issue("wrongname", "mail.example.org", "ca")
+    issue("selfsigned", "localhost")
+    open(f"{folder}/complete", "w").close()
+    return folder
+
+
+class Dovecot:
+    """One Dovecot of its own under `folder`, run as nobody, on free loopback ports: imap (STARTTLS and, from
+    loopback, plaintext), imaps and pop3s. Each post-login session leaves its raw traffic in rawlog/USER.
+    No auth penalty: one account's wrong password must not slow the other's logins from the same address."""
+
+    def __init__(self, folder, certs):
+        self.folder, self.certs, self.process = folder, certs, None
+        self.ports = {name: free_port() for name in ("imap", "imaps", "pop3s")}
+        self.log = f"{folder}/dovecot.log"
+        shutil.rmtree(folder, ignore_errors=True)
+        for sub in ("run", "state", "rawlog/alice", "rawlog/bob", "home"):
+            os.makedirs(f"{folder}/{sub}")
+        for name in ("localhost.pem", "localhost.key"):
+            shutil.copy(f"{certs}/{name}", folder)
+        with open(f"{folder}/passwd", "w") as users:
+            users.writelines(f"{user}:{{plain}}{password}\n" for user, password in PASSWORDS.items())
+        with open(f"{folder}/dovecot.conf", "w") as conf:
+            conf.write(f"""instance_name = larkbell-{os.path.basename(folder)}-{os.getpid()}
+base_dir = {folder}/run
+state_dir = {folder}/state
+log_path = {self.log}
+protocols = imap pop3
+listen = 127.0.0.1
+ssl = yes
+ssl_cert = <{folder}/localhost.pem
+ssl_key = <{folder}/localhost.key
+disable_plaintext_auth = yes
+auth_mechanisms = plain login
+auth_failure_delay = 0
+auth_verbose = yes
+default_internal_user = nobody
+default_internal_group = nogroup
+default_login_user = nobody
+first_valid_uid = {NOBODY}
+mail_location = maildir:~/Maildir
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN {folder}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid={NOBODY} gid={NOBODY} home={folder}/home/%u
+}}
+protocol imap {{
+  rawlog_dir = {folder}/rawlog/%u
+}}
+service imap-login {{
+  chroot =
+  inet_listener imap {{
+    port = {self.ports["imap"]}
+  }}
+  inet_listener imaps {{
+    port = {self.ports["imaps"]}
+    ssl = yes
+  }}
+}}
+service pop3-login {{
+  chroot =
+  inet_listener pop3 {{
+    port = 0
+  }}
+  inet_listener pop3s {{
+    port = {self.ports["pop3s"]}
+    ssl = yes
+  }}
+}}
+service anvil {{
+  chroot =
+  unix_listener anvil-auth-penalty {{
+    mode = 0
+  }}
+}}
+""")
+        open(self.log, "w").close()
+        subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", folder], check=True)
+
+    def start(self):
+        with open(self.log, "a") as log:
+            self.process = subprocess.Popen(["setsid", "setpriv", f"--reuid={NOBODY}", f"--regid={NOBODY}",
+                "--clear-groups", "dovecot", "-F", "-c", f"{self.folder}/dovecot.conf"], stdin=subprocess.DEVNULL,
+                stdout=log, stderr=log)
+        if not wait_for(lambda: all(accepts(port) for port in self.ports.values()), 30):
+            raise RuntimeError(f"Dovecot did not start; see {self.log}")
+
+    def stop(self, how=signal.SIGTERM):
+        """SIGTERM asks the master to end; SIGKILL to the whole session is a crash: every connection drops."""
+        if how == signal.SIGKILL:
+            os.killpg(self.process.pid, how)
+        else:
+            self.process.send_signal(how)
+        self.process.wait(30)
+        wait_for(lambda: not any(accepts(port) for port in self.ports.values()), 30)
+
+    def session(self, user):
+        context = ssl.create_default_context(cafile=f"{self.certs}/ca.pem")
+        client = imaplib.IMAP4_SSL("localhost", self.ports["imaps"], ssl_context=context, timeout=30)
+        client.login(user, PASSWORDS[user])
+        return client
+
+    def deliver(self, user, count=1, mailbox="INBOX", seen=False):
+        """Appends `count` messages; mailbox names are as on the wire (modified UTF-7)."""
+        with self.session(user) as client:
+            for n in range(count):
+                message = f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n".encode()
+                client.append(mailbox, "(\\Seen)" if seen else None, None, message)
+
+    def deliver_offline(self, user, count):
+        """Writes messages straight into the Maildir, as a delivery agent would while the server is down."""
+        maildir = f"{self.folder}/home/{user}/Maildir"
+        for n in range(count):
+            name = f"{time.time_ns()}.offline{n}.localhost"
+            with open(f"{maildir}/tmp/{name}", "w") as message:
+                message.write(f"From: test@localhost\r\nSubject: offline {n}\r\n\r\nbody\r\n")
+            os.chown(f"{maildir}/tmp/{name}", NOBODY, NOBODY)
+            os.rename(f"{maildir}/tmp/{name}", f"{maildir}/new/{name}")
+
+    def recreate(self, user, mailbox):
+        """Deletes and creates the mailbox again: Dovecot gives it a new UIDVALIDITY."""
+        with self.session(user) as client:
+            client.delete(mailbox)
+            client.create(mailbox)
+
+    def log_count(self, pattern):
+        return len(re.findall(pattern, open(self.log, errors="replace").read()))
+
+    def idling(self, user):
+        """Sessions of `user` that have sent IDLE: a watcher has its baseline once its connection idles."""
+        return sum(b"IDLE" in open(path, "rb").read() for path in glob.glob(f"{self.folder}/rawlog/{user}/*.in"))
+
+
+class Relay:
+    """A loopback server that counts connections and the bytes clients send. With a certificate it does the
+    TLS handshake first. Then it forwards to `upstream`, or with `flood` = "line" or "literal" it greets and
+    streams an endless line or the body of a huge literal. silence() freezes every connection open now."""
+
+    GREETING = b"* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"
+
+    def __init__(self, upstream=None, cert=None, flood=None):
+        self.upstream, self.flood, self.connections, self.client_bytes, self.silent = upstream, flood, 0, 0, set()
+        self.tls = None
+        if cert:
+            self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.tls.load_cert_chain(cert, cert.replace(".pem", ".key"))
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def silence(self):
+        self.silent = set(range(1, self.connections + 1))
+
+    def _accept(self):
+        while True:
+            client, _ = self.listener.accept()
+            self.connections += 1
+            threading.Thread(target=self._serve, args=(client, self.connections), daemon=True).start()
+
+    def _serve(self, client, number):
+        try:
+            if self.tls:
+                client = self.tls.wrap_socket(client, server_side=True)
+            if self.flood:
+                self._flood(client)
+            else:
+                self._forward(client, socket.create_connection(("127.0.0.1", self.upstream)), number)
+        except OSError:
+            pass
+        finally:
+            client.close()
+
+    def _flood(self, client):
+        client.settimeout(30)  # a client that stops reading but stays connected ends the flood too
+        client.sendall(self.GREETING + (b"* OK " if self.flood == "line" else b"* 1 FETCH (BODY[] {4000000000}\r\n"))
+        for _ in range(16384):  # 1 GB at most, so a client that never stops reading cannot hold the test
+            client.sendall(b"x" * 65536)
+
+    def _forward(self, client, server, number):
+        with server:
+            while True:
+                ready = [client] if self.tls and client.pending() else select.select([client, server], [], [])[0]
+                for source in ready:
+                    data = source.recv(65536)
+                    if not data:
+                        return
+                    if source is client:
+                        self.client_bytes += len(data)
+                    if number not in self.silent:
+                        (server if source is client else client).sendall(data)
+
+
+class Wine:
+    """Wine in a prefix of its own (BUILD/wineprefix-watch) with a private Xvfb; services first, output to files."""
+
+    def __init__(self, build, log):
+        self.log = log
+        self.env = dict(os.environ, WINEPREFIX=f"{build}/wineprefix-watch", WINEDEBUG="-all",
+            WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ja_JP.UTF-8", LANG="ja_JP.UTF-8")
+        display = f"{os.path.dirname(log)}/display"
+        with open(display, "w") as out, open(log, "a") as err:
+            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                "tcp"], stdout=out, stderr=err)
+        if not wait_for(lambda: open(display).read().strip(), 30):
+            raise RuntimeError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + open(display).read().strip()
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.run(f"{os.path.dirname(log)}/wineboot.out", "wineboot")
+
+    def start(self, out, *args):
+        with open(out, "ab") as output, open(self.log, "ab") as err:
+            return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
+                stdout=output, stderr=err)
+
+    def run(self, out, *args, text=None, timeout=120):
+        """Runs a program to its end; returns its exit status and what it wrote to stdout and to stderr."""
+        with open(out, "wb") as output, open(out + ".err", "wb") as err:
+            status = subprocess.run(["wine", *args], env=self.env, input=text.encode() if text else None,
+                stdin=None if text else subprocess.DEVNULL, stdout=output, stderr=err, timeout=timeout).returncode
+        return (status, *(open(path, "rb").read().decode("cp932", "replace") for path in (out, out + ".err")))
+
+    def end(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.xvfb.kill()
+
+
+class Rig:
+    """The three programs and the skin in a folder of their own, with this rig's INI, log and state."""
+
+    def __init__(self, wine, build, folder):
+        self.wine, self.folder, self.watcher = wine, folder, None
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        for name in ("larkbell.exe", "larkbellctl.exe", "larkbellwatch.exe", "larkbell.bmp"):
+            shutil.copy(f"{build}/bin/{name}", folder)
+
+    def write_settings(self, accounts, **setting):
+        lines = ["[setting]"] + [f"{key}={value}" for key, value in setting.items()]
+        for name, keys in accounts.items():
+            lines += [f"[account:{name}]"] + [f"{key}={value}" for key, value in keys.items()]
+        open(f"{self.folder}/larkbellwatch.ini", "wb").write("\r\n".join(lines + [""]).encode("cp932"))
+
+    def settings(self):
+        return open(f"{self.folder}/larkbellwatch.ini", "rb").read().decode("cp932")
+
+    def ctl(self, *args, text=None):
+        return self.wine.run(f"{self.folder}/ctl.out", f"{self.folder}/larkbellctl.exe", *args, text=text)
+
+    def count(self):
+        status, out, _ = self.ctl("get")
+        return int(out.strip()) if status == 0 else None
+
+    def wait_count(self, target, deadline=60):
+        wait_for(lambda: (self.count() or 0) >= target, deadline)
+        return self.count()
+
+    def start(self):
+        self.watcher = self.wine.start(f"{self.folder}/watch.out", f"{self.folder}/larkbellwatch.exe")
+
+    def stop(self):
+        """Asks the running watcher to end; true when it did within 2 s of the request's return."""
+        self.wine.run(f"{self.folder}/stop.out", f"{self.folder}/larkbellwatch.exe", "--stop")
+        try:
+            self.watcher.wait(2)
+            return True
+        except subprocess.TimeoutExpired:
+            self.watcher.kill()
+            self.watcher.wait()
+            return False
+
+    def running(self):
+        return self.watcher.poll() is None
+
+    def log(self):
+        path = f"{self.folder}/larkbellwatch.log"
+        return open(path, "rb").read().decode("cp932", "replace") if os.path.exists(path) else ""
+
+    def wait_log(self, pattern, times=1, deadline=60):
+        return wait_for(lambda: len(re.findall(pattern, self.log())) >= times, deadline)
+
+
+def wine_processes(exe):
+    """Linux pids of a running Windows program: Wine shows its programs' Windows command lines in /proc."""
+    pids = []
+    for cmdline in glob.glob("/proc/[0-9]*/cmdline"):
+        try:
+            if re.search(rb"[\\/]" + re.escape(exe.encode()) + rb"\b", open(cmdline, "rb").read()):
+                pids.append(int(cmdline.split("/")[2]))
+        except OSError:
+            pass
+    return pids
+
+
+def rss_kb(exe):
+    """The largest resident size among a Windows program's processes."""
+    sizes = []
+    for pid in wine_processes(exe):
+        try:
+            sizes.append(int(re.search(r"VmRSS:\s+(\d+)", open(f"/proc/{pid}/status").read()).group(1)))
+        except (OSError, AttributeError):
+            pass
+    return max(sizes, default=None)
+
+
+def session(name):
+    """The scenario's folder under BUILD/mailrig, Dovecot started, Wine up with the test CA trusted."""
+    build = os.path.abspath(sys.argv[2])
+    folder = f"{build}/mailrig/{name}"
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    certs = make_certs(f"{build}/mailrig/certs")
+    dovecot = Dovecot(f"{folder}/dovecot", certs)
+    dovecot.start()
+    try:
+        wine = Wine(build, f"{folder}/wine.log")
+        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", "add", f"{certs}/ca.pem")
+        if status != 0:
+            wine.end()
+            raise RuntimeError("trust_ca could not add the test CA")
+    except BaseException:
+        dovecot.stop()
+        raise
+    return build, folder, certs, dovecot, wine

@@ -1,0 +1,47 @@
+"""Resilience: through a relay, the watcher replaces a connection that went silent and loses and repeats
+nothing when Dovecot is killed mid-IDLE with mail delivered while it is down; beside it, an account with a
+wrong password fails once, is not tried again, and does not hold the other back.
+    resilience_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+check = Checks()
+build, folder, certs, dovecot, wine = session("resilience")
+relay = Relay(upstream=dovecot.ports["imaps"])
+try:
+    rig = Rig(wine, build, f"{folder}/rig")
+    rig.write_settings({"main": dict(host="localhost", port=relay.port, user="alice"),
+        "broken": dict(host="localhost", port=dovecot.ports["imaps"], user="bob")}, keepalive=3, timeout=3)
+    rig.ctl("password", "main", text=PASSWORDS["alice"] + "\n")
+    rig.ctl("password", "broken", text="not-" + PASSWORDS["bob"] + "\n")
+    rig.start()
+    check("the good account idles", wait_for(lambda: dovecot.idling("alice") >= 1))
+    check("the wrong password is logged", rig.wait_log("login failed"), rig.log())
+    base = rig.count() or 0
+    dovecot.deliver("alice")
+    check("beside a failing account, a message adds 1", rig.wait_count(base + 1) == base + 1, rig.count())
+
+    connections, idle_before = relay.connections, dovecot.idling("alice")
+    relay.silence()
+    check("a silent connection is replaced", wait_for(lambda: relay.connections > connections
+        and dovecot.idling("alice") > idle_before), relay.connections)
+    check("the reconnection is logged", rig.wait_log(r"reconnecting in \d+ s"), rig.log())
+    dovecot.deliver("alice")
+    check("after the replacement a message adds 1", rig.wait_count(base + 2) == base + 2, rig.count())
+
+    dovecot.stop(signal.SIGKILL)
+    dovecot.deliver_offline("alice", 5)
+    idle_before = dovecot.idling("alice")
+    dovecot.start()
+    check("after Dovecot's crash the watcher idles again", wait_for(lambda: dovecot.idling("alice") > idle_before,
+        120))
+    check("5 delivered while Dovecot was down add exactly 5", rig.wait_count(base + 7) == base + 7, rig.count())
+    dovecot.deliver("alice")
+    check("and nothing is counted twice", rig.wait_count(base + 8) == base + 8, rig.count())
+    check("the wrong password was tried once", dovecot.log_count(r"bob.*Password mismatch") == 1,
+        dovecot.log_count(r"bob.*Password mismatch"))
+    check("the log never holds a password", not any(p in rig.log() for p in PASSWORDS.values()))
+    rig.stop()
+finally:
+    wine.end()
+    dovecot.stop()
+check.finish()
