@@ -1,6 +1,6 @@
 """What larkbellwatch costs and how fast it is, against the mail rig's own Dovecot: delivery-to-count latency,
-the idle watcher's CPU (its own process and this prefix's wineserver, beside a wineserver baseline with no
-watcher) and its private memory, all read from the Linux side. Lines that begin with "* " go to the summary.
+the idle watcher's CPU (its own process and this prefix's wineserver, beside a wineserver baseline with the
+watcher frozen) and its private memory, all read from the Linux side. Lines that begin with "* " go to the summary.
     watch_bench.py SOURCE_DIR BUILD_DIR [--rounds N] [--idle-s SECONDS]"""
 import argparse, os, statistics, sys
 
@@ -150,11 +150,15 @@ def main():
         time.sleep(2)  # past the last re-IDLE of the latency rounds
         (own_ticks, own_sched), (server_ticks, server_sched) = cpu_percent([watcher, server_pid(prefix)], seconds)
         memory = memory_kb(watcher)
-        stopped = rig.stop()
 
-        # Wine's background services alone, as long after start-up as the watcher's figure.
-        wait_for(lambda: not wine_processes("larkbellwatch.exe"), 30)
-        [(base_ticks, base_sched)] = cpu_percent([server_pid(prefix)], seconds)
+        # Wine's background services without the watcher's share: the watcher frozen, not ended, for Wine
+        # ends its services (and the server) once no program runs.
+        os.kill(watcher, signal.SIGSTOP)
+        try:
+            [(base_ticks, base_sched)] = cpu_percent([server_pid(prefix)], seconds)
+        finally:
+            os.kill(watcher, signal.SIGCONT)
+        stopped = rig.stop()
     finally:
         if notifier:
             notifier.kill()
@@ -170,7 +174,7 @@ def main():
         f"{100 / HZ / seconds:.3f} %; schedstat run time in brackets; no notifier running)")
     print(f"* idle watcher, own process: {own_ticks:.3f} % ({own_sched:.4f} %), target < {CPU_TARGET} %")
     print(f"* idle watcher, wineserver: {server_ticks:.3f} % ({server_sched:.4f} %), target < {CPU_TARGET} %; "
-        f"with no watcher: {base_ticks:.3f} % ({base_sched:.4f} %)")
+        f"watcher frozen (SIGSTOP): {base_ticks:.3f} % ({base_sched:.4f} %)")
     print("== Watcher private memory (idle, from /proc/PID/smaps_rollup and status, KiB)")
     print("  the watcher: " + ", ".join(f"{key} {value}" for key, value in sorted(memory.items())))
     for what, figures in (("the idle notifier", notifier_memory), ("a minimal console program", floor_memory)):
