@@ -46,9 +46,9 @@ def cpu_percent(pids, seconds):
 
 
 def memory_kb(pid):
-    """RssAnon from status and Private_Clean/Private_Dirty/Pss from smaps_rollup, in KiB."""
+    """RssAnon from status and Private_Clean/Private_Dirty/Pss/Pss_Anon from smaps_rollup, in KiB."""
     figures = dict(re.findall(r"(RssAnon|RssFile|VmRSS):\s+(\d+)", open(f"/proc/{pid}/status").read()))
-    figures.update(re.findall(r"(Private_Clean|Private_Dirty|Pss):\s+(\d+)", open(f"/proc/{pid}/smaps_rollup").read()))
+    figures.update(re.findall(r"(?m)^(Private_Clean|Private_Dirty|Pss|Pss_Anon):\s+(\d+)", open(f"/proc/{pid}/smaps_rollup").read()))
     return {key: int(value) for key, value in figures.items()}
 
 
