@@ -280,7 +280,7 @@ class Wine:
         if not wait_for(lambda: open(display).read().strip(), 30):
             raise RuntimeError("Xvfb did not start")
         self.env["DISPLAY"] = ":" + open(display).read().strip()
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.stop_server()
         self.run(f"{os.path.dirname(log)}/wineboot.out", "wineboot")
 
     def start(self, out, *args):
@@ -295,8 +295,15 @@ class Wine:
                 stdin=None if text else subprocess.DEVNULL, stdout=output, stderr=err, timeout=timeout).returncode
         return (status, *(open(path, "rb").read().decode("cp932", "replace") for path in (out, out + ".err")))
 
+    def stop_server(self):
+        """Ends this prefix's server and waits until it is gone: a server still going down resets the next
+        scenario's programs."""
+        for flag in ("-k", "-w"):
+            subprocess.run(["wineserver", flag], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                timeout=60)
+
     def end(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.stop_server()
         self.xvfb.kill()
 
 
