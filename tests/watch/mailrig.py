@@ -394,7 +394,8 @@ def session(name):
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     certs = make_certs(f"{build}/mailrig/certs")
-    dovecot = Dovecot(f"{folder}/dovecot", certs)
+    # Dovecot runs as nobody, who may not reach into the build folder (a clone under /root, say).
+    dovecot = Dovecot(f"/tmp/larkbell-mailrig-{os.getpid()}-{name}", certs)
     dovecot.start()
     try:
         wine = Wine(build, f"{folder}/wine.log")
