@@ -399,7 +399,7 @@ def session(name):
     dovecot.start()
     try:
         wine = Wine(build, f"{folder}/wine.log")
-        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", "add", f"{certs}/ca.pem")
+        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", f"{certs}/ca.pem")
         if status != 0:
             wine.end()
             raise RuntimeError("trust_ca could not add the test CA")
