@@ -78,74 +78,55 @@ TEST(Backoff, DoublesFromOneSecondToFiveMinutesAndWaitsLongAfterARefusedLogin)
             << c.failures << " " << c.login_refused << " " << c.jitter;
 }
 
-TEST(WatchState, RoundTripsAnyNamesAndRejectsDamagedFiles)
+TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
 {
     WatchState state;
-    state[{ "home", "INBOX" }] = { true, 1700000000, 42 };
+    state[{ "home", "INBOX" }] = { true, 7, 12 };
     state[{ "\x83\x81\x81\x5B\x83\x8B %\t\r\n:", "&U9dP4TDIMOwwpA-" }] = { true, 1, 0 }; // CP932 bytes and separators
     state[{ "home", "INBOX.x y" }] = { true, UINT32_MAX, UINT32_MAX };
-    WatchState with_unknown = state;
-    with_unknown[{ "new", "INBOX" }] = { false, 0, 0 };
-    with_unknown[{ "", "INBOX" }] = { true, 5, 5 };
-    std::string text = SerializeWatchState(with_unknown);
-    WatchState parsed;
-    ASSERT_TRUE(ParseWatchState(text, &parsed)) << text;
-    EXPECT_TRUE(parsed.size() == state.size()
-        && std::equal(parsed.begin(), parsed.end(), state.begin(),
-            [](auto& a, auto& b) {
-                return a.first == b.first && a.second.known == b.second.known
-                    && a.second.uidvalidity == b.second.uidvalidity && a.second.last_uid == b.second.last_uid;
-            }))
-        << text;
-    WatchState empty;
-    EXPECT_TRUE(ParseWatchState(SerializeWatchState(empty), &parsed) && parsed.empty());
-
-    // Torn (no final newline), out of range, malformed, duplicated, over the limits.
-    std::string header = "larkbellwatch-state 1\n";
-    std::string many = header;
-    for (int i = 0; i <= 4096; ++i)
-        many += "a " + std::to_string(i) + " 1 1\n";
-    const std::string bad[] = { "", "larkbellwatch-state 3\n", header + "a INBOX 1 2", header + "a INBOX 0 2\n",
-        header + "a INBOX 1 4294967296\n", header + "a INBOX 1 -2\n", header + "a INBOX 1 02\n", header + "a INBOX 1\n",
-        header + "a INBOX 1 2 3\n", header + "a  INBOX 1 2\n", header + "a%2 INBOX 1 2\n", header + "a%zz INBOX 1 2\n",
-        header + "a\x83 INBOX 1 2\n", header + "a INBOX 1 2\na INBOX 3 4\n", header + "\n",
-        header + std::string(5000, 'a') + " INBOX 1 2\n", many };
-    for (const std::string& text : bad) {
-        parsed[{ "x", "y" }] = {};
-        EXPECT_FALSE(ParseWatchState(text, &parsed)) << text.substr(0, 80);
-        EXPECT_TRUE(parsed.empty());
-    }
-    EXPECT_TRUE(ParseWatchState(header + "home INBOX 7 12\n", &parsed) && parsed.size() == 1); // version 1 still read
-}
-
-TEST(WatchState, KeepsPop3IdsBesideFoldersAndRejectsDamagedLists)
-{
+    state[{ "new", "INBOX" }] = { false, 0, 0 }; // left out, like entries the parser would refuse
+    state[{ "", "INBOX" }] = { true, 5, 5 };
     Pop3State pop3;
     pop3["isp"] = { true, false, 0, { "a%b", "~!", std::string(70, 'x') } };
     pop3["old \x83\x81"] = { true, true, 31, {} };
     pop3["empty"] = { true, false, 0, {} };
-    pop3["new"] = {}; // left out, like ids the parser would refuse
+    pop3["new"] = {};
     pop3["spaced"] = { true, false, 0, { "a b" } };
-    std::string text = SerializeWatchState({ { { "home", "INBOX" }, { true, 7, 12 } } }, pop3);
+    std::string text = SerializeWatchState(state, pop3);
     EXPECT_EQ(text,
-        "larkbellwatch-state 2\nimap home INBOX 7 12\npop3 empty ids 0\npop3 isp ids 3\na%25b\n~!\n"
+        "larkbellwatch-state 2\nimap home INBOX 7 12\nimap home INBOX.x%20y 4294967295 4294967295\n"
+        "imap %83%81%81[%83%8B%20%25%09%0D%0A: &U9dP4TDIMOwwpA- 1 0\npop3 empty ids 0\npop3 isp ids 3\na%25b\n~!\n"
             + std::string(70, 'x') + "\npop3 old%20%83%81 messages 31\n");
     WatchState parsed;
     Pop3State parsed_pop3;
-    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && SerializeWatchState(parsed, parsed_pop3) == text);
-    std::string header = "larkbellwatch-state 2\n";
-    std::string over = header + "pop3 a ids 20001\n";
+    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && parsed.size() == 3 && parsed_pop3.size() == 3
+        && SerializeWatchState(parsed, parsed_pop3) == text);
+    EXPECT_TRUE(ParseWatchState(SerializeWatchState({}), &parsed) && parsed.empty());
+    EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
+}
+
+// Torn (no final newline), out of range, malformed, duplicated, over the limits.
+TEST(WatchState, RejectsDamagedFilesWhole)
+{
+    std::string v1 = "larkbellwatch-state 1\n", v2 = "larkbellwatch-state 2\n";
+    std::string many = v1, over = v2 + "pop3 a ids 20001\n";
+    for (int i = 0; i <= 4096; ++i)
+        many += "a " + std::to_string(i) + " 1 1\n";
     for (int i = 0; i < 20001; ++i)
         over += std::to_string(i) + "\n";
-    const std::string bad[] = { header + "pop3 a ids 2\nx\n", header + "pop3 a ids 1\nx\nx\n",
-        header + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", header + "pop3 a ids 1\nx%20y\n",
-        header + "pop3 a ids 1\n\n", header + "pop3 a seen 1\n", header + "pop3 a messages\n",
-        header + "pop3 a messages 1\npop3 a messages 2\n", header + "home INBOX 7 12\n",
-        "larkbellwatch-state 1\npop3 a messages 1\n", over };
+    const std::string bad[] = { "", "larkbellwatch-state 3\n", v1 + "a INBOX 1 2", v1 + "a INBOX 0 2\n",
+        v1 + "a INBOX 1 4294967296\n", v1 + "a INBOX 1 -2\n", v1 + "a INBOX 1 02\n", v1 + "a INBOX 1\n",
+        v1 + "a INBOX 1 2 3\n", v1 + "a  INBOX 1 2\n", v1 + "a%2 INBOX 1 2\n", v1 + "a%zz INBOX 1 2\n",
+        v1 + "a\x83 INBOX 1 2\n", v1 + "a INBOX 1 2\na INBOX 3 4\n", v1 + "\n",
+        v1 + std::string(5000, 'a') + " INBOX 1 2\n", many, v2 + "pop3 a ids 2\nx\n", v2 + "pop3 a ids 1\nx\nx\n",
+        v2 + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", v2 + "pop3 a ids 1\nx%20y\n", v2 + "pop3 a ids 1\n\n",
+        v2 + "pop3 a seen 1\n", v2 + "pop3 a messages\n", v2 + "pop3 a messages 1\npop3 a messages 2\n",
+        v2 + "home INBOX 7 12\n", v1 + "pop3 a messages 1\n", over };
     for (const std::string& text : bad) {
-        parsed_pop3["x"] = {};
+        WatchState parsed { { { "x", "y" }, {} } };
+        Pop3State parsed_pop3 { { "x", {} } };
         EXPECT_FALSE(ParseWatchState(text, &parsed, &parsed_pop3)) << text.substr(0, 80);
-        EXPECT_TRUE(parsed_pop3.empty());
+        EXPECT_TRUE(parsed.empty() && parsed_pop3.empty());
     }
 }
 
