@@ -19,15 +19,11 @@ struct Scenario {
     bool bytewise_too = true;
 };
 
-ImapLogin Login(bool starttls = false, bool may_send = true, const char* mailbox = "INBOX")
+// ImapLogin: user, password, token, auth, host, port, folder, starttls,
+// credentials_may_be_sent, check_only.
+ImapLogin Login(bool starttls = false, bool may_send = true, const char* folder = "INBOX")
 {
-    ImapLogin login;
-    login.user = "me";
-    login.password = kPassword;
-    login.folder = mailbox;
-    login.starttls = starttls;
-    login.credentials_may_be_sent = may_send;
-    return login;
+    return { "me", kPassword, "", AuthMethod::Auto, "", 0, folder, starttls, may_send, false };
 }
 
 // Logged in over implicit TLS, the folder known at UIDVALIDITY 7, last UID
@@ -46,25 +42,22 @@ const FolderState kKnown { true, 7, 12 };
 
 ImapLogin TokenLogin(AuthMethod auth = AuthMethod::Auto)
 {
-    ImapLogin login = Login();
-    login.password.clear();
-    login.token = kToken;
-    login.auth = auth;
-    login.host = "imap.example.com";
-    login.port = 993;
-    return login;
+    return { "me", "", kToken, auth, "imap.example.com", 993, "INBOX", false, true, false };
 }
 
 const char kWork[] = "\xE4\xBB\x95\xE4\xBA\x8B/\xE9\x87\x8D\xE8\xA6\x81"; // 仕事/重要
 
 std::vector<Scenario> Scenarios()
 {
-    ImapLogin check = Login(false, true, "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4");
-    check.check_only = true;
+    ImapLogin check { "me", kPassword, "", AuthMethod::Auto, "", 0,
+        "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", false, true, true };
+    ImapLogin literal { "me", std::string(kPassword) + "\xC3\xA4", "", AuthMethod::Auto, "", 0, "INBOX", true, false,
+        false };
+    ImapLogin utf8_user { "\xE5\x90\x8D", kPassword, "", AuthMethod::Auto, "", 0, "a\"b\\c", false, true, false };
     ImapLogin long_secret = Login(); // as long as an access token
     for (int i = 0; i < 200; ++i)
         long_secret.password += kPassword;
-    ImapLogin odd_user = Login(false, true);
+    ImapLogin odd_user = Login();
     odd_user.user = "a\"b\\c";
     std::vector<std::string> chatter; // all through the IDLE, never silent for a keepalive
     for (int ms = 90; ms < 1000; ms += 90)
@@ -84,13 +77,7 @@ std::vector<Scenario> Scenarios()
                 "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"", "S * 0 EXISTS", "S * OK [UIDVALIDITY 3]",
                 "S a2 OK", "BASELINE 3/0", "C a3 UID SEARCH UID 1:* UNSEEN", "S * SEARCH", "S a3 OK", "logout",
                 "C a4 LOGOUT", "lost", "CLOSE LoggedOut" } },
-        { "STARTTLS, a literal password, polling without IDLE, seen mail not counted",
-            [] {
-                ImapLogin login = Login(true, false);
-                login.password = std::string(kPassword) + "\xC3\xA4";
-                return login;
-            }(),
-            kKnown,
+        { "STARTTLS, a literal password, polling without IDLE, seen mail not counted", literal, kKnown,
             { "S * OK hello", "C a1 CAPABILITY", "S * CAPABILITY IMAP4rev1 STARTTLS LOGINDISABLED", "S a1 OK",
                 "C a2 STARTTLS", "S a2 OK begin", "STARTTLS", "tls", "C a3 CAPABILITY", "S * CAPABILITY IMAP4rev1",
                 "S a3 OK", "C a4 LOGIN \"me\" {15}", "S + go", "C Sup3rSecretPw\xC3\xA4", "S a4 OK", "C a5 CAPABILITY",
@@ -98,14 +85,7 @@ std::vector<Scenario> Scenarios()
                 "C a7 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 15 18", "S a7 OK", "COUNT 2 7/18", "@499", "@500",
                 "C a8 UID SEARCH UID 19:* UNSEEN", "S * SEARCH 18", "S a8 OK", "@1000",
                 "C a9 UID SEARCH UID 19:* UNSEEN", "@1050", "LOG no answer", "CLOSE Timeout" } },
-        { "LITERAL+ sends a non-ASCII user without waiting; quoted strings escaped",
-            [] {
-                ImapLogin login = Login();
-                login.user = "\xE5\x90\x8D";
-                login.folder = "a\"b\\c";
-                return login;
-            }(),
-            kKnown,
+        { "LITERAL+ sends a non-ASCII user without waiting; quoted strings escaped", utf8_user, kKnown,
             { "S * OK [CAPABILITY IMAP4rev1 LITERAL+] hi", "C a1 LOGIN {3+}\\r\\n\xE5\x90\x8D \"Sup3rSecretPw\"",
                 "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"a\\\"b\\\\c\"",
                 "S a2 NO [NONEXISTENT] Mailbox doesn't exist", "LOG cannot open folder", "CLOSE NoMailbox" } },
@@ -168,16 +148,15 @@ std::vector<Scenario> Scenarios()
                 "S a2 OK", "C a3 EXAMINE \"&TtVOiw-.&kc2JgQ-\"", "S a3 NO [NONEXISTENT] no such folder",
                 "LOG cannot open folder \xE4\xBB\x95\xE4\xBA\x8B.\xE9\x87\x8D\xE8\xA6\x81: no such",
                 "CLOSE NoMailbox" } },
-        { "a long secret echoed back is masked whole, not cut first", long_secret, kKnown,
-            { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
-                "S a1 NO " + long_secret.password + " is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
+        { "login refused, a password echoed back masked whole (not cut first); no token, no OAUTHBEARER", long_secret,
+            kKnown,
+            { "S * OK [CAPABILITY IMAP4rev1 AUTH=OAUTHBEARER] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
+                "S a1 NO [AUTHENTICATIONFAILED] " + long_secret.password + " is wrong", "LOG *** is wrong",
+                "CLOSE LoginFailed" } },
         { "greeting BYE", Login(), {}, { "S * BYE too busy", "LOG too busy", "CLOSE ServerBye" } },
         { "unsolicited BYE while idling", Login(), kKnown,
             Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },
         { "connection lost while idling", Login(), kKnown, Idling({ "lost", "LOG lost", "CLOSE ConnectionLost" }) },
-        { "login refused; the echoed password is not logged", Login(), kKnown,
-            { "S * OK [CAPABILITY IMAP4rev1 AUTH=OAUTHBEARER] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
-                "S a1 NO [AUTHENTICATIONFAILED] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" } },
         { "LOGIN answered BAD is a refusal too", odd_user, kKnown,
             { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"a\\\"b\\\\c\" \"Sup3rSecretPw\"", "S a1 BAD no",
                 "LOG no", "CLOSE LoginFailed" } },
