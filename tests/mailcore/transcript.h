@@ -18,21 +18,18 @@ inline std::string Render(const Action& action)
     const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
     const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
         "ServerBye", "ProtocolError", "ConnectionLost", "TokenRejected" };
-    std::string text = action.text, bytes = action.bytes.substr(0, action.bytes.size() - 2);
+    std::string bytes = action.bytes.substr(0, action.bytes.size() - 2);
     for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
         bytes.replace(at, 2, "\\r\\n");
     std::string state = action.state.uidvalidity == 0
         ? ""
         : " " + std::to_string(action.state.uidvalidity) + "/" + std::to_string(action.state.last_uid);
-    if (action.kind == Action::Kind::Send)
-        text = bytes;
-    if (action.kind == Action::Kind::Count)
-        text = std::to_string(action.count) + state;
-    if (action.kind == Action::Kind::Baseline)
-        text = state;
-    if (action.kind == Action::Kind::Close)
-        text = reasons[static_cast<int>(action.reason)];
-    return kinds[static_cast<int>(action.kind)] + text;
+    return kinds[static_cast<int>(action.kind)]
+        + (action.kind == Action::Kind::Send            ? bytes
+                : action.kind == Action::Kind::Count    ? std::to_string(action.count) + state
+                : action.kind == Action::Kind::Baseline ? state
+                : action.kind == Action::Kind::Close    ? reasons[static_cast<int>(action.reason)]
+                                                        : action.text);
 }
 
 // The server's bytes arrive whole or one byte at a time. Besides the

@@ -183,10 +183,8 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
         { " 10993 ", Security::Tls, 10993 }, { "65535", Security::Tls, 65535 }, { "0", Security::Tls, -1 },
         { "65536", Security::Tls, -1 }, { "99999999999999999999", Security::Tls, -1 }, { "-1", Security::Tls, -1 },
         { "99x", Security::Tls, -1 } };
-    for (const auto& c : ports) {
-        bool ok = ParsePort(c.text, c.security, &port);
-        EXPECT_EQ(ok ? port : -1, c.expected) << c.text;
-    }
+    for (const auto& c : ports)
+        EXPECT_EQ(ParsePort(c.text, c.security, &port) ? port : -1, c.expected) << c.text;
     Protocol protocol = Protocol::Imap;
     EXPECT_TRUE(ParseProtocol(" POP3 ", &protocol) && protocol == Protocol::Pop3
         && ParsePort("", Security::Tls, &port, protocol) && port == 995
@@ -198,11 +196,9 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
         int expected;
     } polls[]
         = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
-    for (const auto& c : polls) {
-        int seconds = 0;
-        bool ok = ParsePollSeconds(c.text, &seconds);
-        EXPECT_EQ(ok ? seconds : -1, c.expected) << c.text;
-    }
+    int seconds = 0;
+    for (const auto& c : polls)
+        EXPECT_EQ(ParsePollSeconds(c.text, &seconds) ? seconds : -1, c.expected) << c.text;
     EXPECT_EQ(ParseFolders(" INBOX , Lists/ietf,,&U9dP4TDIMOwwpA- "),
         (std::vector<std::string> { "INBOX", "Lists/ietf", "&U9dP4TDIMOwwpA-" }));
     EXPECT_EQ(ParseFolders(" , "), std::vector<std::string> { "INBOX" });
