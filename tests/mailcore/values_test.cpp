@@ -71,7 +71,7 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     state[{ "home", "INBOX" }] = { true, 7, 12 };
     state[{ "\x83\x81\x81\x5B\x83\x8B %\t\r\n:", "&U9dP4TDIMOwwpA-" }] = { true, 1, 0 }; // CP932 bytes and separators
     state[{ "home", "INBOX.x y" }] = { true, UINT32_MAX, UINT32_MAX };
-    state[{ "new", "INBOX" }] = { false, 0, 0 }; // left out, like entries the parser would refuse
+    state[{ "new", "INBOX" }] = { false, 3, 4 }; // left out, like entries the parser would refuse
     state[{ "", "INBOX" }] = { true, 5, 5 };
     Pop3State pop3;
     pop3["isp"] = { true, false, 0, { "a%b", "~!", std::string(70, 'x') } };
