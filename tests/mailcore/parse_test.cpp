@@ -41,9 +41,8 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
         { "* 1 FETCH (BINARY[] ~{5}\r\n{9}\r\n)\r\n", "* 1 FETCH (BINARY[] ~{5}\r\n{9}\r\n)|" },
         { "* OK {}\r\n* OK {x}\r\n+\n", "* OK {}|* OK {x}|+|" }, // no literal; a bare LF ends a line too
         { "* OK partial", "" },
-        { "* 1 X {3}\r\n{9}\r\na1 OK\r\n",
-            "* 1 X {3}\r\n{9}|a1 OK|" }, // a literal's bytes announce nothing { big_literal, big_literal.substr(0,
-                                         // big_literal.size() - 2) + "|" },
+        { "* 1 X {3}\r\n{9}\r\na1 OK\r\n", "* 1 X {3}\r\n{9}|a1 OK|" }, // a literal's bytes announce nothing
+        { big_literal, big_literal.substr(0, big_literal.size() - 2) + "|" }, // the largest literal taken
         { "* 1 FETCH (BODY[] {65537}\r\n", "TOO LONG" }, // refused before any of it arrives
         { "* 1 FETCH (BODY[] {99999999999999999999999}\r\n", "TOO LONG" },
         { longest_line, longest_line.substr(0, longest_line.size() - 2) + "|" }, { "a" + longest_line, "TOO LONG" },

@@ -5,10 +5,7 @@ that must add exactly 1 shows that nothing else was counted. Also larkbellctl pa
 from mailrig import *
 
 LISTS, LISTS_WIRE = "リスト", "&MOowuTDI-"  # code page 932 in the INI, modified UTF-7 on the wire
-check = Checks()
-build, folder, certs, dovecot, wine = session("delivery")
-try:
-    rig = Rig(wine, build, f"{folder}/rig")
+with scenario("delivery") as (check, certs, dovecot, rig):
     with dovecot.session("alice") as client:
         client.create(LISTS_WIRE)
     account = dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice")
@@ -58,9 +55,4 @@ try:
     check("the missing folder is logged", rig.wait_log("cannot open folder"))
     log = rig.log()
     check("the log sums to what was counted", sum(map(int, re.findall(r"new messages: (\d+)", log))) == 106, log)
-    check("the log never holds the password", PASSWORDS["alice"] not in log)
     rig.stop()
-finally:
-    wine.end()
-    dovecot.stop()
-check.finish()

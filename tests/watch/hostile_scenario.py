@@ -4,16 +4,13 @@ line and a huge literal end the connection, and the watcher reconnects with its 
     hostile_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
-check = Checks()
-build, folder, certs, dovecot, wine = session("hostile")
-servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
-    "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
-    "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
-    "endless": Relay(cert=f"{certs}/localhost.pem", flood="line"),
-    "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal")}
-pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
-try:
-    rig = Rig(wine, build, f"{folder}/rig")
+with scenario("hostile") as (check, certs, dovecot, rig):
+    servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
+        "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
+        "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
+        "endless": Relay(cert=f"{certs}/localhost.pem", flood="line"),
+        "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal")}
+    pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
     rig.write_settings({name: dict(host="localhost", port=server.port, user="alice",
         **({"tlsfingerprint": pin} if name == "pinned" else {})) for name, server in servers.items()})
     for name in servers:
@@ -37,9 +34,4 @@ try:
     check("the watcher survives", rig.running())
     resident = rss_kb("hostile/rig/larkbellwatch.exe")
     check(f"its memory stays bounded ({resident} kB resident)", 0 < (resident or 0) < 200_000, resident)
-    check("the log never holds the password", PASSWORDS["alice"] not in rig.log())
     rig.stop()
-finally:
-    wine.end()
-    dovecot.stop()
-check.finish()

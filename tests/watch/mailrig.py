@@ -1,7 +1,7 @@
 """The mail rig for larkbellwatch's scenarios: test certificates, Debian's Dovecot from a config of its own,
 relays and hostile servers on loopback, and the programs in a rig folder under Wine in its own Xvfb.
 Everything waits for conditions with deadlines; Wine's output always goes to files."""
-import base64, glob, hashlib, imaplib, os, re, select, shutil, signal, socket, ssl, subprocess, sys, threading, time
+import contextlib, glob, hashlib, imaplib, os, re, select, shutil, signal, socket, ssl, subprocess, sys, threading, time
 
 NOBODY = 65534
 PASSWORDS = {"alice": "secret1", "bob": "secret2"}
@@ -56,16 +56,10 @@ def make_certs(folder):
         key, pem = f"{folder}/{name}.key", f"{folder}/{name}.pem"
         ext = ["basicConstraints=critical,CA:TRUE", "keyUsage=critical,keyCertSign,cRLSign"] if ca else [
             f"subjectAltName=DNS:{cn}", "extendedKeyUsage=serverAuth", "basicConstraints=CA:FALSE"]
-        req = ["openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-subj", f"/CN={cn}"]
-        for e in ext:
-            req += ["-addext", e]
-        if signer is None:
-            subprocess.run(req + ["-x509", "-days", "3650", "-out", pem], check=True, capture_output=True)
-            return
-        subprocess.run(req + ["-out", f"{folder}/{name}.csr"], check=True, capture_output=True)
-        subprocess.run(["openssl", "x509", "-req", "-in", f"{folder}/{name}.csr", "-CA", f"{folder}/{signer}.pem",
-            "-CAkey", f"{folder}/{signer}.key", "-CAcreateserial", "-copy_extensions", "copyall", "-days",
-            "3650", "-out", pem], check=True, capture_output=True)
+        signing = ["-CA", f"{folder}/{signer}.pem", "-CAkey", f"{folder}/{signer}.key"] if signer else []
+        subprocess.run(["openssl", "req", "-x509", "-days", "3650", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+            "-subj", f"/CN={cn}", "-out", pem, *signing, *(arg for e in ext for arg in ("-addext", e))], check=True,
+            capture_output=True)
 
     issue("ca", "larkbell test CA", ca=True)
     issue("rogue-ca", "larkbell untrusted CA", ca=True)
@@ -399,7 +393,7 @@ def session(name):
     dovecot.start()
     try:
         wine = Wine(build, f"{folder}/wine.log")
-        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", "add", f"{certs}/ca.pem")
+        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", f"{certs}/ca.pem")
         if status != 0:
             wine.end()
             raise RuntimeError("trust_ca could not add the test CA")
@@ -407,3 +401,19 @@ def session(name):
         dovecot.stop()
         raise
     return build, folder, certs, dovecot, wine
+
+
+@contextlib.contextmanager
+def scenario(name):
+    """session() with a Rig, for one scenario: yields its Checks, the certificates, Dovecot and the Rig; at the end
+    checks that the watcher's log holds no password, always ends Wine and Dovecot, and exits with the verdict."""
+    check = Checks()
+    build, folder, certs, dovecot, wine = session(name)
+    try:
+        rig = Rig(wine, build, f"{folder}/rig")
+        yield check, certs, dovecot, rig
+        check("the log never holds a password", not any(password in rig.log() for password in PASSWORDS.values()))
+    finally:
+        wine.end()
+        dovecot.stop()
+    check.finish()

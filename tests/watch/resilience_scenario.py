@@ -4,11 +4,8 @@ wrong password fails once, is not tried again, and does not hold the other back.
     resilience_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
-check = Checks()
-build, folder, certs, dovecot, wine = session("resilience")
-relay = Relay(upstream=dovecot.ports["imaps"])
-try:
-    rig = Rig(wine, build, f"{folder}/rig")
+with scenario("resilience") as (check, certs, dovecot, rig):
+    relay = Relay(upstream=dovecot.ports["imaps"])
     rig.write_settings({"main": dict(host="localhost", port=relay.port, user="alice"),
         "broken": dict(host="localhost", port=dovecot.ports["imaps"], user="bob")}, keepalive=3, timeout=3)
     rig.ctl("password", "main", text=PASSWORDS["alice"] + "\n")
@@ -39,9 +36,4 @@ try:
     check("and nothing is counted twice", rig.wait_count(base + 8) == base + 8, rig.count())
     check("the wrong password was tried once", dovecot.log_count(r"bob.*Password mismatch") == 1,
         dovecot.log_count(r"bob.*Password mismatch"))
-    check("the log never holds a password", not any(p in rig.log() for p in PASSWORDS.values()))
     rig.stop()
-finally:
-    wine.end()
-    dovecot.stop()
-check.finish()
