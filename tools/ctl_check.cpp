@@ -26,8 +26,17 @@ public:
     // The last text says best why a folder could not be opened.
     void OnLog(const std::string& text) override { m_lastLog = text; }
 
-    bool examined() const { return m_examined; }
-    const std::string& last_log() const { return m_lastLog; }
+    // False, with one line on why, when nothing was opened.
+    bool Succeeded(const std::string& where, const mail::ConnectionEnd& end) const
+    {
+        if (m_examined)
+            return true;
+        const std::string reason = !end.failure.empty() ? end.failure
+            : !m_lastLog.empty()                        ? m_lastLog
+                                                        : mail::CloseReasonText(end.reason);
+        fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(reason).c_str());
+        return false;
+    }
 
 private:
     bool m_examined = false;
@@ -55,13 +64,7 @@ bool CheckFolder(
         login.check_only = true;
         end = mail::RunImapConnection(server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
     }
-    if (sink.examined())
-        return true;
-    const std::string reason = !end.failure.empty() ? end.failure
-        : !sink.last_log().empty()                  ? sink.last_log()
-                                                    : mail::CloseReasonText(end.reason);
-    fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(reason).c_str());
-    return false;
+    return sink.Succeeded(where, end);
 }
 
 // One POP3 session that logs in, asks STAT and quits.
@@ -78,13 +81,7 @@ bool CheckPop3(const mail::AccountConfig& account, const mail::ImapTimings& timi
     ResultSink<mail::Pop3Seen> sink;
     const mail::ConnectionEnd end
         = mail::RunPop3Connection(server, std::move(login), mail::Pop3Seen(), timings, nullptr, nullptr, sink);
-    if (sink.examined())
-        return true;
-    const std::string reason = !end.failure.empty() ? end.failure
-        : !sink.last_log().empty()                  ? sink.last_log()
-                                                    : mail::CloseReasonText(end.reason);
-    fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(reason).c_str());
-    return false;
+    return sink.Succeeded(where, end);
 }
 
 } // namespace

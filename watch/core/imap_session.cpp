@@ -6,41 +6,15 @@
 #include "mailbox_name.h"
 #include "mutf7.h"
 #include "sasl_oauth.h"
+#include "session_steps.h"
 
 namespace mail {
 
 namespace {
 
-    // Server text is cut before it reaches a log line, but not shorter than
-    // a secret it might echo (a token is up to 16 KiB, a third more in
-    // base64), so that the whole secret is still found and masked.
-    constexpr size_t kMaxServerText = 32 * 1024;
+    using namespace session_steps;
+
     constexpr size_t kMaxLogText = 300;
-
-    Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
-    {
-        Action action;
-        action.kind = kind;
-        action.bytes = std::move(bytes);
-        action.text = std::move(text);
-        return action;
-    }
-
-    int64_t Later(int64_t when, int64_t delay)
-    {
-        return delay > 0 && when > INT64_MAX - delay ? INT64_MAX : when + delay;
-    }
-
-    // Server text goes to a log file: bounded, without control bytes.
-    std::string Printable(std::string_view text)
-    {
-        std::string result(text.substr(0, kMaxServerText));
-        for (char& c : result) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-                c = '?';
-        }
-        return result;
-    }
 
     void Mask(std::string& text, const std::string& secret)
     {

@@ -2,36 +2,16 @@
 
 #include <ctype.h>
 
+#include "session_steps.h"
+
 namespace mail {
 
 namespace {
 
+    using namespace session_steps;
+
     constexpr size_t kMaxLogText = 300;
     constexpr size_t kMaxCapabilities = 100;
-
-    Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {})
-    {
-        Action action;
-        action.kind = kind;
-        action.bytes = std::move(bytes);
-        action.text = std::move(text);
-        return action;
-    }
-
-    int64_t Later(int64_t when, int64_t delay)
-    {
-        return delay > 0 && when > INT64_MAX - delay ? INT64_MAX : when + delay;
-    }
-
-    std::string Printable(std::string_view text)
-    {
-        std::string result(text);
-        for (char& c : result) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-                c = '?';
-        }
-        return result;
-    }
 
     std::string Upper(std::string_view text)
     {
