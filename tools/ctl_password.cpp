@@ -9,6 +9,7 @@
 #include "ctl_watch.h"
 #include "module_path.h"
 #include "protected_secret.h"
+#include "watch_settings.h"
 
 namespace {
 
@@ -101,8 +102,8 @@ int RunPasswordCommand(const char* account)
         return 1;
     }
     const std::string path = WatchSettingsPath();
-    const std::string section = std::string("account:") + account;
-    if (!::WritePrivateProfileStringA(section.c_str(), "password", blob.c_str(), path.c_str())) {
+    const std::string section = std::string(mail::kAccountPrefix) + account;
+    if (!::WritePrivateProfileStringA(section.c_str(), mail::kPasswordKey, blob.c_str(), path.c_str())) {
         fprintf(stderr, "larkbellctl: cannot write %s (error %lu)\n", path.c_str(), ::GetLastError());
         return 1;
     }

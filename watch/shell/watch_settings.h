@@ -23,6 +23,33 @@ struct AccountEntry {
     std::string tlsfingerprint;
 };
 
+// The keys of an account section: the one list the reader takes its names from.
+constexpr char kPasswordKey[] = "password"; // also written by larkbellctl
+struct AccountKey {
+    const char* name;
+    std::string AccountEntry::*value;
+};
+
+inline constexpr AccountKey kAccountKeys[] = {
+    { "protocol", &AccountEntry::protocol },
+    { "host", &AccountEntry::host },
+    { "port", &AccountEntry::port },
+    { "security", &AccountEntry::security },
+    { "user", &AccountEntry::user },
+    { kPasswordKey, &AccountEntry::password },
+    { "tokencmd", &AccountEntry::tokencmd },
+    { "auth", &AccountEntry::auth },
+    { "folders", &AccountEntry::folders },
+    { "poll", &AccountEntry::poll },
+    { "tlsfingerprint", &AccountEntry::tlsfingerprint },
+};
+
+// The keys of section [setting].
+constexpr char kNotifierKey[] = "notifier";
+constexpr char kKeepaliveKey[] = "keepalive";
+constexpr char kTimeoutKey[] = "timeout";
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
+
 struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
