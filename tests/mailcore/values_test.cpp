@@ -194,8 +194,8 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     const struct {
         const char* text;
         int expected;
-    } polls[]
-        = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
+    } polls[] = { { "", 120 }, { "60", 60 }, { "10", 10 }, { "9", 10 }, { "0", 10 }, { "86400", 86400 },
+        { "86401", 86400 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
     int seconds = 0;
     for (const auto& c : polls)
         EXPECT_EQ(ParsePollSeconds(c.text, &seconds) ? seconds : -1, c.expected) << c.text;
