@@ -35,7 +35,7 @@ private:
     struct Account;
 
     std::unique_ptr<Account> Start(const AccountEntry& entry);
-    // False when a thread outlived the wait: the account is kept aside.
+    // An account whose thread outlives the wait is kept aside until the end.
     void End(std::unique_ptr<Account> account);
     void EndAll();
 
