@@ -176,7 +176,8 @@ class Popup(Scenario):
         wait_for(lambda: drawn() == rendered("88"), 20, "88 drawn over the one frame")
         ctl("set", 5)
         wait_for(lambda: drawn() == rendered("5"), 20, "5 drawn over the one frame")
-        self.assertEqual(len(rig.watch(1500)), 1, "the frame is never stepped")
+        probe("post", rig.popup["hwnd"], 0x000F, 0)  # WM_PAINT: the frame is drawn with its count
+        self.assertEqual((len(rig.watch(1500)), drawn()), (1, rendered("5")), "never stepped; repainted with its count")
 
     def test_popup_returns_above_another_top_most_window(self):
         rig = self.rig(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})

@@ -81,4 +81,7 @@ with scenario("delivery") as (check, certs, dovecot, rig):
     check("an account whose section did not change stays connected",
         rig.log().count("[home/INBOX] connected") == connected, rig.log())
     check("the stored passwords are named, never written", "not-the-password" not in rig.log())
+    out = rig.wine.run(f"{rig.folder}/said.out", f"{rig.folder}/larkbellwatch.exe")
+    check("a second watcher says in one line that one runs, exit 1", out[0] == 1 and out[1:] == ("",
+        "larkbellwatch: another watcher is running; this one ends\r\n"), out)
     rig.stop()

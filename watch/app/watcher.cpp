@@ -6,6 +6,7 @@
 #include "module_path.h"
 #include "resume_window.h"
 #include "settings_file_watch.h"
+#include "starter_console.h"
 #include "state_store.h"
 #include "watch_instance.h"
 #include "watch_log.h"
@@ -70,6 +71,7 @@ int RunWatcher()
     const InstanceHold instance;
     if (!instance.held()) {
         log.Write(kSelf, "another watcher is running; this one ends");
+        SayToStarter("larkbellwatch: another watcher is running; this one ends", true);
         return 1;
     }
     // Counts added here directly (when the notifier cannot start) must
