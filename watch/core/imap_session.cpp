@@ -495,10 +495,7 @@ bool ImapSession::awaiting_tls() const { return step_ == Step::TlsHandshake; }
 
 void ImapSession::after_tls(int64_t now_ms)
 {
-    tls_done_ = true;
     login_.credentials_may_be_sent = true;
-    capabilities_.clear(); // what the server said in plaintext may have been forged
-    capabilities_known_ = false;
     after_capabilities(now_ms);
 }
 

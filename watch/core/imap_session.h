@@ -96,8 +96,6 @@ private:
     FolderState state_;
     MailTimings timings_;
     ImapFragmenter fragmenter_;
-    std::vector<std::string> capabilities_;
-    bool capabilities_known_ = false;
     Step step_ = Step::Greeting;
     AfterIdle after_idle_ = AfterIdle::Check;
     std::string tag_; // of the command in flight
@@ -114,7 +112,6 @@ private:
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
     bool logged_in_ = false;
     bool logout_wanted_ = false;
-    bool tls_done_ = false;
     std::string mailbox_; // the folder as the server names it, once known
     char delimiter_ = '/'; // from LIST "" "", asked only for names with levels
     bool delimiter_known_ = false;

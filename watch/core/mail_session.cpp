@@ -30,10 +30,14 @@ void MailSession::tls_ready(int64_t now_ms)
 {
     if (closed())
         return;
-    if (!awaiting_tls())
+    if (!awaiting_tls()) {
         fail("TLS was set up at an unexpected time");
-    else
-        after_tls(now_ms);
+        return;
+    }
+    tls_done_ = true;
+    capabilities_.clear(); // what the server said in plaintext may have been forged
+    capabilities_known_ = false;
+    after_tls(now_ms);
 }
 
 void MailSession::connection_lost(int64_t /*now_ms*/)

@@ -38,13 +38,19 @@ protected:
     void push(Action action);
 
     virtual bool awaiting_tls() const = 0; // the server said yes to STARTTLS or STLS
-    virtual void after_tls(int64_t now_ms) = 0;
+    virtual void after_tls(int64_t now_ms) = 0; // the capabilities are forgotten by then
     virtual bool leaving() const = 0; // a lost connection is then the end asked for
 
     static Action MakeAction(Action::Kind kind, std::string bytes = {}, std::string text = {});
     static int64_t Later(int64_t when, int64_t delay);
     // Server text goes to a log file: bounded, without control bytes.
     static std::string Printable(std::string_view text);
+
+    // What the server offers, as far as it said so (POP3: the upper-case
+    // first words of the CAPA lines).
+    std::vector<std::string> capabilities_;
+    bool capabilities_known_ = false;
+    bool tls_done_ = false;
 
 private:
     std::deque<Action> actions_;

@@ -304,10 +304,7 @@ bool Pop3Session::awaiting_tls() const { return step_ == Step::TlsHandshake; }
 
 void Pop3Session::after_tls(int64_t now_ms)
 {
-    tls_done_ = true;
     login_.credentials_may_be_sent = true;
-    capabilities_.clear(); // what the server said in plaintext may have been forged
-    capabilities_known_ = false;
     send("CAPA\r\n", Step::Capa, now_ms);
 }
 

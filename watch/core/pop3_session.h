@@ -64,13 +64,10 @@ private:
     Pop3Seen seen_;
     int64_t timeout_ms_;
     std::string partial_; // a line not yet ended, never over kMaxPop3LineBytes
-    std::vector<std::string> capabilities_; // upper-case first words of the CAPA lines
-    bool capabilities_known_ = false;
     std::vector<std::string> ids_; // of the UIDL listing so far
     bool multiline_ = false; // reading the lines of a CAPA or UIDL answer
     Step step_ = Step::Greeting;
     int64_t waiting_since_ = 0;
-    bool tls_done_ = false;
     bool quit_wanted_ = false;
 };
 
