@@ -8,6 +8,7 @@ namespace {
 using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
+const char kPlain[] = "AG1lAFN1cDNyU2VjcmV0UHc="; // "\0me\0Sup3rSecretPw" in base64, as AUTH PLAIN sends it
 
 // `seen_after`: the ids the session leaves to persist, or "#n" for a message count.
 struct Pop3Scenario {
@@ -73,6 +74,10 @@ std::vector<Pop3Scenario> Scenarios()
             { "S +OK", "C CAPA", "S -ERR what", "C USER me", "S +OK", "C PASS Sup3rSecretPw",
                 "S -ERR [AUTH] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
             "a b" },
+        { "AUTH PLAIN refused, its response echoed back masked like the password", Login(), kSeenAB,
+            { "S +OK", "C CAPA", "S +OK", "S SASL PLAIN", "S .", "C AUTH PLAIN", "S + ", std::string("C ") + kPlain,
+                std::string("S -ERR ") + kPlain + " is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
+            "a b" },
         { "a locked mailbox is not a wrong password", Login(), kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "C USER me", "S +OK", "C PASS Sup3rSecretPw", "S -ERR [IN-USE] locked",
                 "LOG busy", "CLOSE ProtocolError" },
@@ -113,7 +118,7 @@ TEST(Pop3Session, ScriptedServer)
     for (const Pop3Scenario& scenario : Scenarios()) {
         for (int bytewise = 0; bytewise <= scenario.bytewise_too; ++bytewise) {
             Pop3Session session(scenario.login, scenario.seen, 50, 0);
-            Play(session, scenario.name, scenario.script, bytewise, { kPassword });
+            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain });
             EXPECT_EQ(Describe(session.seen()), scenario.seen_after) << scenario.name;
         }
     }
