@@ -109,6 +109,8 @@ std::vector<Pop3Scenario> Scenarios()
             LoggedIn(
                 { "C UIDL", "S +OK", "S 1 c", "logout", "S .", "COUNT 1", "C QUIT", "@49", "@50", "CLOSE LoggedOut" }),
             "c" },
+        { "the server goes away after QUIT without a word: logged out all the same", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S .", "C QUIT", "lost", "CLOSE LoggedOut" }), "a b" },
         { "no answer", Login(), {}, { "S +OK", "C CAPA", "@49", "@50", "LOG no answer", "CLOSE Timeout" }, "" },
     };
 }

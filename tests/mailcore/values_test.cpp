@@ -245,19 +245,7 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
 TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
 {
     using Stage = RuleStage;
-    const auto facts = [](Protocol protocol, const char* host, Security security, AuthMethod auth,
-                           const char* auth_text, bool token_command, bool password) {
-        AccountFacts a;
-        a.name = "home";
-        a.protocol = protocol;
-        a.host = host;
-        a.security = security;
-        a.auth = auth;
-        a.auth_text = auth_text;
-        a.token_command = token_command;
-        a.password = password;
-        return a;
-    };
+    // AccountFacts: name, protocol, host, security, auth, auth as written, tokencmd, password.
     const Protocol imap = Protocol::Imap, pop3 = Protocol::Pop3;
     const Security tls = Security::Tls, none = Security::None;
     const AuthMethod automatic = AuthMethod::Auto, login = AuthMethod::Login, bearer = AuthMethod::OAuthBearer;
@@ -266,23 +254,24 @@ TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
         Stage stage;
         const char* why; // "": kept
     } cases[] = {
-        { facts(imap, "mail.example.com", none, automatic, "", false, true), Stage::Transport,
+        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, true }, Stage::Transport,
             "security=none is allowed only to a loopback host, not mail.example.com: account refused" },
-        { facts(imap, "127.0.0.1", none, automatic, "", false, true), Stage::Transport, "" },
-        { facts(imap, "mail.example.com", tls, automatic, "", false, true), Stage::Transport, "" },
-        { facts(imap, "mail.example.com", none, automatic, "", false, false), Stage::SignIn,
+        { AccountFacts { "home", imap, "127.0.0.1", none, automatic, "", false, true }, Stage::Transport, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, true }, Stage::Transport, "" },
+        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, false }, Stage::SignIn,
             "no password: store one with \"larkbellctl password home\", or give a tokencmd; account refused" },
-        { facts(pop3, "mail.example.com", tls, automatic, "", true, true), Stage::SignIn,
+        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", true, true }, Stage::SignIn,
             "a POP3 account signs in with a password only, not with tokencmd: account refused" },
-        { facts(pop3, "mail.example.com", tls, bearer, "OAuthBearer", false, true), Stage::SignIn,
+        { AccountFacts { "home", pop3, "mail.example.com", tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
             "a POP3 account signs in with a password only, not with tokencmd: account refused" },
-        { facts(imap, "mail.example.com", tls, bearer, "OAuthBearer", false, true), Stage::SignIn,
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
             "auth=OAuthBearer needs a tokencmd: account refused" },
-        { facts(imap, "mail.example.com", tls, login, "login", true, true), Stage::SignIn,
+        { AccountFacts { "home", imap, "mail.example.com", tls, login, "login", true, true }, Stage::SignIn,
             "auth=login signs in with a password, not with tokencmd: account refused" },
-        { facts(imap, "mail.example.com", tls, bearer, "oauthbearer", true, false), Stage::SignIn, "" },
-        { facts(imap, "mail.example.com", tls, automatic, "", true, false), Stage::SignIn, "" },
-        { facts(pop3, "mail.example.com", tls, login, "login", false, true), Stage::SignIn, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", true, false }, Stage::SignIn,
+            "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", true, false }, Stage::SignIn, "" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, login, "login", false, true }, Stage::SignIn, "" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(BrokenAccountRule(c.facts, c.stage), c.why);
