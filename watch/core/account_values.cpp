@@ -16,7 +16,7 @@ namespace {
         return true;
     }
 
-    // A setting's words: the first names the empty text's meaning.
+    // A setting's words, in any case; the row for "" gives the default.
     template <class Value> struct Choice {
         const char* name;
         Value value;
