@@ -46,7 +46,7 @@ namespace {
     }
 
     // True when every thread ended by the deadline.
-    bool JoinAll(const std::vector<std::unique_ptr<FolderWatch>>& watches, ULONGLONG deadline)
+    bool JoinAll(const std::vector<std::unique_ptr<MailboxWatch>>& watches, ULONGLONG deadline)
     {
         for (const auto& watch : watches) {
             const ULONGLONG now = ::GetTickCount64();
@@ -64,7 +64,7 @@ struct WatchedAccounts::Account {
     AccountConfig config;
     fw::UniqueHandle stop; // manual-reset: this account's connections end
     std::unique_ptr<WatchContext> context;
-    std::vector<std::unique_ptr<FolderWatch>> watches; // none when the account was refused
+    std::vector<std::unique_ptr<MailboxWatch>> watches; // none when the account was refused
 
     void Signal()
     {
@@ -99,12 +99,12 @@ std::unique_ptr<WatchedAccounts::Account> WatchedAccounts::Start(const AccountEn
     }
     char notifier[MAX_PATH];
     ModuleFolderPath(m_settings.notifier.c_str(), notifier, sizeof notifier);
-    ImapTimings timings;
+    MailTimings timings;
     timings.keepalive_ms = static_cast<int64_t>(m_settings.keepalive_s) * 1000;
     timings.response_timeout_ms = static_cast<int64_t>(m_settings.timeout_s) * 1000;
     account->context.reset(new WatchContext { m_log, m_store, notifier, timings, account->stop.get() });
     for (const WatchedFolder& folder : account->config.folders) {
-        auto watch = std::make_unique<FolderWatch>(account->config, folder, *account->context);
+        auto watch = std::make_unique<MailboxWatch>(account->config, folder, *account->context);
         if (watch->Start())
             account->watches.push_back(std::move(watch));
         else

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "folder_watch.h"
+#include "mailbox_watch.h"
 #include "unique_any.h"
 #include "watch_settings.h"
 
