@@ -5,7 +5,7 @@
 
 #include "count_font.h"
 #include "notifier_dlg.h"
-#include "scoped_gdi.h"
+#include "win32/scoped_gdi.h"
 
 BOOL CNotifierDlg::OnInitDialog()
 {
@@ -17,7 +17,7 @@ BOOL CNotifierDlg::OnInitDialog()
     m_skinLoaded = 0;
     m_frameCount = 0;
     m_dragging = 0;
-    fw::UniqueBitmap loaded;
+    win32::UniqueBitmap loaded;
     BITMAP description;
     if (!LoadSkinStrip(&loaded, &description))
         return FALSE;
@@ -58,7 +58,7 @@ void CNotifierDlg::ShowNextFrame()
         return;
     const int count = m_mailCount.Read();
     ApplyFrameRegion(m_curFrame, FALSE);
-    const fw::WindowDC dc(m_hWnd);
+    const win32::WindowDC dc(m_hWnd);
     CopyFrameTo(dc.get());
     DrawCount(dc.get(), count);
 }
@@ -73,7 +73,7 @@ void CNotifierDlg::DrawCount(HDC dc, int count) const
     char text[16];
     snprintf(text, sizeof text, "%d", count);
 
-    const fw::ObjectSelection selection(dc, m_countFont.get());
+    const win32::ObjectSelection selection(dc, m_countFont.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_textColor);
     RECT box = m_textRect;
@@ -101,7 +101,7 @@ void CNotifierDlg::OnPaint()
         return;
     }
     if (m_skinLoaded) {
-        const fw::WindowDC dc(m_hWnd);
+        const win32::WindowDC dc(m_hWnd);
         CopyFrameTo(dc.get());
     }
     Default();
@@ -112,7 +112,7 @@ HCURSOR CNotifierDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); 
 void CNotifierDlg::ApplyAlpha(int alpha)
 {
     using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-    const fw::UniqueModule user32(::LoadLibraryA("user32"));
+    const win32::UniqueModule user32(::LoadLibraryA("user32"));
     const auto setAttributes = reinterpret_cast<SetLayeredWindowAttributesFn>(
         reinterpret_cast<void*>(::GetProcAddress(user32.get(), "SetLayeredWindowAttributes")));
     if (setAttributes)

@@ -47,8 +47,8 @@ private:
     void SavePosition() const;
 
     // Skin strip and frame regions.
-    BOOL LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description);
-    BOOL BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description);
+    BOOL LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* description);
+    BOOL BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description);
     BOOL BuildFrameRegions(HDC sourceDC);
     static BITMAPINFO* MakeBitmapInfo(HBITMAP bitmap);
     static COLORREF PixelAt(int x, int y, const BYTE* bits, int stride, int height);
@@ -82,7 +82,7 @@ private:
     char m_fontFace[128] = {};
     COLORREF m_textColor = 0;
     // Made once the settings are read; the same font draws every tick.
-    fw::UniqueFont m_countFont;
+    win32::UniqueFont m_countFont;
     MailCountReader m_mailCount;
     // Nothing is activated until the settings say so.
     int m_activate = 0;

@@ -2,16 +2,13 @@
 // position is ever written back.
 #include <string.h>
 
-#include "module_path.h"
 #include "notifier_dlg.h"
 #include "settings_file.h"
 
 void CNotifierDlg::LoadSettings()
 {
-    char path[MAX_PATH];
-    SettingsPath(path, sizeof path);
     NotifierSettings settings;
-    ReadSettingsFile(path, &settings);
+    ReadSettingsFile(SettingsPath().c_str(), &settings);
 
     m_interval = settings.interval;
     m_useTrans = 1;
@@ -27,9 +24,4 @@ void CNotifierDlg::LoadSettings()
     memcpy(m_fontFace, settings.fontFace, sizeof m_fontFace);
 }
 
-void CNotifierDlg::SavePosition() const
-{
-    char path[MAX_PATH];
-    SettingsPath(path, sizeof path);
-    WritePositionToFile(path, m_posX, m_posY);
-}
+void CNotifierDlg::SavePosition() const { WritePositionToFile(SettingsPath().c_str(), m_posX, m_posY); }

@@ -2,14 +2,17 @@
 // frame, cut from the pixels that differ from the top-left pixel's colour.
 #include "frame_geometry.h"
 #include "frame_regions.h"
-#include "module_path.h"
 #include "notifier_dlg.h"
-#include "scoped_gdi.h"
+#include "win32/module_path.h"
+#include "win32/scoped_gdi.h"
 
 namespace {
 
 const char kLoadFailed[] = "受信アニメBmpのロードに失敗しました";
 const char kDataError[] = "BMPデータエラーが発生しました";
+
+// The skin strip beside the executable, under its base name.
+std::string SkinPath() { return win32::ModuleSiblingPath("bmp"); }
 
 } // namespace
 
@@ -19,12 +22,10 @@ void CNotifierDlg::ReportSkinFailure(LPCSTR message)
     ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
-BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
+BOOL CNotifierDlg::LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* description)
 {
-    char path[MAX_PATH];
-    SkinPath(path, sizeof path);
-    loaded->reset(
-        static_cast<HBITMAP>(::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+    loaded->reset(static_cast<HBITMAP>(
+        ::LoadImageA(nullptr, SkinPath().c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
     if (!*loaded) {
         ReportSkinFailure(kLoadFailed);
         return FALSE;
@@ -37,7 +38,7 @@ BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
     return TRUE;
 }
 
-BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
+BOOL CNotifierDlg::BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description)
 {
     m_memDC.CreateCompatibleDC(nullptr);
     BITMAP copyDescription = description;
@@ -49,8 +50,8 @@ BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
 
     BOOL built = FALSE;
     {
-        const fw::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
-        const fw::ObjectSelection source(sourceDC.get(), loaded.get());
+        const win32::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
+        const win32::ObjectSelection source(sourceDC.get(), loaded.get());
         ::BitBlt(m_memDC, 0, 0, description.bmWidth, description.bmHeight, sourceDC.get(), 0, 0, SRCCOPY);
 
         m_stripStride = StripStride(description.bmWidth);
@@ -76,10 +77,10 @@ BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
 
 BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
 {
-    const fw::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
-    fw::UniqueLocal header;
+    const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
+    win32::UniqueLocal header;
     {
-        const fw::UniqueBitmap resource(::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_DIBTEMPLATE)));
+        const win32::UniqueBitmap resource(::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_DIBTEMPLATE)));
         header.reset(MakeBitmapInfo(resource.get()));
     }
     if (!header)
@@ -90,10 +91,10 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
     info->bmiHeader.biSizeImage = static_cast<DWORD>(m_stripStride) * 3 * static_cast<DWORD>(m_stripHeight);
 
     void* bits = nullptr;
-    const fw::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const win32::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!scanCopy || !bits)
         return FALSE;
-    const fw::ObjectSelection selection(scanDC.get(), scanCopy.get());
+    const win32::ObjectSelection selection(scanDC.get(), scanCopy.get());
     ::BitBlt(scanDC.get(), 0, 0, m_stripStride, m_stripHeight, sourceDC, 0, 0, SRCCOPY);
     ::GdiFlush();
 
