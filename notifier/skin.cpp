@@ -40,6 +40,25 @@ BOOL CNotifierDlg::LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* descriptio
 
 BOOL CNotifierDlg::BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description)
 {
+    const bool built = m_skin.Build(loaded.get(), description, m_settings.bmpWidth);
+    loaded.reset();
+    if (!built) {
+        ReportSkinFailure(kDataError);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
+{
+    // From here on the window owns the copy.
+    HRGN shape = m_skin.FrameRegionCopy(frame);
+    if (!::SetWindowRgn(m_hWnd, shape, redraw))
+        ::DeleteObject(shape);
+}
+
+bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWidth)
+{
     m_memDC.CreateCompatibleDC(nullptr);
     BITMAP copyDescription = description;
     copyDescription.bmBits = nullptr;
@@ -48,34 +67,54 @@ BOOL CNotifierDlg::BuildSkin(win32::UniqueBitmap loaded, const BITMAP& descripti
     // deleted, never given its bitmap back.
     ::SelectObject(m_memDC, m_stripBitmap);
 
-    BOOL built = FALSE;
+    bool built = false;
     {
         const win32::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
-        const win32::ObjectSelection source(sourceDC.get(), loaded.get());
+        const win32::ObjectSelection source(sourceDC.get(), loaded);
         ::BitBlt(m_memDC, 0, 0, description.bmWidth, description.bmHeight, sourceDC.get(), 0, 0, SRCCOPY);
 
         m_stripStride = StripStride(description.bmWidth);
         m_stripHeight = description.bmHeight;
-        m_bmpWidth = EffectiveFrameWidth(m_bmpWidth, description.bmWidth);
+        m_bmpWidth = EffectiveFrameWidth(frameWidth, description.bmWidth);
         m_frameCount = FrameCount(description.bmWidth, m_bmpWidth);
 
         // A skin must give at least one whole frame to show and to step through.
         built = m_frameCount > 0 && BuildFrameRegions(sourceDC.get());
     }
-    loaded.reset();
     if (!built) {
-        // The teardown frees only a finished skin; a bitmap still selected
-        // into its DC cannot be deleted, so the DC goes first.
+        // A bitmap still selected into its DC cannot be deleted: the DC goes first.
         m_memDC.DeleteDC();
         m_stripBitmap.DeleteObject();
-        ReportSkinFailure(kDataError);
-        return FALSE;
+        return false;
     }
-    m_skinLoaded = 1;
-    return TRUE;
+    m_skinLoaded = true;
+    return true;
 }
 
-BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
+void NotifierSkin::Release()
+{
+    for (int i = 0; i < m_frameCount; ++i)
+        m_frameRgn[i].DeleteObject();
+    if (m_skinLoaded) {
+        m_memDC.DeleteDC();
+        m_stripBitmap.DeleteObject();
+    }
+}
+
+void NotifierSkin::CopyFrameTo(HDC dc, int frame) const
+{
+    ::BitBlt(dc, 0, 0, m_bmpWidth, m_stripHeight, m_memDC, frame * m_bmpWidth, 0, SRCCOPY);
+}
+
+HRGN NotifierSkin::FrameRegionCopy(int frame) const
+{
+    CRgn copy;
+    copy.CreateRectRgn(0, 0, 0, 0);
+    copy.CombineRgn(&m_frameRgn[frame], nullptr, RGN_COPY);
+    return copy.Detach();
+}
+
+bool NotifierSkin::BuildFrameRegions(HDC sourceDC)
 {
     const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
     win32::UniqueLocal header;
@@ -84,7 +123,7 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
         header.reset(MakeBitmapInfo(resource.get()));
     }
     if (!header)
-        return FALSE;
+        return false;
     auto* info = static_cast<BITMAPINFO*>(header.get());
     info->bmiHeader.biWidth = m_stripStride;
     info->bmiHeader.biHeight = m_stripHeight;
@@ -93,7 +132,7 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
     void* bits = nullptr;
     const win32::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!scanCopy || !bits)
-        return FALSE;
+        return false;
     const win32::ObjectSelection selection(scanDC.get(), scanCopy.get());
     ::BitBlt(scanDC.get(), 0, 0, m_stripStride, m_stripHeight, sourceDC, 0, 0, SRCCOPY);
     ::GdiFlush();
@@ -102,10 +141,10 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
     const COLORREF key = PixelAt(0, 0, pixels, m_stripStride, m_stripHeight);
     for (int i = 0; i < m_frameCount; ++i)
         m_frameRgn[i].Attach(BuildFrameRegion(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key));
-    return TRUE;
+    return true;
 }
 
-BITMAPINFO* CNotifierDlg::MakeBitmapInfo(HBITMAP bitmap)
+BITMAPINFO* NotifierSkin::MakeBitmapInfo(HBITMAP bitmap)
 {
     BITMAP description;
     if (::GetObjectA(bitmap, sizeof description, &description) == 0) {
@@ -125,20 +164,4 @@ BITMAPINFO* CNotifierDlg::MakeBitmapInfo(HBITMAP bitmap)
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(3 * StripStride(description.bmWidth) * description.bmHeight);
     return info;
-}
-
-COLORREF CNotifierDlg::PixelAt(int x, int y, const BYTE* bits, int stride, int height)
-{
-    return ::PixelAt(x, y, bits, stride, height);
-}
-
-void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
-{
-    CRgn copy;
-    copy.CreateRectRgn(0, 0, 0, 0);
-    copy.CombineRgn(&m_frameRgn[frame], nullptr, RGN_COPY);
-    // From here on the window owns the copy.
-    HRGN shape = copy.Detach();
-    if (!::SetWindowRgn(m_hWnd, shape, redraw))
-        ::DeleteObject(shape);
 }
