@@ -7,13 +7,10 @@
 
 namespace win32 {
 
-inline void FreeFromProcessHeap(void* memory) noexcept { ::HeapFree(::GetProcessHeap(), 0, memory); }
-
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
 // CreateFile and CreateNamedPipe say "no handle" with INVALID_HANDLE_VALUE.
 using UniqueFile = UniqueAny<HANDLE, ::CloseHandle, -1>;
 using UniqueLocal = UniqueAny<HLOCAL, ::LocalFree>;
-using UniqueHeapMemory = UniqueAny<void*, FreeFromProcessHeap>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
 using UniqueSid = UniqueAny<PSID, ::FreeSid>;
 using UniqueFileView = UniqueAny<void*, ::UnmapViewOfFile>;
