@@ -2,7 +2,9 @@
 // them into reads, each followed by 40 ms and a tick; then logout and a lost
 // connection. Checked besides the sanitizers: nothing after Close and closed
 // at the end, the secret in no log line, no credential before encryption,
-// never a command that reads or changes messages.
+// never a command that reads or changes messages, and no Count before the
+// baseline is done: `stored` is the state the session starts from, and a
+// Count must carry the UIDVALIDITY of that state or of the last Baseline.
 #pragma once
 #include <stdlib.h>
 
@@ -13,9 +15,11 @@
 #include "imap_session.h"
 
 template <typename Session>
-void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send)
+void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send,
+    const mail::FolderState& stored)
 {
-    bool closed = false, encrypted = !starttls;
+    bool closed = false, encrypted = !starttls, baselined = stored.known;
+    uint32_t uidvalidity = stored.uidvalidity;
     auto drain = [&] {
         for (mail::Action action; session.next_action(action); closed = action.kind == mail::Action::Kind::Close) {
             const std::string& bytes = action.bytes;
@@ -24,7 +28,11 @@ void PlayServerBytes(Session& session, std::string_view input, const std::string
             bool early = credential && !(encrypted && (may_send || starttls));
             bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("TOP ", 0) == 0
                 || bytes.rfind("RSET", 0) == 0;
-            if (closed || leak || early || harmful)
+            if (action.kind == mail::Action::Kind::Baseline)
+                baselined = true, uidvalidity = action.state.uidvalidity;
+            bool counted_early
+                = action.kind == mail::Action::Kind::Count && (!baselined || action.state.uidvalidity != uidvalidity);
+            if (closed || leak || early || harmful || counted_early)
                 abort();
             if (action.kind == mail::Action::Kind::StartTls)
                 session.tls_ready(0), encrypted = true;

@@ -12,7 +12,8 @@
 
 namespace mail {
 
-// "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is set.
+// "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is
+// set, and "/changes" when UIDVALIDITY changed in sessions before.
 inline std::string Render(const Action& action)
 {
     const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
@@ -23,7 +24,8 @@ inline std::string Render(const Action& action)
         bytes.replace(at, 2, "\\r\\n");
     std::string state = action.state.uidvalidity == 0
         ? ""
-        : " " + std::to_string(action.state.uidvalidity) + "/" + std::to_string(action.state.last_uid);
+        : " " + std::to_string(action.state.uidvalidity) + "/" + std::to_string(action.state.last_uid)
+            + (action.state.uidvalidity_changes ? "/" + std::to_string(action.state.uidvalidity_changes) : "");
     return kinds[static_cast<int>(action.kind)]
         + (action.kind == Action::Kind::Send            ? bytes
                 : action.kind == Action::Kind::Count    ? std::to_string(action.count) + state

@@ -169,6 +169,22 @@ namespace {
         return true;
     }
 
+    // "* 5 FETCH (FLAGS (\Seen) UID 12)": only the UID matters. A quoted string
+    // or a literal ends the look, so their contents are never taken for items.
+    bool ParseFetchUid(std::string_view rest, ImapResponse* out)
+    {
+        int depth = 0;
+        while (!rest.empty() && rest[0] != '"' && rest[0] != '{') {
+            if (rest[0] == '(' || rest[0] == ')' || rest[0] == ' ') {
+                depth += rest[0] == '(' ? 1 : rest[0] == ')' ? -1 : 0;
+                rest.remove_prefix(1);
+            } else if (Equals(Word(rest, ')'), "UID") && depth == 1) {
+                return SkipSpace(rest) && ParseNumber(Word(rest, ')'), &out->fetch_uid) && out->fetch_uid > 0;
+            }
+        }
+        return true;
+    }
+
     bool ParseUntagged(std::string_view rest, ImapResponse* out)
     {
         using Data = ImapResponse::Data;
@@ -177,8 +193,11 @@ namespace {
             if (!ParseNumber(first, &out->number) || !SkipSpace(rest))
                 return false;
             std::string_view name = Word(rest);
-            out->data = Equals(name, "EXISTS") ? Data::Exists : Equals(name, "EXPUNGE") ? Data::Expunge : Data::Other;
-            return !name.empty();
+            out->data = Equals(name, "EXISTS") ? Data::Exists
+                : Equals(name, "EXPUNGE")      ? Data::Expunge
+                : Equals(name, "FETCH")        ? Data::Fetch
+                                               : Data::Other;
+            return !name.empty() && (out->data != Data::Fetch || ParseFetchUid(rest, out));
         }
         if (ParseStatus(first, &out->status)) {
             if (!rest.empty() && !SkipSpace(rest))

@@ -23,7 +23,12 @@ struct FolderState {
     bool known = false; // false: first sight, baseline and count nothing
     uint32_t uidvalidity = 0;
     uint32_t last_uid = 0;
+    // Sessions in a row that found a new UIDVALIDITY, up to
+    // kUidValidityChangesTold: at that many the log has said so once.
+    uint32_t uidvalidity_changes = 0;
 };
+
+constexpr uint32_t kUidValidityChangesTold = 2;
 
 struct ImapLogin {
     std::string user;
@@ -127,6 +132,8 @@ private:
     void after_capabilities(int64_t now_ms);
     void after_examine(int64_t now_ms);
     void baseline(uint32_t newest_uid, int64_t now_ms);
+    void after_baseline_search(int64_t now_ms);
+    void finish_baseline();
     void after_check(int64_t now_ms);
     void send_login(int64_t now_ms);
     void send_authenticate(AuthMethod method, int64_t now_ms);
@@ -163,9 +170,12 @@ private:
     uint32_t exists_ = 0;
     bool exists_known_ = false;
     uint32_t examined_uidvalidity_ = 0;
-    uint32_t newest_uid_ = 0; // the highest UID a SEARCH returned
+    uint32_t examined_uidnext_ = 0; // 0: EXAMINE did not say
+    uint32_t newest_uid_ = 0; // the highest UID a SEARCH (or FETCH, for a baseline) returned
     uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
+    bool baseline_searched_ = false; // UID SEARCH UID *, the last way to find the newest UID, was tried
+    bool baseline_pending_ = false; // the check that follows a baseline is still part of it
     bool logged_in_ = false;
     bool logout_wanted_ = false;
     bool tls_done_ = false;
