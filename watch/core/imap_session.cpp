@@ -427,20 +427,20 @@ void ImapSession::after_examine(int64_t now_ms)
         send_check(now_ms);
         return;
     }
-    uint32_t changes = 0;
+    const uint32_t before = state_.known ? state_.uidvalidity_changes : 0;
     if (state_.known) {
-        changes = state_.uidvalidity_changes < kUidValidityChangesTold ? state_.uidvalidity_changes + 1
-                                                                       : kUidValidityChangesTold;
         std::string change = " in " + folder_name() + " from " + std::to_string(state_.uidvalidity) + " to "
             + std::to_string(examined_uidvalidity_);
-        if (changes == 1)
+        if (before == 0)
             log("UIDVALIDITY changed" + change + "; counting starts again from the newest message");
-        else if (state_.uidvalidity_changes + 1 == kUidValidityChangesTold)
+        else if (before + 1 == kUidValidityChangesTold)
             log("UIDVALIDITY changed again" + change
                 + ": this server does not keep its UIDs, so mail that arrives while the watcher is stopped cannot be"
                   " counted there");
     }
-    state_.uidvalidity_changes = changes;
+    state_.uidvalidity_changes = !state_.known ? 0
+        : before < kUidValidityChangesTold     ? before + 1
+                                               : kUidValidityChangesTold;
     baseline_searched_ = false;
     // Every server must send UIDNEXT; the newest UID itself is asked for too,
     // since a server's UIDNEXT may lag behind or be missing.
