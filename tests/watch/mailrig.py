@@ -217,7 +217,6 @@ set -a
 . /etc/courier/imapd-ssl
 IMAP_TLS=1
 TLS_CERTFILE=$1/server.pem
-TLS_DHPARAMS=/etc/courier/dhparams.pem
 TLS_CACHEFILE=
 exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTLS" -server -tcpd \
   "$3/usr/lib/courier/courier/imaplogin" "$3/usr/bin/imapd" Maildir"""
@@ -234,8 +233,6 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         os.makedirs(f"{folder}/run/authdaemon")
         os.makedirs(f"{folder}/home/alice")
         shutil.copytree(f"{self.root}/etc/courier", f"{folder}/etc")
-        if os.path.exists("/etc/courier/dhparams.pem"):
-            shutil.copy("/etc/courier/dhparams.pem", f"{folder}/etc")
         with open(f"{folder}/server.pem", "w") as pem:
             pem.write(open(f"{certs}/localhost.key").read() + open(f"{certs}/localhost.pem").read())
         with open(f"{folder}/etc/authdaemonrc", "w") as rc:
@@ -245,14 +242,14 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         with open(os.open(f"{folder}/etc/userdb", os.O_WRONLY | os.O_CREAT, 0o600), "w") as userdb:
             userdb.write(f"alice\tuid={NOBODY}|gid={NOBODY}|home={folder}/home/alice|mail={self.maildir}"
                 f"|systempw={hashed}\n")
-        subprocess.run(["maildirmake", self.maildir], check=True)
+        subprocess.run(["maildirmake.courier", self.maildir], check=True)
         os.makedirs("/run/courier", exist_ok=True)
         open(self.log, "w").close()
         subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", f"{folder}/home"], check=True)
 
     def add_folder(self, name):
         """A folder below INBOX, as Courier keeps it: Maildir/.NAME in UTF-8."""
-        subprocess.run(["maildirmake", "-f", name, self.maildir], check=True)
+        subprocess.run(["maildirmake.courier", "-f", name, self.maildir], check=True)
         subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", self.maildir], check=True)
 
     def start(self):
