@@ -253,7 +253,7 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", self.maildir], check=True)
 
     def start(self):
-        self.monitors = set(wine_processes("gam_server"))  # the machine's own, if any
+        self.monitors = self._monitors()  # the machine's own, if any
         with open(self.log, "a") as log:
             self.process = subprocess.Popen(["unshare", "--mount", "--propagation", "private", "sh", "-c",
                 self.STARTUP, "courier", self.folder, str(self.ports["imaps"]), self.root], stdin=subprocess.DEVNULL,
@@ -266,9 +266,19 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         os.killpg(self.process.pid, signal.SIGTERM)
         self.process.wait(30)
         wait_for(lambda: not accepts(self.ports["imaps"]), 30)
-        for pid in set(wine_processes("gam_server")) - self.monitors:
+        for pid in self._monitors() - self.monitors:
             with contextlib.suppress(OSError):
                 os.kill(pid, signal.SIGTERM)
+
+    @staticmethod
+    def _monitors():
+        """Gamin's servers running as the mail user: imapd starts one, which outlives the session."""
+        pids = set()
+        for pid in wine_processes("gam_server"):
+            with contextlib.suppress(OSError):
+                if os.stat(f"/proc/{pid}").st_uid == NOBODY:
+                    pids.add(pid)
+        return pids
 
     session = Dovecot.session
 
