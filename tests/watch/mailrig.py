@@ -252,10 +252,21 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         subprocess.run(["maildirmake.courier", "-f", name, self.maildir], check=True)
         subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", self.maildir], check=True)
 
+    @staticmethod
+    def _propagation():
+        """Private, unless "/" is no mount point (a chroot): there the mounts must not be shared already, or the
+        binds would show outside."""
+        private = ["unshare", "--mount", "--propagation", "private", "true"]
+        if subprocess.run(private, capture_output=True).returncode == 0:
+            return "private"
+        if "shared:" in open("/proc/self/mountinfo").read():
+            raise RuntimeError("cannot bind Courier's settings privately: / is no mount point, and mounts are shared")
+        return "unchanged"
+
     def start(self):
         self.monitors = self._monitors()  # the machine's own, if any
         with open(self.log, "a") as log:
-            self.process = subprocess.Popen(["unshare", "--mount", "--propagation", "private", "sh", "-c",
+            self.process = subprocess.Popen(["unshare", "--mount", "--propagation", self._propagation(), "sh", "-c",
                 self.STARTUP, "courier", self.folder, str(self.ports["imaps"]), self.root], stdin=subprocess.DEVNULL,
                 stdout=log, stderr=log, start_new_session=True)
         if not wait_for(lambda: accepts(self.ports["imaps"]), 30):
