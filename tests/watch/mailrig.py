@@ -269,8 +269,10 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
             self.process = subprocess.Popen(["unshare", "--mount", "--propagation", self._propagation(), "sh", "-c",
                 self.STARTUP, "courier", self.folder, str(self.ports["imaps"]), self.root], stdin=subprocess.DEVNULL,
                 stdout=log, stderr=log, start_new_session=True)
-        if not wait_for(lambda: accepts(self.ports["imaps"]), 30):
-            raise RuntimeError(f"Courier did not start; see {self.log}")
+        # Logins fail until authdaemond has its socket.
+        if not wait_for(lambda: accepts(self.ports["imaps"]) and os.path.exists(f"{self.folder}/run/authdaemon/socket"),
+                30):
+            raise RuntimeError(f"Courier did not start: {open(self.log).read()[-2000:]}")
 
     def stop(self):
         """Ends the whole session (authdaemond, every imapd), and the file monitor its imapd started, by their ids."""
@@ -291,7 +293,11 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
                     pids.add(pid)
         return pids
 
-    session = Dovecot.session
+    def session(self, user):
+        try:
+            return Dovecot.session(self, user)
+        except imaplib.IMAP4.error as error:
+            raise RuntimeError(f"{error} Courier's log: {open(self.log).read()[-2000:]}") from error
 
     def deliver(self, user, count=1, mailbox="INBOX", seen=False):
         """Writes `count` messages into the folder's maildir; "INBOX.NAME" is the folder NAME below INBOX."""
