@@ -219,7 +219,7 @@ IMAP_TLS=1
 TLS_CERTFILE=$1/server.pem
 TLS_CACHEFILE=
 exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTLS" -server -tcpd \
-  "$3/usr/lib/courier/courier/imaplogin" "$3/usr/bin/imapd" Maildir"""
+  "$1/bin/imaplogin" "$1/bin/imapd" Maildir"""
 
     def __init__(self, folder, certs, build):
         self.folder, self.certs, self.process, self.monitors = folder, certs, None, set()
@@ -233,6 +233,10 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         os.makedirs(f"{folder}/run/authdaemon")
         os.makedirs(f"{folder}/home/alice")
         shutil.copytree(f"{self.root}/etc/courier", f"{folder}/etc")
+        # imapd starts as the user, who may not reach into the build folder either.
+        os.makedirs(f"{folder}/bin")
+        for program in ("usr/lib/courier/courier/imaplogin", "usr/bin/imapd"):
+            shutil.copy(f"{self.root}/{program}", f"{folder}/bin")
         with open(f"{folder}/server.pem", "w") as pem:
             pem.write(open(f"{certs}/localhost.key").read() + open(f"{certs}/localhost.pem").read())
         with open(f"{folder}/etc/authdaemonrc", "w") as rc:
@@ -267,7 +271,7 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         self.monitors = self._monitors()  # the machine's own, if any
         with open(self.log, "a") as log:
             self.process = subprocess.Popen(["unshare", "--mount", "--propagation", self._propagation(), "sh", "-c",
-                self.STARTUP, "courier", self.folder, str(self.ports["imaps"]), self.root], stdin=subprocess.DEVNULL,
+                self.STARTUP, "courier", self.folder, str(self.ports["imaps"])], stdin=subprocess.DEVNULL,
                 stdout=log, stderr=log, start_new_session=True)
         # Logins fail until authdaemond has its socket.
         if not wait_for(lambda: accepts(self.ports["imaps"]) and os.path.exists(f"{self.folder}/run/authdaemon/socket"),
