@@ -42,26 +42,19 @@ std::set<std::string> DocumentedKeys(const std::string& text, const std::string&
     return keys;
 }
 
-template <class List, class Name> std::set<std::string> ReadKeys(const List& list, Name name)
-{
-    std::set<std::string> keys;
-    for (const auto& entry : list)
-        keys.insert(name(entry));
-    return keys;
-}
-
 TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
 {
-    const auto plain = [](const char* key) { return std::string(key); };
+    std::set<std::string> account_keys;
+    for (const mail::AccountKey& key : mail::kAccountKeys)
+        account_keys.insert(key.name);
     const struct {
         const char* sample;
         const char* section;
         std::set<std::string> read;
     } cases[] = {
-        { "samples/larkbell.ini", "setting]", ReadKeys(kSettingKeys, plain) },
-        { "samples/larkbellwatch.ini", "setting]", ReadKeys(mail::kGlobalKeys, plain) },
-        { "samples/larkbellwatch.ini", mail::kAccountPrefix,
-            ReadKeys(mail::kAccountKeys, [](const mail::AccountKey& key) { return std::string(key.name); }) },
+        { "samples/larkbell.ini", "setting]", { std::begin(kSettingKeys), std::end(kSettingKeys) } },
+        { "samples/larkbellwatch.ini", "setting]", { std::begin(mail::kGlobalKeys), std::end(mail::kGlobalKeys) } },
+        { "samples/larkbellwatch.ini", mail::kAccountPrefix, account_keys },
     };
     for (const auto& c : cases)
         EXPECT_EQ(DocumentedKeys(SourceFile(c.sample), c.section), c.read) << c.sample << " [" << c.section;
@@ -129,8 +122,7 @@ std::vector<std::vector<std::string>> ShownCommands(const std::string& text)
     std::vector<std::vector<std::string>> commands;
     for (const std::string& text : shown) {
         std::istringstream words(text);
-        std::string first;
-        std::string second;
+        std::string first, second;
         words >> first >> second;
         if (Program(first).empty() || second.empty())
             continue; // not a program, or only its name

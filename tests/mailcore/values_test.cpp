@@ -91,7 +91,6 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     Pop3State parsed_pop3;
     EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && parsed.size() == 4 && parsed_pop3.size() == 3
         && SerializeWatchState(parsed, parsed_pop3) == text);
-    EXPECT_TRUE(ParseWatchState(SerializeWatchState({}), &parsed) && parsed.empty());
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
 }
 
