@@ -92,13 +92,11 @@ std::vector<std::vector<std::string>> Alternatives(const std::string& shown)
 }
 
 // The program's name without ".\" and ".exe"; empty for anything else.
-std::string Program(std::string word)
+std::string Program(const std::string& word)
 {
-    if (word.rfind(".\\", 0) == 0)
-        word.erase(0, 2);
-    if (word.size() > 4 && word.compare(word.size() - 4, 4, ".exe") == 0)
-        word.erase(word.size() - 4);
-    return word == "larkbellctl" || word == "larkbellwatch" ? word : "";
+    static const std::regex name(R"(^(?:\.\\)?(larkbellctl|larkbellwatch)(?:\.exe)?$)");
+    std::smatch match;
+    return std::regex_match(word, match, name) ? match[1].str() : "";
 }
 
 // The commands of `code spans` and of fenced lines that start with one of

@@ -218,7 +218,6 @@ std::vector<Scenario> Scenarios()
             { "S * OK [CAPABILITY IMAP4rev1 AUTH=OAUTHBEARER] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
                 "S a1 NO [AUTHENTICATIONFAILED] " + long_secret.password + " is wrong", "LOG *** is wrong",
                 "CLOSE LoginFailed" } },
-        { "greeting BYE", Login(), {}, { "S * BYE too busy", "LOG too busy", "CLOSE ServerBye" } },
         { "unsolicited BYE while idling", Login(), kKnown,
             Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },
         { "connection lost while idling", Login(), kKnown, Idling({ "lost", "LOG lost", "CLOSE ConnectionLost" }) },
