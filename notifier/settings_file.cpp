@@ -42,6 +42,9 @@ void ReadSettingsFile(const char* path, NotifierSettings* s)
     const int blue = ReadInt("fontcolb", 187, path);
     s->textColor = PackColour(red, green, blue);
     ::GetPrivateProfileStringA(kSection, "font", "ＭＳ ゴシック", s->fontFace, sizeof s->fontFace, path);
+    // "auto", or no number at all, reads as 0.
+    s->scale = ReadInt("scale", 0, path);
+    s->quiet = ReadInt("quiet", 1, path);
 }
 
 void WritePositionToFile(const char* path, int x, int y)
