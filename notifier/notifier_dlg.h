@@ -76,6 +76,8 @@ private:
     void StartTimers(bool redraw);
     void StopTimers();
     void UpdatePresence();
+    void SetHidden(bool hidden);
+    RECT PopupMonitor() const;
     bool FullScreenWorkInFront() const;
 
     // High DPI: the skin drawn at a whole factor of its pixels.

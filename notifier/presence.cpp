@@ -21,6 +21,17 @@ void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, D
 
 ScreenRect ToScreenRect(const RECT& r) { return ScreenRect { r.left, r.top, r.right, r.bottom }; }
 
+// The foreground window when it is another program's, and not the desktop or the shell.
+HWND OtherProgramInFront()
+{
+    const HWND front = ::GetForegroundWindow();
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(front, &owner);
+    if (!front || owner == ::GetCurrentProcessId() || front == ::GetDesktopWindow() || front == ::GetShellWindow())
+        return nullptr;
+    return front;
+}
+
 } // namespace
 
 void CNotifierDlg::WatchPresence()
@@ -102,19 +113,25 @@ void CNotifierDlg::ApplyPresence()
     const bool run = !m_presence.away() && !m_presence.heldBack;
     if (!run && m_presence.timersRunning)
         StopTimers();
-    if (m_presence.heldBack && !m_presence.hidden) {
-        m_presence.hidden = true;
-        ::ShowWindow(m_hWnd, SW_HIDE);
-    } else if (!m_presence.heldBack && m_presence.hidden) {
-        m_presence.hidden = false;
-        SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-    }
+    if (m_presence.heldBack != m_presence.hidden)
+        SetHidden(m_presence.heldBack);
     if (run && !m_presence.timersRunning)
         StartTimers(true);
+    // The once-a-second look runs while someone may be looking.
     if (m_settings.quiet && m_presence.away())
         ::KillTimer(m_hWnd, QUIET_TIMER);
     else if (m_settings.quiet)
         ::SetTimer(m_hWnd, QUIET_TIMER, 1000, nullptr);
+}
+
+void CNotifierDlg::SetHidden(bool hidden)
+{
+    // Before the window moves: the position filter goes by it.
+    m_presence.hidden = hidden;
+    if (hidden)
+        ::ShowWindow(m_hWnd, SW_HIDE);
+    else
+        SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
 void CNotifierDlg::StartTimers(bool redraw)
@@ -136,28 +153,29 @@ void CNotifierDlg::StopTimers()
     ::KillTimer(m_hWnd, TOPMOST_TIMER);
 }
 
-bool CNotifierDlg::FullScreenWorkInFront() const
+// The monitor the popup shows on, whether or not it shows now.
+RECT CNotifierDlg::PopupMonitor() const
 {
-    QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
-    if (::SHQueryUserNotificationState(&state) == S_OK && HoldsNotificationsBack(state))
-        return true;
-    const HWND front = ::GetForegroundWindow();
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(front, &owner);
-    if (!front || owner == ::GetCurrentProcessId() || front == ::GetDesktopWindow() || front == ::GetShellWindow())
-        return false;
-    // The monitor the popup shows on, whether or not it shows now.
     RECT popup;
     ::GetWindowRect(m_hWnd, &popup);
     ::OffsetRect(&popup, m_settings.posX - popup.left, m_settings.posY - popup.top);
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoA(::MonitorFromRect(&popup, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor.rcMonitor;
+}
+
+bool CNotifierDlg::FullScreenWorkInFront() const
+{
+    QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
+    if (::SHQueryUserNotificationState(&state) == S_OK && HoldsNotificationsBack(state))
+        return true;
+    const HWND front = OtherProgramInFront();
     // A maximised window with a title bar is everyday work, even where it
     // covers the whole monitor (a taskbar that hides itself).
-    if ((::GetWindowLongA(front, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
+    if (!front || (::GetWindowLongA(front, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
         return false;
     RECT covered;
     ::GetWindowRect(front, &covered);
-    return CoversMonitor(ToScreenRect(covered), ToScreenRect(monitor.rcMonitor));
+    return CoversMonitor(ToScreenRect(covered), ToScreenRect(PopupMonitor()));
 }
