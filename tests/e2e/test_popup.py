@@ -266,10 +266,6 @@ class Popup(Scenario):
         open(go2, "w").close()
         wait_for(rig.facts, 10, "the popup back")
         wait_for(lambda: drawn("9"), 10, "9 drawn")
-        # A window with a title bar is no full-screen work, though it covers the whole screen.
-        self.helper("fullscreen", os.path.join(self.scratch, "go4"), "captioned", ready="ready")
-        rig.watch(1500)  # past the next once-a-second look
-        self.assertIsNotNone(rig.facts())
         # quiet=0: shown at once over full-screen work.
         self.helper("fullscreen", os.path.join(self.scratch, "go3"), ready="ready")
         rig = self.rig(skin=skin, settings=dict(settings, quiet=0))

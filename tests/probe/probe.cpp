@@ -15,8 +15,8 @@
 //   cover HWND                  a top-most window over HWND; how often HWND is back on top
 //   render FACE SIZE RGB TEXT W H    the count as drawn in a W x H box, as rows of '#'
 //   titled LIST                 top-level windows "STATE<TAB>TITLE" for the notifier to match
-//   fullscreen RELEASE_FILE [captioned]   a borderless (or captioned) window over the whole
-//                               screen, in the foreground, until the file exists
+//   fullscreen RELEASE_FILE     a borderless window over the whole screen, in the foreground,
+//                               until the file exists
 // It sees the screen in pixels whatever the DPI.
 #include <windows.h>
 
@@ -326,16 +326,15 @@ int TitledWindows(const char* list)
 }
 
 // Full-screen work: a game or a slide show as the notifier sees it.
-int FullScreen(const char* releaseFile, bool captioned)
+int FullScreen(const char* releaseFile)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = &::DefWindowProcA;
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = "probe_fullscreen";
     ::RegisterClassA(&windowClass);
-    const HWND window = ::CreateWindowExA(0, "probe_fullscreen", "fullscreen",
-        (captioned ? WS_OVERLAPPEDWINDOW : WS_POPUP) | WS_VISIBLE, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
-        ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+    const HWND window = ::CreateWindowExA(0, "probe_fullscreen", "fullscreen", WS_POPUP | WS_VISIBLE, 0, 0,
+        ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
     ::SetForegroundWindow(window);
     printf("ready\n");
     fflush(stdout);
@@ -412,8 +411,8 @@ int main(int argc, char** argv)
         return Render(argv[2], atoi(argv[3]), argv[4], argv[5], atoi(argv[6]), atoi(argv[7]));
     if (command == "titled" && argc == 3)
         return TitledWindows(argv[2]);
-    if (command == "fullscreen" && (argc == 3 || argc == 4))
-        return FullScreen(argv[2], argc == 4);
+    if (command == "fullscreen" && argc == 3)
+        return FullScreen(argv[2]);
     fprintf(stderr, "probe: unknown command or arguments\n");
     return 1;
 }
