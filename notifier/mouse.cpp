@@ -45,7 +45,9 @@ void CNotifierDlg::OnRButtonUp(UINT, POINT)
         m_settings.posX = cursor.x + m_drag.offset.x;
         m_settings.posY = cursor.y + m_drag.offset.y;
         SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
-        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
+        // Not while nobody can see it.
+        if (m_presence.timersRunning)
+            ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
         SavePosition();
     }
     Default();

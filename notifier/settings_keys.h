@@ -19,9 +19,11 @@ enum SettingKey {
     kKeyFontColG,
     kKeyFontColB,
     kKeyFont,
+    kKeyScale,
+    kKeyQuiet,
     kSettingKeyCount
 };
 
 constexpr const char* kSettingKeys[kSettingKeyCount]
     = { "interval", "trans", "bmpwidth", "posx", "posy", "textleft", "texttop", "textright", "textbottom", "activate",
-          "windowname", "fontsize", "fontcolr", "fontcolg", "fontcolb", "font" };
+          "windowname", "fontsize", "fontcolr", "fontcolg", "fontcolb", "font", "scale", "quiet" };

@@ -30,6 +30,7 @@ void CNotifierDlg::OnDestroy()
 {
     CWnd::OnDestroy();
     FinishNotification();
+    StopWatchingPresence();
 }
 
 void CNotifierDlg::FinishNotification()
