@@ -3,6 +3,7 @@
 #include <string>
 
 #include "header_text.h"
+#include "recent_list.h"
 #include "table_converter.h"
 #include "utf8_text.h"
 
@@ -127,6 +128,66 @@ TEST(HeaderText, SummarizesAHeaderBlock)
         = SummarizeHeader("X-Pad: " + std::string(kHeaderLimit, 'x') + "\r\nSubject: late\r\n\r\n", converter);
     EXPECT_EQ(beyond.subject, "");
     EXPECT_FALSE(beyond.date.has_value());
+}
+
+// What the watcher writes the popup reads back; what another hand wrote
+// (a field with a line break, a tab too many, a list too long, no header
+// line, a bad time) is refused whole.
+TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
+{
+    RecentList list;
+    list.several_accounts = true;
+    AddNewest(&list, { { 10, "home", "Old", "first" } });
+    std::vector<RecentMessage> batch;
+    for (int i = 0; i < static_cast<int>(kRecentKept); ++i)
+        batch.push_back({ 100 - i, "work\tplace", "\xE5\xA4\xAA\xE9\x83\x8E\r\n", "s" + std::to_string(i) });
+    AddNewest(&list, batch);
+    ASSERT_EQ(list.messages.size(), kRecentKept);
+    EXPECT_EQ(list.messages.front().time, 100);
+    EXPECT_EQ(list.messages.front().account, "work place");
+    EXPECT_EQ(list.messages.front().sender, "\xE5\xA4\xAA\xE9\x83\x8E");
+    EXPECT_EQ(list.messages.back().subject, "s19"); // "first" fell off the end
+
+    RecentList read;
+    ASSERT_TRUE(DecodeRecentList(EncodeRecentList(list, 65536), &read));
+    EXPECT_TRUE(read.several_accounts);
+    ASSERT_EQ(read.messages.size(), kRecentKept);
+    EXPECT_EQ(read.messages[3].subject, "s3");
+    const std::string small = EncodeRecentList(list, 100);
+    EXPECT_LE(small.size(), 100u);
+    ASSERT_TRUE(DecodeRecentList(small, &read));
+    EXPECT_EQ(read.messages.size(), 3u);
+
+    const char* const refused[] = { "", "larkbell-recent 1 one", "larkbell-recent 2 one\n",
+        "larkbell-recent 1 one\n5\ta\tb\n", "larkbell-recent 1 one\n5\ta\tb\tc\td\n",
+        "larkbell-recent 1 one\n-5\ta\tb\tc\n", "larkbell-recent 1 one\n5\ta\tb\x01\tc\n",
+        "larkbell-recent 1 one\n5\ta\t\xE2\x80\xAE" "b\tc\n", "larkbell-recent 1 one\n5\ta\tb\tc" };
+    for (const char* text : refused) {
+        read.messages.resize(1);
+        EXPECT_FALSE(DecodeRecentList(text, &read)) << text;
+        EXPECT_TRUE(read.messages.empty());
+    }
+    std::string too_long = "larkbell-recent 1 one\n";
+    for (size_t i = 0; i <= kRecentKept; ++i)
+        too_long += "5\ta\tb\tc\n";
+    EXPECT_FALSE(DecodeRecentList(too_long, &read));
+}
+
+TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
+{
+    const struct {
+        size_t listed;
+        int lines;
+        int32_t count;
+        size_t shown;
+        int64_t more;
+    } cases[] = { { 3, 5, 3, 3, 0 }, { 8, 5, 8, 5, 3 }, { 8, 5, 30, 5, 25 }, { 2, 5, 7, 2, 5 }, { 8, 0, 8, 1, 7 },
+        { 30, 99, 40, kRecentMaxLines, 40 - static_cast<int64_t>(kRecentMaxLines) }, { 4, 5, -3, 4, 0 } };
+    for (const auto& c : cases) {
+        const PanelExtent extent = PanelLines(c.listed, c.lines, c.count);
+        EXPECT_EQ(extent.shown, c.shown) << c.listed << " " << c.lines << " " << c.count;
+        EXPECT_EQ(extent.more, c.more) << c.listed << " " << c.lines << " " << c.count;
+    }
 }
 
 } // namespace
