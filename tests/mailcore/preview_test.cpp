@@ -3,6 +3,7 @@
 #include <string>
 
 #include "header_text.h"
+#include "imap_fetch.h"
 #include "recent_list.h"
 #include "table_converter.h"
 #include "utf8_text.h"
@@ -161,7 +162,9 @@ TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
     const char* const refused[] = { "", "larkbell-recent 1 one", "larkbell-recent 2 one\n",
         "larkbell-recent 1 one\n5\ta\tb\n", "larkbell-recent 1 one\n5\ta\tb\tc\td\n",
         "larkbell-recent 1 one\n-5\ta\tb\tc\n", "larkbell-recent 1 one\n5\ta\tb\x01\tc\n",
-        "larkbell-recent 1 one\n5\ta\t\xE2\x80\xAE" "b\tc\n", "larkbell-recent 1 one\n5\ta\tb\tc" };
+        "larkbell-recent 1 one\n5\ta\t\xE2\x80\xAE"
+        "b\tc\n",
+        "larkbell-recent 1 one\n5\ta\tb\tc" };
     for (const char* text : refused) {
         read.messages.resize(1);
         EXPECT_FALSE(DecodeRecentList(text, &read)) << text;
@@ -187,6 +190,49 @@ TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
         const PanelExtent extent = PanelLines(c.listed, c.lines, c.count);
         EXPECT_EQ(extent.shown, c.shown) << c.listed << " " << c.lines << " " << c.count;
         EXPECT_EQ(extent.more, c.more) << c.listed << " " << c.lines << " " << c.count;
+    }
+}
+
+// The newest 20 UIDs are asked for, newest first; the answer's items come
+// in any order among others; a FETCH that is only a flag change, or one cut
+// short, is not a header.
+TEST(ImapFetch, AsksForTheNewestHeadersAndReadsThemBack)
+{
+    std::vector<uint32_t> uids;
+    for (uint32_t uid = 1; uid <= 25; ++uid)
+        uids.push_back(uid);
+    uids.push_back(25);
+    EXPECT_EQ(HeaderFetchCommand(uids),
+        "UID FETCH 25,24,23,22,21,20,19,18,17,16,15,14,13,12,11,10,9,8,7,6 "
+        "(UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])");
+
+    const struct {
+        std::string response;
+        uint32_t uid; // 0: refused
+        std::string header;
+    } cases[] = {
+        { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {25}\r\nFrom: a@b\r\nSubject: x\r\n\r\n)", 7,
+            "From: a@b\r\nSubject: x\r\n\r\n" },
+        { "* 3 fetch (FLAGS (\\Recent $X) body[HEADER.FIELDS (\"From\")] {2+}\r\n\r\n UID 9 MODSEQ (12))", 9, "\r\n" },
+        { "* 4 FETCH (BODY[HEADER.FIELDS (FROM)] NIL UID 10)", 10, "" },
+        { "* 4 FETCH (UID 11 BODY[HEADER.FIELDS (SUBJECT)] \"Subject: \\\"q\\\"\")", 11, "Subject: \"q\"" },
+        { "* 5 FETCH (UID 12 BODY[HEADER.FIELDS (FROM)] {" + std::to_string(kHeaderLimit + 5) + "}\r\n"
+                + std::string(kHeaderLimit + 5, 'h') + ")",
+            12, std::string(kHeaderLimit, 'h') },
+        { "* 3 FETCH (UID 7 FLAGS (\\Seen))", 0, "" },
+        { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM)] {30}\r\nFrom: a@b\r\n)", 0, "" },
+        { "* 3 FETCH (UID 99999999999 BODY[HEADER.FIELDS (FROM)] NIL)", 0, "" },
+        { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM)] NIL", 0, "" },
+        { "* 3 EXISTS", 0, "" },
+    };
+    for (const auto& c : cases) {
+        uint32_t uid = 0;
+        std::string header;
+        const bool parsed = ParseFetchHeader(c.response, &uid, &header);
+        EXPECT_EQ(parsed ? uid : 0, c.uid) << c.response;
+        if (parsed) {
+            EXPECT_EQ(header, c.header) << c.response;
+        }
     }
 }
 
