@@ -15,6 +15,7 @@
 namespace mail {
 
 constexpr size_t kHeaderLimit = 8192; // bytes of one message's header looked at
+constexpr size_t kHeaderFetchBatch = 20; // headers fetched for one count: the newest this many
 constexpr size_t kShownFieldLimit = 512; // bytes of UTF-8 kept of a sender or subject
 
 struct MessageSummary {

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace mail {
+#include "header_text.h"
 
-constexpr size_t kHeaderFetchBatch = 20; // the newest this many of one count
+namespace mail {
 
 // The command for the newest kHeaderFetchBatch of `uids` (any order).
 std::string HeaderFetchCommand(std::vector<uint32_t> uids);
