@@ -35,6 +35,9 @@ struct ImapLogin {
     // larkbellctl check: after EXAMINE succeeds, report Examined and log out
     // instead of counting and idling.
     bool check_only = false;
+    // After a Count, the new messages' From, Subject and Date (the newest
+    // kHeaderFetchBatch, BODY.PEEK so none is marked read) for the popup's list.
+    bool fetch_headers = false;
 };
 
 class ImapSession : public MailSession {
@@ -59,6 +62,7 @@ private:
         Examine,
         Baseline,
         Check,
+        Fetch,
         IdleStart,
         Idling,
         IdleDone,
@@ -76,6 +80,8 @@ private:
     void after_examine(int64_t now_ms);
     void baseline(uint32_t newest_uid, int64_t now_ms);
     void after_check(int64_t now_ms);
+    void after_fetch(int64_t now_ms);
+    bool take_fetched(const std::string& line);
     void send_login(int64_t now_ms);
     void send_authenticate(AuthMethod method, int64_t now_ms);
     void answer_challenge(const std::string& challenge);
@@ -109,6 +115,8 @@ private:
     uint32_t examined_uidvalidity_ = 0;
     uint32_t newest_uid_ = 0; // the highest UID a SEARCH returned
     uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
+    std::vector<uint32_t> new_uids_; // those UIDs, for the header fetch
+    std::vector<std::pair<uint32_t, std::string>> fetched_; // UID and header, as they came
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
     bool logged_in_ = false;
     bool logout_wanted_ = false;
