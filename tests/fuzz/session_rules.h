@@ -2,7 +2,8 @@
 // them into reads, each followed by 40 ms and a tick; then logout and a lost
 // connection. Checked besides the sanitizers: nothing after Close and closed
 // at the end, the secret in no log line, no credential before encryption,
-// never a command that reads or changes messages.
+// never a command that changes messages or reads more than their headers
+// (and those only when asked for), and bounded headers.
 #pragma once
 #include <stdlib.h>
 
@@ -10,10 +11,22 @@
 #include <string>
 #include <string_view>
 
+#include "header_text.h"
 #include "mail_session.h"
 
+// "TOP n 0" (POP3) or a UID FETCH of header fields with BODY.PEEK (IMAP).
+inline bool ReadsHeadersOnly(const std::string& bytes)
+{
+    if (bytes.rfind("TOP ", 0) == 0)
+        return bytes.size() > 8 && bytes.compare(bytes.size() - 4, 4, " 0\r\n") == 0
+            && std::all_of(bytes.begin() + 4, bytes.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
+    return bytes.find(" UID FETCH ") != std::string::npos
+        && bytes.find("(UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])\r\n") != std::string::npos;
+}
+
 template <typename Session>
-void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send)
+void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send,
+    bool headers_wanted)
 {
     bool closed = false, encrypted = !starttls;
     auto drain = [&] {
@@ -22,9 +35,13 @@ void PlayServerBytes(Session& session, std::string_view input, const std::string
             bool leak = action.kind == mail::Action::Kind::Log && action.text.find(secret) != std::string::npos;
             bool credential = bytes.find(secret) != std::string::npos || bytes.find("AUTH") != std::string::npos;
             bool early = credential && !(encrypted && (may_send || starttls));
-            bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("TOP ", 0) == 0
-                || bytes.rfind("RSET", 0) == 0;
-            if (closed || leak || early || harmful)
+            bool fetch = bytes.rfind("TOP ", 0) == 0 || bytes.find("FETCH") != std::string::npos;
+            bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("RSET", 0) == 0
+                || bytes.find("STORE") != std::string::npos || (fetch && !(headers_wanted && ReadsHeadersOnly(bytes)));
+            bool unbounded = action.headers.size() > mail::kHeaderFetchBatch
+                || std::any_of(action.headers.begin(), action.headers.end(),
+                    [](const std::string& header) { return header.size() > mail::kHeaderLimit; });
+            if (closed || leak || early || harmful || unbounded)
                 abort();
             if (action.kind == mail::Action::Kind::StartTls)
                 session.tls_ready(0), encrypted = true;

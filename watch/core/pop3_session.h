@@ -73,7 +73,6 @@ private:
     uint32_t last_number_ = 0; // of the UIDL listing's last line
     std::vector<uint32_t> to_top_; // message numbers whose header is still to come, newest first
     std::vector<std::string> headers_; // fetched so far, newest first
-    bool overlong_ = false; // a header line past the bound: the rest of it is dropped
     bool multiline_ = false; // reading the lines of a CAPA or UIDL answer
     Step step_ = Step::Greeting;
     int64_t waiting_since_ = 0;
