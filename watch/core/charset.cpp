@@ -1,39 +1,36 @@
 #include "charset.h"
 
+#include <initializer_list>
+
+#include "ascii_text.h"
 #include "utf8_text.h"
 
 namespace mail {
 
 namespace {
 
-    char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-    std::string Lower(std::string_view text)
+    bool StartsWith(std::string_view text, std::string_view prefix)
     {
-        std::string lower;
-        for (char c : text)
-            lower += LowerAscii(c);
-        return lower;
+        return EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
     }
 
-    bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+    bool IsOneOf(std::string_view name, std::initializer_list<const char*> names)
+    {
+        for (const char* known : names)
+            if (EqualsIgnoringCase(name, known))
+                return true;
+        return false;
+    }
 
     // A number of 1 to 5 digits making up all of `text`, else 0.
     unsigned SmallNumber(std::string_view text)
     {
-        if (text.empty() || text.size() > 5)
-            return 0;
-        unsigned value = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return 0;
-            value = value * 10 + static_cast<unsigned>(c - '0');
-        }
-        return value;
+        uint64_t value = 0;
+        return ParseDecimal(text, 99999, &value, 5) ? static_cast<unsigned>(value) : 0;
     }
 
     // The Windows code page for a charset name, 0 when there is none.
-    unsigned CodePageOf(const std::string& name)
+    unsigned CodePageOf(std::string_view name)
     {
         static const struct {
             const char* name;
@@ -45,19 +42,19 @@ namespace {
             { "ks_c_5601-1987", 949 }, { "cp949", 949 }, { "koi8-r", 20866 }, { "koi8-u", 21866 },
             { "iso-8859-8-i", 28598 }, { "tis-620", 874 }, { "windows-874", 874 } };
         for (const auto& entry : kNames)
-            if (name == entry.name)
+            if (EqualsIgnoringCase(name, entry.name))
                 return entry.code_page;
         if (StartsWith(name, "windows-")) {
-            const unsigned number = SmallNumber(std::string_view(name).substr(8));
+            const unsigned number = SmallNumber(name.substr(8));
             return number >= 1250 && number <= 1258 ? number : 0;
         }
         if (StartsWith(name, "cp125")) {
-            const unsigned number = SmallNumber(std::string_view(name).substr(2));
+            const unsigned number = SmallNumber(name.substr(2));
             return number >= 1250 && number <= 1258 ? number : 0;
         }
         if (StartsWith(name, "iso-8859-") || StartsWith(name, "iso8859-")) {
             // Windows has 28591 to 28599, 28603 and 28605 for these parts of ISO 8859.
-            const unsigned part = SmallNumber(std::string_view(name).substr(name.rfind('-') + 1));
+            const unsigned part = SmallNumber(name.substr(name.rfind('-') + 1));
             return (part >= 1 && part <= 9) || part == 13 || part == 15 ? 28590 + part : 0;
         }
         return 0;
@@ -142,14 +139,14 @@ void JisToShiftJis(unsigned char j1, unsigned char j2, std::string* out)
 bool CharsetToUtf8(
     std::string_view charset, std::string_view bytes, const CharsetConverter& converter, std::string* utf8)
 {
-    const std::string name = Lower(charset.substr(0, charset.find('*'))); // RFC 2231 language suffix
+    const std::string_view name = charset.substr(0, charset.find('*')); // RFC 2231 language suffix
     std::string sjis;
-    if (name == "iso-2022-jp" || name == "csiso2022jp") {
+    if (IsOneOf(name, { "iso-2022-jp", "csiso2022jp" })) {
         if (!Iso2022JpToShiftJis(bytes, &sjis))
             return false;
         return converter.ToUtf8(kCodePageCp932, sjis, utf8);
     }
-    if (name == "euc-jp" || name == "x-euc-jp" || name == "eucjp") {
+    if (IsOneOf(name, { "euc-jp", "x-euc-jp", "eucjp" })) {
         if (!EucJpToShiftJis(bytes, &sjis))
             return false;
         return converter.ToUtf8(kCodePageCp932, sjis, utf8);

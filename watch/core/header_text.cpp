@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "ascii_text.h"
 #include "base64.h"
 #include "utf8_text.h"
 
@@ -12,26 +13,6 @@ namespace {
     constexpr size_t kEncodedWordLimit = 1024; // longer than RFC 2047's 75, shorter than a hostile run
 
     bool IsWsp(char c) { return c == ' ' || c == '\t'; }
-
-    char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-    bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i)
-            if (LowerAscii(a[i]) != LowerAscii(b[i]))
-                return false;
-        return true;
-    }
-
-    int HexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        c = LowerAscii(c);
-        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    }
 
     // A field not yet unfolded may still hold its line breaks.
     bool IsBlankOrBreak(char c) { return IsWsp(c) || c == '\r' || c == '\n'; }
@@ -118,8 +99,8 @@ namespace {
                 return false;
         word->bytes.clear();
         word->length = text_end + 2;
-        const char encoding = LowerAscii(text[charset_end + 1]);
-        return encoding == 'b' ? DecodeB(encoded, &word->bytes) : encoding == 'q' && DecodeQ(encoded, &word->bytes);
+        const char encoding = UpperAscii(text[charset_end + 1]);
+        return encoding == 'B' ? DecodeB(encoded, &word->bytes) : encoding == 'Q' && DecodeQ(encoded, &word->bytes);
     }
 
     // Adjacent encoded words in one charset: their bytes are decoded together,
@@ -347,15 +328,11 @@ namespace {
 
     bool Number(std::string_view text, size_t min_digits, size_t max_digits, int max, int* value)
     {
-        if (text.size() < min_digits || text.size() > max_digits)
+        uint64_t number = 0;
+        if (text.size() < min_digits || !ParseDecimal(text, static_cast<uint64_t>(max), &number, max_digits))
             return false;
-        *value = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return false;
-            *value = *value * 10 + (c - '0');
-        }
-        return *value <= max;
+        *value = static_cast<int>(number);
+        return true;
     }
 
     // Minutes east of UTC; obsolete names other than the US zones count as UTC (RFC 5322 4.3).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ascii_text.h"
 #include "header_text.h"
 
 namespace mail {
@@ -18,14 +19,10 @@ namespace {
 
     bool Number(std::string_view& rest, uint32_t* value)
     {
-        uint64_t result = 0;
-        size_t digits = 0;
-        while (digits < rest.size() && digits < 10 && rest[digits] >= '0' && rest[digits] <= '9')
-            result = result * 10 + static_cast<uint64_t>(rest[digits++] - '0');
-        if (digits == 0 || result > UINT32_MAX)
+        const size_t digits = LeadingDigits(rest);
+        if (!ParseUint32(rest.substr(0, digits), value))
             return false;
         rest.remove_prefix(digits);
-        *value = static_cast<uint32_t>(result);
         return true;
     }
 
@@ -115,15 +112,7 @@ namespace {
 
     bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
     {
-        if (text.size() < prefix.size())
-            return false;
-        for (size_t i = 0; i < prefix.size(); ++i) {
-            char c = text[i];
-            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-            if (c != prefix[i])
-                return false;
-        }
-        return true;
+        return EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
     }
 
 } // namespace

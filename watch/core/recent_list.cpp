@@ -1,5 +1,6 @@
 #include "recent_list.h"
 
+#include "ascii_text.h"
 #include "utf8_text.h"
 
 namespace mail {
@@ -16,15 +17,10 @@ namespace {
 
     bool ParseTime(std::string_view text, int64_t* time)
     {
-        if (text.empty() || text.size() > 12)
+        uint64_t value = 0;
+        if (!ParseDecimal(text, 999999999999, &value, 12))
             return false;
-        int64_t value = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return false;
-            value = value * 10 + (c - '0');
-        }
-        *time = value;
+        *time = static_cast<int64_t>(value);
         return true;
     }
 
