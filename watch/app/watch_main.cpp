@@ -6,19 +6,14 @@
 #include <string.h>
 
 #include "autostart.h"
-#include "module_path.h"
 #include "watch_instance.h"
 #include "watch_log.h"
 #include "watcher.h"
+#include "win32/module_path.h"
 
 namespace {
 
-std::string LogPath()
-{
-    char path[MAX_PATH];
-    ModuleSiblingPath("log", path, sizeof path);
-    return path;
-}
+std::string LogPath() { return win32::ModuleSiblingPath("log"); }
 
 int Stop()
 {
@@ -38,11 +33,9 @@ int Stop()
 
 int Autostart(bool on)
 {
-    char executable[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, executable, sizeof executable);
     mail::WatchLog log(LogPath());
     std::string why;
-    if (!mail::SetAutostart(on, executable, &why)) {
+    if (!mail::SetAutostart(on, win32::ModulePath(), &why)) {
         log.Write("larkbellwatch", "--autostart: " + why);
         return 1;
     }

@@ -10,12 +10,12 @@
 #include "account_config.h"
 #include "counter.h"
 #include "mailbox_watch.h"
-#include "module_path.h"
 #include "resume_window.h"
 #include "state_store.h"
 #include "watch_instance.h"
 #include "watch_log.h"
 #include "watch_settings.h"
+#include "win32/module_path.h"
 
 namespace mail {
 
@@ -24,13 +24,6 @@ namespace {
     const char kSelf[] = "larkbellwatch";
     // Every connection has logged out by then, or the process ends without it.
     constexpr DWORD kJoinMs = 1800;
-
-    std::string SiblingPath(const char* extension)
-    {
-        char path[MAX_PATH];
-        ModuleSiblingPath(extension, path, sizeof path);
-        return path;
-    }
 
     // Dispatches messages (the power broadcasts) until the stop event is set;
     // nothing polls.
@@ -102,7 +95,7 @@ namespace {
 
 int RunWatcher()
 {
-    WatchLog log(SiblingPath("log"));
+    WatchLog log(win32::ModuleSiblingPath("log"));
     const InstanceHold instance;
     if (!instance.held()) {
         log.Write(kSelf, "another watcher is running; this one ends");
@@ -111,12 +104,11 @@ int RunWatcher()
     // Counts added here directly (when the notifier cannot start) must
     // outlive the call until a notifier shows them.
     HoldCounterSection();
-    const WatchSettings settings = ReadWatchSettings(SiblingPath("ini"));
+    const WatchSettings settings = ReadWatchSettings(win32::ModuleSiblingPath("ini"));
     const std::vector<AccountConfig> accounts = UsableAccounts(settings, log);
-    StateStore store(SiblingPath("state"), log);
+    StateStore store(win32::ModuleSiblingPath("state"), log);
     store.Load();
-    char notifier[MAX_PATH];
-    ModuleFolderPath(settings.notifier.c_str(), notifier, sizeof notifier);
+    const std::string notifier = win32::ModuleFolderPath(settings.notifier.c_str());
     WatchContext context { log, store, notifier, TimingsFrom(settings), instance.stop_event() };
 
     std::vector<std::unique_ptr<MailboxWatch>> watches;

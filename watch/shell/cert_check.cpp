@@ -5,7 +5,7 @@
 
 #include <stdio.h>
 
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -66,12 +66,11 @@ namespace {
         chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
         chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
         chainPara.dwUrlRetrievalTimeout = kIssuerFetchTimeoutMs;
-        PCCERT_CHAIN_CONTEXT rawChain = nullptr;
+        win32::UniqueCertChain chain;
         // The server's intermediates travel in the certificate's own store.
         if (!::CertGetCertificateChain(
-                nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0, nullptr, &rawChain))
+                nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0, nullptr, chain.put()))
             return "no chain could be built";
-        const UniqueCertChain chain(rawChain);
         // Wine's SSL policy passes a partial chain from an unknown CA: only
         // the trust status bits show it, so every bit refuses.
         if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
@@ -101,14 +100,12 @@ namespace {
 
 std::string CertificateSha256(PCCERT_CONTEXT certificate)
 {
-    BCRYPT_ALG_HANDLE rawAlgorithm = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&rawAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+    win32::UniqueHashAlgorithm algorithm;
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
         return {};
-    const UniqueHashAlgorithm algorithm(rawAlgorithm);
-    BCRYPT_HASH_HANDLE rawHash = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), &rawHash, nullptr, 0, nullptr, 0, 0)))
+    win32::UniqueHash hash;
+    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
         return {};
-    const UniqueHash hash(rawHash);
     std::string digest(32, '\0');
     if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), certificate->pbCertEncoded, certificate->cbCertEncoded, 0))
         || !BCRYPT_SUCCESS(

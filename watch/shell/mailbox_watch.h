@@ -9,8 +9,8 @@
 #include "account_config.h"
 #include "session_contract.h"
 #include "state_store.h"
-#include "unique_any.h"
 #include "watch_log.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -59,8 +59,8 @@ private:
     const WatchedFolder& m_folder;
     WatchContext& m_context;
     std::string m_where; // "account/folder" for the log
-    fw::UniqueHandle m_wake; // auto-reset
-    fw::UniqueHandle m_thread;
+    win32::UniqueHandle m_wake; // auto-reset
+    win32::UniqueHandle m_thread;
 };
 
 } // namespace mail
