@@ -20,6 +20,7 @@ BOOL CNotifierDlg::OnInitDialog()
     if (!LoadSkinStrip(&loaded, &description))
         return FALSE;
     LoadSettings();
+    m_preview.Open();
     m_countFont.reset(CreateCountFont(m_settings.fontSize, m_settings.fontFace));
     if (!BuildSkin(std::move(loaded), description))
         return FALSE;

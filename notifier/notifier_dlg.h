@@ -5,6 +5,7 @@
 #include "afxwin.h"
 #include "counter.h"
 #include "notifier_skin.h"
+#include "preview_panel.h"
 #include "resource.h"
 #include "settings_file.h"
 
@@ -35,6 +36,8 @@ protected:
     afx_msg void OnRButtonDown(UINT flags, POINT point);
     afx_msg void OnRButtonUp(UINT flags, POINT point);
     afx_msg void OnMouseMove(UINT flags, POINT point);
+    afx_msg void OnMouseHover(UINT flags, POINT point);
+    afx_msg void OnMouseLeave();
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -76,6 +79,8 @@ private:
     win32::UniqueFont m_countFont;
     MailCountReader m_mailCount;
     NotifierSkin m_skin;
+    // Who wrote: shown while the pointer rests on the popup.
+    CPreviewPanel m_preview;
     HICON m_hIcon = nullptr;
     // The teardown runs once.
     bool m_finished = false;

@@ -42,6 +42,7 @@ void ReadSettingsFile(const char* path, NotifierSettings* s)
     const int blue = ReadInt("fontcolb", 187, path);
     s->textColor = PackColour(red, green, blue);
     ::GetPrivateProfileStringA(kSection, "font", "ＭＳ ゴシック", s->fontFace, sizeof s->fontFace, path);
+    s->previewLines = static_cast<int>(::GetPrivateProfileIntA("preview", "lines", 5, path));
 }
 
 void WritePositionToFile(const char* path, int x, int y)

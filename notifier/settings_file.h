@@ -20,6 +20,7 @@ struct NotifierSettings {
     int fontSize;
     COLORREF textColor;
     char fontFace[128];
+    int previewLines; // [preview] lines: messages the panel beside the popup lists
 };
 
 // The settings file beside the executable, under its base name.

@@ -6,10 +6,11 @@
 #include "count_math.h"
 #include "counter.h"
 #include "ctl_watch.h"
+#include "recent_section.h"
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | check NAME\n";
 
 enum class Command { Get, Set, Add, Reset };
 
@@ -84,6 +85,8 @@ int main(int argc, char** argv)
     const int watchResult = RunWatchCommand(argc, argv);
     if (watchResult >= 0)
         return watchResult;
+    if (argc == 2 && strcmp(argv[1], "recent") == 0)
+        return RunRecentCommand();
     Command command = Command::Get;
     int32_t number = 0;
     // Each refusal says why in one line.
@@ -101,6 +104,9 @@ int main(int argc, char** argv)
         fputs("larkbellctl: the count could not be stored\n", stderr);
         return 1;
     }
+    // The senders and subjects belong to the messages the count held.
+    if (count == 0 && command != Command::Get)
+        preview::ClearRecent();
     printf("%ld\n", static_cast<long>(count));
     if (!kept && command != Command::Get)
         fputs("larkbellctl: no notifier is running, so the count is not kept after this command\n", stderr);

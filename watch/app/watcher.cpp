@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "account_config.h"
@@ -110,6 +111,15 @@ int RunWatcher()
     store.Load();
     const std::string notifier = win32::ModuleFolderPath(settings.notifier.c_str());
     WatchContext context { log, store, notifier, TimingsFrom(settings), instance.stop_event() };
+    // Held for the watcher's life, so the list outlives a popup that closes.
+    std::optional<preview::RecentSection> recent;
+    if (settings.preview) {
+        recent.emplace(true);
+        if (!recent->valid())
+            log.Write(kSelf, "the list of senders for the popup cannot be made; no sender is shown");
+        context.recent = recent->valid() ? &*recent : nullptr;
+    }
+    context.several_accounts = accounts.size() > 1;
 
     std::vector<std::unique_ptr<MailboxWatch>> watches;
     for (const AccountConfig& account : accounts) {

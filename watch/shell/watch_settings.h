@@ -27,6 +27,7 @@ struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };
 
