@@ -4,6 +4,7 @@
 
 #include "header_text.h"
 #include "imap_fetch.h"
+#include "mail_date.h"
 #include "recent_list.h"
 #include "table_converter.h"
 #include "utf8_text.h"

@@ -32,7 +32,7 @@ std::string DecodeHeaderText(std::string_view value, const CharsetConverter& con
 // The first mailbox of a From field: its display name, else its address.
 std::string DecodeSender(std::string_view value, const CharsetConverter& converter);
 
-// RFC 5322 date-time (obsolete forms included) as seconds since 1970 UTC.
-std::optional<int64_t> ParseMailDate(std::string_view value);
+// A phrase as text: a quoted-string's content unescaped, comments dropped.
+std::string PhraseText(std::string_view phrase);
 
 } // namespace mail
