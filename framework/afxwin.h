@@ -121,6 +121,8 @@ template <auto F> LRESULT Command(CCmdTarget* t, WPARAM, LPARAM)
 #define ON_WM_RBUTTONUP() AFX_MSG_ENTRY(WM_RBUTTONUP, Mouse, OnRButtonUp)
 #define ON_WM_MOUSEMOVE() AFX_MSG_ENTRY(WM_MOUSEMOVE, Mouse, OnMouseMove)
 #define ON_MESSAGE(msg, memberFxn) AFX_MSG_ENTRY(msg, Message, memberFxn)
+#define ON_WM_MOUSEHOVER() AFX_MSG_ENTRY(WM_MOUSEHOVER, Mouse, OnMouseHover)
+#define ON_WM_MOUSELEAVE() AFX_MSG_ENTRY(WM_MOUSELEAVE, Void, OnMouseLeave)
 #define ON_COMMAND(id, memberFxn) { WM_COMMAND, id, &afx_crack::Command<&memberFxn> },
 
 // ---------------------------------------------------------------------------

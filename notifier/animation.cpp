@@ -21,6 +21,7 @@ BOOL CNotifierDlg::OnInitDialog()
         return FALSE;
     LoadSettings();
     m_scale = StartScale();
+    m_preview.Open();
     m_countFont.reset(CreateCountFont(m_settings.fontSize * m_scale, m_settings.fontFace));
     if (!BuildSkin(std::move(loaded), description))
         return FALSE;

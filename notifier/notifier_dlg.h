@@ -5,6 +5,7 @@
 #include "afxwin.h"
 #include "counter.h"
 #include "notifier_skin.h"
+#include "preview_panel.h"
 #include "resource.h"
 #include "settings_file.h"
 #include "win32/unique_any.h"
@@ -45,6 +46,8 @@ protected:
     afx_msg LRESULT OnPowerBroadcast(WPARAM event, LPARAM setting);
     afx_msg LRESULT OnForegroundChanged(WPARAM, LPARAM);
     afx_msg LRESULT OnDpiChanged(WPARAM dpi, LPARAM suggested);
+    afx_msg void OnMouseHover(UINT flags, POINT point);
+    afx_msg void OnMouseLeave();
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -105,6 +108,8 @@ private:
     // What the window shows: a one-frame skin redraws only when it changes.
     int m_shownCount = 0;
     NotifierSkin m_skin;
+    // Who wrote: shown while the pointer rests on the popup.
+    CPreviewPanel m_preview;
     HICON m_hIcon = nullptr;
     // The teardown runs once.
     bool m_finished = false;

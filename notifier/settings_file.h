@@ -24,6 +24,7 @@ struct NotifierSettings {
     int scale;
     // Non-zero: held back while full-screen work is in the foreground.
     int quiet;
+    int previewLines; // [preview] lines: messages the panel beside the popup lists
 };
 
 // The settings file beside the executable, under its base name.

@@ -27,3 +27,7 @@ enum SettingKey {
 constexpr const char* kSettingKeys[kSettingKeyCount]
     = { "interval", "trans", "bmpwidth", "posx", "posy", "textleft", "texttop", "textright", "textbottom", "activate",
           "windowname", "fontsize", "fontcolr", "fontcolg", "fontcolb", "font", "scale", "quiet" };
+
+// The keys of section [preview].
+constexpr char kPreviewSection[] = "preview";
+constexpr const char* kPreviewKeys[] = { "lines" };

@@ -45,4 +45,5 @@ void CNotifierDlg::FinishNotification()
     if (m_settings.activate)
         ::EnumWindows(&ActivateMatchingWindow, reinterpret_cast<LPARAM>(m_settings.windowName));
     WriteMailCount(0);
+    m_preview.Dismiss();
 }

@@ -12,6 +12,10 @@ int RunPasswordCommand(const char* account);
 // printing one line per folder or one error line. Returns the exit code.
 int RunCheckCommand(const char* account);
 
+// "recent": the senders and subjects the watcher handed to the popup,
+// newest first. Returns the exit code.
+int RunRecentCommand();
+
 // The watcher's settings file beside larkbellctl.
 std::string WatchSettingsPath();
 

@@ -7,10 +7,11 @@
 #include "count_math.h"
 #include "counter.h"
 #include "ctl_watch.h"
+#include "recent_section.h"
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | check NAME\n";
 
 using mail::CtlVerb;
 
@@ -69,6 +70,8 @@ int main(int argc, char** argv)
     const CtlVerb command = mail::ParseCtlVerb(argc, argv);
     if (command == CtlVerb::Password || command == CtlVerb::Check)
         return RunWatchCommand(command, argv[2]);
+    if (command == CtlVerb::Recent)
+        return RunRecentCommand();
     int32_t number = 0;
     // Each refusal says why in one line.
     if (command == CtlVerb::Usage) {
@@ -89,6 +92,9 @@ int main(int argc, char** argv)
         fputs("larkbellctl: the count could not be stored\n", stderr);
         return 1;
     }
+    // The senders and subjects belong to the messages the count held.
+    if (count == 0 && command != CtlVerb::Get)
+        preview::ClearRecent();
     printf("%ld\n", static_cast<long>(count));
     if (!kept && command != CtlVerb::Get)
         fputs("larkbellctl: no notifier is running, so the count is not kept after this command\n", stderr);

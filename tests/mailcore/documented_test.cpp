@@ -59,7 +59,9 @@ TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
         std::set<std::string> read;
     } cases[] = {
         { "samples/larkbell.ini", "setting]", ReadKeys(kSettingKeys, plain) },
+        { "samples/larkbell.ini", "preview]", ReadKeys(kPreviewKeys, plain) },
         { "samples/larkbellwatch.ini", "setting]", ReadKeys(mail::kGlobalKeys, plain) },
+        { "samples/larkbellwatch.ini", "preview]", ReadKeys(mail::kPreviewKeys, plain) },
         { "samples/larkbellwatch.ini", mail::kAccountPrefix,
             ReadKeys(mail::kAccountKeys, [](const mail::AccountKey& key) { return std::string(key.name); }) },
     };

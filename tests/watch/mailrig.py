@@ -424,8 +424,10 @@ class Rig:
         for name in ("larkbell.exe", "larkbellctl.exe", "larkbellwatch.exe", "larkbell.bmp"):
             shutil.copy(f"{build}/bin/{name}", folder)
 
-    def write_settings(self, accounts, **setting):
+    def write_settings(self, accounts, sections=None, **setting):
         lines = ["[setting]"] + [f"{key}={value}" for key, value in setting.items()]
+        for name, keys in (sections or {}).items():
+            lines += [f"[{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         for name, keys in accounts.items():
             lines += [f"[account:{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         open(f"{self.folder}/larkbellwatch.ini", "wb").write("\r\n".join(lines + [""]).encode("cp932"))

@@ -17,6 +17,7 @@ namespace {
         { "set", 1, CtlVerb::Set },
         { "add", 1, CtlVerb::Add },
         { "reset", 0, CtlVerb::Reset },
+        { "recent", 0, CtlVerb::Recent },
         { "password", 1, CtlVerb::Password },
         { "check", 1, CtlVerb::Check },
     };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "account_config.h"
+#include "recent_section.h"
 #include "session_contract.h"
 #include "state_store.h"
 #include "watch_log.h"
@@ -21,6 +22,9 @@ struct WatchContext {
     std::string notifier_path;
     MailTimings timings; // poll_ms is set per account
     HANDLE stop = nullptr; // manual-reset: the watcher ends
+    // Where the new messages' senders and subjects go; null: none is fetched.
+    const preview::RecentSection* recent = nullptr;
+    bool several_accounts = false; // the popup then names each message's account
 };
 
 class MailboxWatch {

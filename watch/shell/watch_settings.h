@@ -50,10 +50,16 @@ constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
 inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
 
+// The keys of section [preview].
+constexpr char kPreviewSection[] = "preview";
+constexpr char kPreviewShowKey[] = "show";
+inline constexpr const char* kPreviewKeys[] = { kPreviewShowKey };
+
 struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };
 
