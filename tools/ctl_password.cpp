@@ -84,7 +84,7 @@ bool IsValidAccountName(const char* account)
     return true;
 }
 
-int RunPasswordCommand(const char* account)
+int RunPasswordCommand(const char* account, const char* key)
 {
     std::string password;
     if (!ReadSecretLine(&password)) {
@@ -102,10 +102,10 @@ int RunPasswordCommand(const char* account)
     }
     const std::string path = WatchSettingsPath();
     const std::string section = std::string("account:") + account;
-    if (!::WritePrivateProfileStringA(section.c_str(), "password", blob.c_str(), path.c_str())) {
+    if (!::WritePrivateProfileStringA(section.c_str(), key, blob.c_str(), path.c_str())) {
         fprintf(stderr, "larkbellctl: cannot write %s (error %lu)\n", path.c_str(), ::GetLastError());
         return 1;
     }
-    printf("password stored for account %s in %s\n", account, path.c_str());
+    printf("%s stored for account %s in %s\n", key, account, path.c_str());
     return 0;
 }

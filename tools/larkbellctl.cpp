@@ -9,7 +9,8 @@
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | secret NAME | check NAME | "
+                      "login NAME [--device]\n";
 
 enum class Command { Get, Set, Add, Reset };
 
@@ -66,15 +67,22 @@ bool SectionHeldElsewhere()
 // The watcher's commands; -1 when the arguments name none of them.
 int RunWatchCommand(int argc, char** argv)
 {
-    const bool password = argc == 3 && strcmp(argv[1], "password") == 0;
-    const bool check = argc == 3 && strcmp(argv[1], "check") == 0;
-    if (!password && !check)
+    const char* verb = argc >= 3 ? argv[1] : "";
+    const bool device = argc == 4 && strcmp(argv[3], "--device") == 0;
+    const bool login = strcmp(verb, "login") == 0 && (argc == 3 || device);
+    const bool known = login
+        || (argc == 3 && (strcmp(verb, "password") == 0 || strcmp(verb, "secret") == 0 || strcmp(verb, "check") == 0));
+    if (!known)
         return -1;
     if (!IsValidAccountName(argv[2])) {
         fprintf(stderr, "larkbellctl: not an account name: %s\n", argv[2]);
         return 2;
     }
-    return password ? RunPasswordCommand(argv[2]) : RunCheckCommand(argv[2]);
+    if (login)
+        return RunLoginCommand(argv[2], device);
+    if (strcmp(verb, "check") == 0)
+        return RunCheckCommand(argv[2]);
+    return RunPasswordCommand(argv[2], strcmp(verb, "secret") == 0 ? "client_secret" : "password");
 }
 
 } // namespace

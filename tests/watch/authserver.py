@@ -2,7 +2,9 @@
 printed address as the user's browser would), token (code with PKCE S256 verified, refresh with rotation, device
 code), device authorization and revocation over HTTPS with the rig's certificates; plus introspection over plain
 HTTP on loopback for Dovecot's oauth2 passdb, so only tokens issued here sign in."""
-import base64, hashlib, http.server, json, secrets, ssl, threading, time, urllib.error, urllib.parse, urllib.request
+import base64, hashlib, http.server, json, re, secrets, ssl, subprocess, threading, time, urllib.error, \
+    urllib.parse, urllib.request
+from mailrig import wait_for
 
 CLIENT_ID = "larkbell-test"
 
@@ -181,3 +183,45 @@ class AuthServer:
 class NoRedirect(urllib.request.HTTPRedirectHandler):
     def redirect_request(self, *args):
         return None
+
+
+def started_ctl(rig, name, *args):
+    """larkbellctl running in the background, its output in a file of its own."""
+    out = f"{rig.folder}/{name}.out"
+    open(out, "w").close()
+    return rig.wine.start(out, f"{rig.folder}/larkbellctl.exe", *args), out
+
+
+def printed(out, pattern):
+    found = wait_for(lambda: re.search(pattern, open(out, "rb").read().decode("cp932", "replace")), 60)
+    return found.group(1) if found else None
+
+
+def fetch(address, context=None):
+    """Status and body of a GET, as a browser sees them (no redirect followed)."""
+    try:
+        with urllib.request.urlopen(address, context=context, timeout=30) as answer:
+            return answer.status, answer.read().decode()
+    except urllib.error.HTTPError as answer:
+        return answer.code, answer.read().decode()
+    except urllib.error.URLError as failure:
+        return 0, str(failure)
+
+
+def finished(process, deadline=120):
+    try:
+        return process.wait(deadline)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return None
+
+
+def browser_login(rig, auth, certs, name):
+    """larkbellctl login NAME with the test as the browser; its exit status."""
+    ctl, out = started_ctl(rig, f"login-{name}", "login", name)
+    address = printed(out, r"(https://\S+/authorize\?\S+)")
+    if not address:
+        finished(ctl, 1)
+        return None
+    fetch(auth.follow(address, ssl.create_default_context(cafile=f"{certs}/ca.pem")))
+    return finished(ctl)

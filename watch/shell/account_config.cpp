@@ -22,6 +22,17 @@ namespace {
         return true;
     }
 
+    bool MakeOAuth(const AccountEntry& entry, AccountConfig* config, std::string* why)
+    {
+        const OAuthKeys keys { entry.oauth, entry.tenant, entry.authorize_url, entry.token_url, entry.device_url,
+            entry.scope, entry.client_id, entry.client_secret, !entry.password.empty(), !entry.tokencmd.empty(),
+            config->auth, config->protocol };
+        if (MakeOAuthClient(keys, &config->oauth, why))
+            return true;
+        *why += ": account refused";
+        return false;
+    }
+
     // `*why` is made from the INI's code page 932 texts.
     bool CheckAccount(const AccountEntry& entry, AccountConfig* config, std::string* why)
     {
@@ -59,12 +70,20 @@ namespace {
         }
         config->password_blob = entry.password;
         config->token_command = entry.tokencmd;
+        config->token_path = entry.token_path;
+        if (!MakeOAuth(entry, config, why))
+            return false;
+        const bool oauth = config->oauth.provider != OAuthProvider::None;
         const bool token_auth = config->auth == AuthMethod::XOAuth2 || config->auth == AuthMethod::OAuthBearer;
+        if (config->protocol == Protocol::Pop3 && oauth) {
+            *why = "a POP3 account signs in with a password only, not with oauth=: account refused";
+            return false;
+        }
         if (config->protocol == Protocol::Pop3 && (token_auth || !config->token_command.empty())) {
             *why = "a POP3 account signs in with a password only, not with tokencmd: account refused";
             return false;
         }
-        if (config->token_command.empty() && token_auth) {
+        if (config->token_command.empty() && token_auth && !oauth) {
             *why = "auth=" + entry.auth + " needs a tokencmd: account refused";
             return false;
         }
@@ -72,7 +91,7 @@ namespace {
             *why = "auth=login signs in with a password, not with tokencmd: account refused";
             return false;
         }
-        if (config->token_command.empty() && config->password_blob.empty()) {
+        if (config->token_command.empty() && config->password_blob.empty() && !oauth) {
             *why = "no password: store one with \"larkbellctl password " + entry.name
                 + "\", or give a tokencmd; account refused";
             return false;

@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "crypto_primitives.h"
 #include "net_handles.h"
 
 namespace mail {
@@ -101,20 +102,8 @@ namespace {
 
 std::string CertificateSha256(PCCERT_CONTEXT certificate)
 {
-    BCRYPT_ALG_HANDLE rawAlgorithm = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&rawAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-        return {};
-    const UniqueHashAlgorithm algorithm(rawAlgorithm);
-    BCRYPT_HASH_HANDLE rawHash = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), &rawHash, nullptr, 0, nullptr, 0, 0)))
-        return {};
-    const UniqueHash hash(rawHash);
-    std::string digest(32, '\0');
-    if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), certificate->pbCertEncoded, certificate->cbCertEncoded, 0))
-        || !BCRYPT_SUCCESS(
-            ::BCryptFinishHash(hash.get(), reinterpret_cast<UCHAR*>(&digest[0]), static_cast<ULONG>(digest.size()), 0)))
-        return {};
-    return digest;
+    return Sha256Of(
+        std::string_view(reinterpret_cast<const char*>(certificate->pbCertEncoded), certificate->cbCertEncoded));
 }
 
 std::string HexPairs(std::string_view bytes)

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "token_file.h"
+
 namespace mail {
 
 namespace {
@@ -69,6 +71,17 @@ namespace {
         entry.folders = ReadString(section, "folders", "", path);
         entry.poll = ReadString(section, "poll", "", path);
         entry.tlsfingerprint = ReadString(section, "tlsfingerprint", "", path);
+        entry.oauth = ReadString(section, "oauth", "", path);
+        entry.tenant = ReadString(section, "tenant", "", path);
+        entry.authorize_url = ReadString(section, "authorize_url", "", path);
+        entry.token_url = ReadString(section, "token_url", "", path);
+        entry.device_url = ReadString(section, "device_url", "", path);
+        entry.scope = ReadString(section, "scope", "", path);
+        entry.client_id = ReadString(section, "client_id", "", path);
+        entry.client_secret = ReadString(section, "client_secret", "", path);
+        const size_t slash = path.find_last_of("\\/");
+        entry.token_path
+            = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + TokenFileName(name);
         return entry;
     }
 

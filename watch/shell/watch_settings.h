@@ -21,6 +21,16 @@ struct AccountEntry {
     std::string folders;
     std::string poll;
     std::string tlsfingerprint;
+    // OAuth sign-in (see oauth_settings.h); client_secret is a DPAPI blob.
+    std::string oauth;
+    std::string tenant;
+    std::string authorize_url;
+    std::string token_url;
+    std::string device_url;
+    std::string scope;
+    std::string client_id;
+    std::string client_secret;
+    std::string token_path; // where the refresh token of an oauth= account is kept
 };
 
 struct WatchSettings {
