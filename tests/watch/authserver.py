@@ -138,7 +138,10 @@ class AuthServer:
 
             def do_POST(self):
                 length = int(self.headers.get("Content-Length", 0))
-                form = dict(urllib.parse.parse_qsl(self.rfile.read(length).decode()))
+                body = self.rfile.read(length)
+                if len(body) < length:
+                    return  # the client gave up before its form: nothing was asked
+                form = dict(urllib.parse.parse_qsl(body.decode()))
                 with server.lock:
                     if self.path == "/introspect":
                         token = form.get("token")

@@ -1,4 +1,4 @@
-"""larkbellwatch on an oauth= account whose access tokens live 20 s: each expiry mid-watch is refreshed without a
+"""larkbellwatch on an oauth= account whose access tokens first live 20 s: an expiry mid-watch is refreshed without a
 message lost or counted twice; a token the server stopped taking is refreshed once and the login retried; a
 rotated refresh token survives a watcher killed right after the rotation; a revoked sign-in stops the account's
 requests (counted over a minute) until larkbellctl login stores a new one, which the running watcher takes up.
@@ -34,6 +34,15 @@ with scenario("token_refresh") as (check, certs, dovecot, rig):
     check("the expired token was refreshed once for the account", [r[2] for r in refreshes] == ["ok"], refreshes)
     check("messages that came meanwhile count once", rig.wait_count(3) == 3 and wait_for(lambda: False, 3) is False
         and rig.count() == 3, rig.count())
+
+    # From now on tokens live an hour; the next refresh hands the watcher one.
+    auth.access_life = auth.told_life = 3600
+    auth.expire_access()
+    idling = dovecot.idling("alice")
+    dovecot.stop()
+    dovecot.start()
+    check("both folders idle with a token for an hour", wait_for(lambda: dovecot.idling("alice") >= idling + 2, 90),
+        rig.log())
 
     # The server drops the token the watcher still thinks good: refused, refreshed once, retried.
     auth.expire_access()

@@ -28,8 +28,11 @@ namespace {
 
     std::string Failed(const char* what, const std::string& host)
     {
-        char text[160];
-        snprintf(text, sizeof text, "%s %s failed (WinHTTP error %lu)", what, host.c_str(), ::GetLastError());
+        const DWORD error = ::GetLastError();
+        const bool tls = error == ERROR_WINHTTP_SECURE_FAILURE || error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR;
+        char text[200];
+        snprintf(text, sizeof text, "%s %s failed%s (WinHTTP error %lu)", what, host.c_str(),
+            tls ? ": TLS failed or the certificate was refused" : "", error);
         return text;
     }
 
