@@ -12,6 +12,7 @@
 #include "crypto_primitives.h"
 #include "ctl_watch.h"
 #include "https_post.h"
+#include "login_credentials.h"
 #include "loopback_listener.h"
 #include "oauth_requests.h"
 #include "oauth_token_source.h"
@@ -144,7 +145,6 @@ int RunLoginCommand(const char* name, bool device)
     const bool granted
         = device ? DeviceLogin(account.oauth, secret, &grant, &why) : BrowserLogin(account.oauth, secret, &grant, &why);
     mail::WipeString(&secret);
-    mail::WipeString(&grant.access_token);
     if (!granted)
         return Fail(name, why);
     if (grant.refresh_token.empty())
@@ -155,5 +155,8 @@ int RunLoginCommand(const char* name, bool device)
         return Fail(name, "the sign-in could not be stored: " + why);
     printf("signed in; the sign-in is stored for account %s\n", name);
     fflush(stdout);
+    // The check uses the access token just granted: a refresh here could
+    // race a running watcher's refresh of the same token.
+    mail::KeepAccessToken(account, std::move(grant.access_token), grant.expires_in_s);
     return RunCheckCommand(name);
 }

@@ -81,6 +81,7 @@ with scenario("signin") as (check, certs, dovecot, rig):
         check(f"{name}: the token server's certificate is refused", status != 0 and len(err.strip().splitlines())
             == 1 and ("certificate" in err), err)
         check(f"{name}: no form reached the server", not bad.requests and not bad.devices, bad.requests)
+        print(f"   ({err.strip()})", flush=True)
     for name, key in (("mixed", "password="), ("noid", "client_id="), ("gmail", "--device")):
         status, _, err = rig.ctl("login", name, "--device")
         check(f"{name}: refused naming {key}", status != 0 and key in err and len(err.strip().splitlines()) == 1,

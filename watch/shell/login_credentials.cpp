@@ -63,6 +63,11 @@ namespace {
 
 } // namespace
 
+void KeepAccessToken(const AccountConfig& account, std::string access_token, int64_t expires_in_s)
+{
+    SourceFor(account).Keep(std::move(access_token), expires_in_s);
+}
+
 Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, TokenUse* use,
     ImapLogin* login, std::string* why, bool* log_it)
 {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <string>
 
 #include "account_config.h"
@@ -32,5 +34,9 @@ struct TokenUse {
 // token command short.
 Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, TokenUse* use,
     ImapLogin* login, std::string* why, bool* log_it);
+
+// Gives an OAuth account's logins an access token obtained by the sign-in
+// itself, so that checking right after it needs no refresh.
+void KeepAccessToken(const AccountConfig& account, std::string access_token, int64_t expires_in_s);
 
 } // namespace mail

@@ -64,28 +64,55 @@ TokenState OAuthTokenSource::Get(
     return TokenState::Ready;
 }
 
+void OAuthTokenSource::Keep(std::string access_token, int64_t expires_in_s)
+{
+    ExclusiveHold hold(&m_lock);
+    WipeString(&m_access);
+    m_access = std::move(access_token);
+    ++m_generation;
+    m_renewAtMs = TokenRenewAtMs(NowMs(), expires_in_s);
+}
+
 TokenState OAuthTokenSource::Refresh(std::string* why, bool* first_notice)
 {
     WipeString(&m_access);
-    std::string blob;
-    std::string refresh;
-    switch (LoadRefreshToken(m_path, &blob, &refresh, why)) {
-    case StoredToken::Read:
-        break;
-    case StoredToken::Missing:
-        *first_notice = !m_missingNoticed;
-        m_missingNoticed = true;
-        *why = "not signed in";
-        return TokenState::SignInAgain;
-    case StoredToken::Failed:
-        return TokenState::Failed;
+    // A second round only when the stored token changed under a refused
+    // request: another process (a sign-in, a check) refreshed meanwhile.
+    std::string used;
+    for (int round = 0; round < 2; ++round) {
+        std::string blob;
+        std::string refresh;
+        switch (LoadRefreshToken(m_path, &blob, &refresh, why)) {
+        case StoredToken::Read:
+            break;
+        case StoredToken::Missing:
+            *first_notice = !m_missingNoticed;
+            m_missingNoticed = true;
+            *why = "not signed in";
+            return TokenState::SignInAgain;
+        case StoredToken::Failed:
+            return TokenState::Failed;
+        }
+        m_missingNoticed = false;
+        if (blob == m_deadBlob || blob == used) {
+            WipeString(&refresh);
+            if (used.empty())
+                *why = "the sign-in was refused";
+            return TokenState::SignInAgain;
+        }
+        const TokenState state = RefreshWith(blob, std::move(refresh), why);
+        if (state != TokenState::SignInAgain)
+            return state;
+        used = blob;
+        *first_notice = true;
     }
-    m_missingNoticed = false;
-    if (blob == m_deadBlob) {
-        WipeString(&refresh);
-        *why = "the sign-in was refused";
-        return TokenState::SignInAgain;
-    }
+    m_deadBlob = used;
+    return TokenState::SignInAgain;
+}
+
+// SignInAgain here means the server called this refresh token invalid.
+TokenState OAuthTokenSource::RefreshWith(const std::string& blob, std::string refresh, std::string* why)
+{
     std::string secret;
     if (!OpenClientSecret(m_client, &secret, why)) {
         WipeString(&refresh);
@@ -105,7 +132,6 @@ TokenState OAuthTokenSource::Refresh(std::string* why, bool* first_notice)
     WipeString(&answer.body);
     if (outcome == TokenOutcome::InvalidGrant) {
         m_deadBlob = blob;
-        *first_notice = true;
         return TokenState::SignInAgain;
     }
     if (outcome != TokenOutcome::Granted)

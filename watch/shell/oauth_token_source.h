@@ -34,10 +34,12 @@ public:
     // true only for the first SignInAgain of a stored token (logged once).
     TokenState Get(uint64_t refused, std::string* token, uint64_t* generation, std::string* why, bool* first_notice);
 
-    const OAuthClient& client() const { return m_client; }
+    // An access token just obtained otherwise (by the sign-in itself).
+    void Keep(std::string access_token, int64_t expires_in_s);
 
 private:
     TokenState Refresh(std::string* why, bool* first_notice);
+    TokenState RefreshWith(const std::string& blob, std::string refresh, std::string* why);
 
     SRWLOCK m_lock = SRWLOCK_INIT; // one refresh at a time for all the folders
     const OAuthClient m_client;
