@@ -7,8 +7,8 @@
 #include "account_config.h"
 #include "code_pages.h"
 #include "ctl_watch.h"
-#include "imap_connection.h"
 #include "login_credentials.h"
+#include "mail_connection.h"
 #include "protected_secret.h"
 #include "watch_settings.h"
 
@@ -47,7 +47,7 @@ using CheckSink = ResultSink<mail::FolderState>;
 
 // False (with one error line) when the folder could not be opened.
 bool CheckFolder(
-    const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::ImapTimings& timings)
+    const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::MailTimings& timings)
 {
     const std::string where = mail::Utf8ToCp932(account.display + "/" + folder.display);
     const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
@@ -71,7 +71,7 @@ bool CheckFolder(
 }
 
 // One POP3 session that logs in, asks STAT and quits.
-bool CheckPop3(const mail::AccountConfig& account, const mail::ImapTimings& timings)
+bool CheckPop3(const mail::AccountConfig& account, const mail::MailTimings& timings)
 {
     const std::string where = mail::Utf8ToCp932(account.display);
     mail::Pop3Login login { account.user, {}, false, false, true };
@@ -103,7 +103,7 @@ int RunCheckCommand(const char* name)
         fprintf(stderr, "larkbellctl: %s: %s\n", name, mail::Utf8ToCp932(why).c_str());
         return 1;
     }
-    mail::ImapTimings timings;
+    mail::MailTimings timings;
     timings.response_timeout_ms = static_cast<int64_t>(mail::ReadWatchSettings(path).timeout_s) * 1000;
     if (account.protocol == mail::Protocol::Pop3)
         return CheckPop3(account, timings) ? 0 : 1;

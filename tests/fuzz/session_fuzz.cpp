@@ -2,6 +2,7 @@
 // first byte picks the login options.
 #include <stdint.h>
 
+#include "imap_session.h"
 #include "session_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

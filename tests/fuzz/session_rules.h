@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "imap_session.h"
+#include "mail_session.h"
 
 template <typename Session>
 void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send)

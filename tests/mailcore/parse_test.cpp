@@ -26,7 +26,7 @@ std::string Cut(const std::vector<std::string>& chunks)
 TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
 {
     const std::string big_literal = "* 1 FETCH (BODY[] {65536}\r\n" + std::string(65536, 'x') + ")\r\n";
-    const std::string longest_line = std::string(kMaxResponseBytes - 2, 'a') + "\r\n";
+    const std::string longest_line = std::string(1024 * 1024 - 2, 'a') + "\r\n";
     std::string many_literals = "* A";
     for (int i = 0; i < 17; ++i)
         many_literals += " {64000}\r\n" + std::string(64000, 'x');
@@ -46,7 +46,7 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
         { "* 1 FETCH (BODY[] {65537}\r\n", "TOO LONG" }, // refused before any of it arrives
         { "* 1 FETCH (BODY[] {99999999999999999999999}\r\n", "TOO LONG" },
         { longest_line, longest_line.substr(0, longest_line.size() - 2) + "|" }, { "a" + longest_line, "TOO LONG" },
-        { std::string(kMaxResponseBytes + 1, 'a'), "TOO LONG" }, // no line end at all
+        { std::string(1024 * 1024 + 1, 'a'), "TOO LONG" }, // no line end at all
         { many_literals, "TOO LONG" }, // literals count towards the whole response
         { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" } // and nothing after that
     };

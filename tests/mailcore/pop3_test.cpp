@@ -8,6 +8,7 @@ namespace {
 using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
+const char kPlain[] = "AG1lAFN1cDNyU2VjcmV0UHc="; // "\0me\0Sup3rSecretPw" in base64, as AUTH PLAIN sends it
 
 // `seen_after`: the ids the session leaves to persist, or "#n" for a message count.
 struct Pop3Scenario {
@@ -73,6 +74,10 @@ std::vector<Pop3Scenario> Scenarios()
             { "S +OK", "C CAPA", "S -ERR what", "C USER me", "S +OK", "C PASS Sup3rSecretPw",
                 "S -ERR [AUTH] Sup3rSecretPw is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
             "a b" },
+        { "AUTH PLAIN refused, its response echoed back masked like the password", Login(), kSeenAB,
+            { "S +OK", "C CAPA", "S +OK", "S SASL PLAIN", "S .", "C AUTH PLAIN", "S + ", std::string("C ") + kPlain,
+                std::string("S -ERR ") + kPlain + " is wrong", "LOG *** is wrong", "CLOSE LoginFailed" },
+            "a b" },
         { "a locked mailbox is not a wrong password", Login(), kSeenAB,
             { "S +OK", "C CAPA", "S -ERR", "C USER me", "S +OK", "C PASS Sup3rSecretPw", "S -ERR [IN-USE] locked",
                 "LOG busy", "CLOSE ProtocolError" },
@@ -89,14 +94,23 @@ std::vector<Pop3Scenario> Scenarios()
             "a b", false }, // one byte at a time, the +OK arrives alone and looks clean
         { "an over-long line ends the session", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(509, 'x'), "LOG 512", "CLOSE TooLong" }), "a b" },
+        { "the longest line, 512 bytes with its CRLF, is read", Login(), kSeenAB,
+            { "S +OK " + std::string(506, 'x'), "C CAPA" }, "a b" },
+        { "the 513th byte of a line ends the session, though more follows in the same read", Login(), kSeenAB,
+            { "S +OK " + std::string(507, 'x') + "\r\n+OK", "LOG 512", "CLOSE TooLong" }, "a b" },
         { "too many ids end the session", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S " + listing, "LOG listed over", "CLOSE TooLong" }), "a b", false },
+        { "an id of 70 characters is counted", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(70, 'x'), "S .", "COUNT 1", "C QUIT" }),
+            std::string(70, 'x') },
         { "an id of 71 characters is refused", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(71, 'x'), "LOG UIDL", "CLOSE ProtocolError" }), "a b" },
         { "stop during UIDL: the listing still counts, then QUIT; no answer", Login(), kSeenAB,
             LoggedIn(
                 { "C UIDL", "S +OK", "S 1 c", "logout", "S .", "COUNT 1", "C QUIT", "@49", "@50", "CLOSE LoggedOut" }),
             "c" },
+        { "the server goes away after QUIT without a word: logged out all the same", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S .", "C QUIT", "lost", "CLOSE LoggedOut" }), "a b" },
         { "no answer", Login(), {}, { "S +OK", "C CAPA", "@49", "@50", "LOG no answer", "CLOSE Timeout" }, "" },
     };
 }
@@ -106,15 +120,21 @@ TEST(Pop3Session, ScriptedServer)
     for (const Pop3Scenario& scenario : Scenarios()) {
         for (int bytewise = 0; bytewise <= scenario.bytewise_too; ++bytewise) {
             Pop3Session session(scenario.login, scenario.seen, 50, 0);
-            Play(session, scenario.name, scenario.script, bytewise, { kPassword });
+            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain });
             EXPECT_EQ(Describe(session.seen()), scenario.seen_after) << scenario.name;
         }
     }
 }
 
+// A cap of 0 stands for the default: the 20,000 ids remembered.
 TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
 {
     const Pop3Seen first {}, cde { true, false, 0, { "c", "d", "e" } }, by_count { true, true, 4, {} };
+    std::vector<std::string> over; // ids 1 to 20,001
+    for (int i = 1; i <= 20001; ++i)
+        over.push_back(std::to_string(i));
+    const std::vector<std::string> most(over.begin(), over.end() - 1), newest(over.begin() + 1, over.end());
+    const Pop3Seen seen_one { true, false, 0, { "1" } };
     const struct {
         const char* name;
         Pop3Seen seen;
@@ -131,12 +151,15 @@ TEST(Pop3Count, CountsIdsNeverSeenAndForgetsDeletedOnes)
         { "an id listed twice is one message", cde, { "c", "f", "f" }, 5, 1, "c f", true },
         { "over the cap: the oldest are taken as seen", cde, { "a", "b", "c", "d", "e", "f" }, 3, 1, "d e f", true },
         { "from counting messages to ids: a new baseline", by_count, { "a" }, 5, 0, "a", true },
+        { "20,000 ids are all remembered", seen_one, most, 0, 19999, Describe({ true, false, 0, most }), true },
+        { "of 20,001 the oldest is taken as seen", seen_one, over, 0, 20000, Describe({ true, false, 0, newest }),
+            true },
     };
     for (const auto& c : cases) {
-        Pop3Tally tally = CountNewIds(c.seen, c.listed, c.cap);
+        Pop3Tally tally = c.cap ? CountNewIds(c.seen, c.listed, c.cap) : CountNewIds(c.seen, c.listed);
         EXPECT_TRUE(tally.new_messages == c.expected && Describe(tally.next) == c.next && tally.changed == c.changed
             && tally.next.known && !tally.next.by_count)
-            << c.name << ": " << tally.new_messages << " [" << Describe(tally.next) << "]";
+            << c.name << ": " << tally.new_messages << " [" << Describe(tally.next).substr(0, 80) << "]";
     }
 }
 

@@ -6,9 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "imap_session.h"
+#include "mail_session.h"
 
 namespace mail {
 
@@ -21,9 +22,10 @@ inline std::string Render(const Action& action)
     std::string bytes = action.bytes.substr(0, action.bytes.size() - 2);
     for (size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
         bytes.replace(at, 2, "\\r\\n");
-    std::string state = action.state.uidvalidity == 0
+    const FolderState* folder = std::get_if<FolderState>(&action.state);
+    std::string state = !folder || folder->uidvalidity == 0
         ? ""
-        : " " + std::to_string(action.state.uidvalidity) + "/" + std::to_string(action.state.last_uid);
+        : " " + std::to_string(folder->uidvalidity) + "/" + std::to_string(folder->last_uid);
     return kinds[static_cast<int>(action.kind)]
         + (action.kind == Action::Kind::Send            ? bytes
                 : action.kind == Action::Kind::Count    ? std::to_string(action.count) + state

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "account_rules.h"
 #include "account_values.h"
 #include "backoff.h"
 #include "mailbox_name.h"
@@ -92,15 +93,41 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
 }
 
-// Torn (no final newline), out of range, malformed, duplicated, over the limits.
-TEST(WatchState, RejectsDamagedFilesWhole)
+// Up to the limits (4096 folders, 4096 POP3 accounts, lines of 4096 bytes,
+// 20,000 ids) and one past them; torn (no final newline), out of range,
+// malformed (a lower-case escape too: one spelling each), duplicated.
+TEST(WatchState, ReadsUpToTheLimitsAndRejectsDamagedFilesWhole)
 {
     std::string v1 = "larkbellwatch-state 1\n", v2 = "larkbellwatch-state 2\n";
-    std::string many = v1, over = v2 + "pop3 a ids 20001\n";
+    std::string many = v1, over = v2 + "pop3 a ids 20001\n", folders = v2, accounts = v2,
+                ids = v2 + "pop3 a ids 20000\n";
     for (int i = 0; i <= 4096; ++i)
         many += "a " + std::to_string(i) + " 1 1\n";
-    for (int i = 0; i < 20001; ++i)
+    for (int i = 0; i < 4096; ++i) {
+        folders += "imap a " + std::to_string(i) + " 1 1\n";
+        accounts += "pop3 " + std::to_string(i) + " messages 1\n";
+    }
+    Pop3Seen seen { true, false, 0, {} };
+    for (int i = 0; i < 20001; ++i) {
         over += std::to_string(i) + "\n";
+        ids += i < 20000 ? std::to_string(i) + "\n" : "";
+        seen.ids.push_back(std::to_string(i));
+    }
+    const std::string line_of_4096 = "imap " + std::string(4081, 'a') + " INBOX 1 2\n";
+    const struct {
+        std::string text;
+        size_t folders, accounts;
+    } limits[] = { { folders, 4096, 0 }, { accounts, 0, 4096 }, { v2 + line_of_4096, 1, 0 }, { ids, 0, 1 },
+        { SerializeWatchState({}, { { "a", seen } }), 0, 0 }, // over 20,000 ids: left out
+        { SerializeWatchState({}, { { "a", Pop3Seen { true, false, 0, { seen.ids.begin(), seen.ids.end() - 1 } } } }),
+            0, 1 } };
+    for (const auto& c : limits) {
+        WatchState parsed;
+        Pop3State parsed_pop3;
+        EXPECT_TRUE(ParseWatchState(c.text, &parsed, &parsed_pop3) && parsed.size() == c.folders
+            && parsed_pop3.size() == c.accounts)
+            << c.text.substr(0, 80) << ": " << parsed.size() << " " << parsed_pop3.size();
+    }
     const std::string bad[] = { "", "larkbellwatch-state 3\n", v1 + "a INBOX 1 2", v1 + "a INBOX 0 2\n",
         v1 + "a INBOX 1 4294967296\n", v1 + "a INBOX 1 -2\n", v1 + "a INBOX 1 02\n", v1 + "a INBOX 1\n",
         v1 + "a INBOX 1 2 3\n", v1 + "a  INBOX 1 2\n", v1 + "a%2 INBOX 1 2\n", v1 + "a%zz INBOX 1 2\n",
@@ -108,7 +135,8 @@ TEST(WatchState, RejectsDamagedFilesWhole)
         v1 + std::string(5000, 'a') + " INBOX 1 2\n", many, v2 + "pop3 a ids 2\nx\n", v2 + "pop3 a ids 1\nx\nx\n",
         v2 + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", v2 + "pop3 a ids 1\nx%20y\n", v2 + "pop3 a ids 1\n\n",
         v2 + "pop3 a seen 1\n", v2 + "pop3 a messages\n", v2 + "pop3 a messages 1\npop3 a messages 2\n",
-        v2 + "home INBOX 7 12\n", v1 + "pop3 a messages 1\n", over };
+        v2 + "home INBOX 7 12\n", v1 + "pop3 a messages 1\n", over, folders + "imap b 1 1 1\n",
+        accounts + "pop3 b messages 1\n", v2 + "imap a" + line_of_4096.substr(5), v2 + "imap a%2a INBOX 1 2\n" };
     for (const std::string& text : bad) {
         WatchState parsed { { { "x", "y" }, {} } };
         Pop3State parsed_pop3 { { "x", {} } };
@@ -145,15 +173,17 @@ TEST(SaslOAuth, EscapesTheUserInTheGs2Header)
     EXPECT_EQ(OAuthBearerResponse("a,b=c", "", 0, "t"), std::string("n,a=a=2Cb=3Dc,\x01") + "auth=Bearer t\x01\x01");
 }
 
-// The reason for a refusal goes to the log: it never quotes the output.
+// The reason for a refusal goes to the log: it never quotes the output. A
+// first line without its end is taken only while it is under 16 KiB.
 TEST(TokenOutput, TakesTheFirstLineOnly)
 {
+    const std::string longest(16 * 1024 - 1, 's');
     const struct {
         std::string output;
         const char* token; // nullptr: refused
     } cases[] = { { "ya29.a0\r\nnext line\r\n", "ya29.a0" }, { "  eyJ0eXAi \n", "eyJ0eXAi" }, { "tok", "tok" },
-        { "", nullptr }, { "\r\nsecret\r\n", nullptr }, { "secret\x01\n", nullptr },
-        { std::string(kMaxTokenOutput, 's'), nullptr } };
+        { "", nullptr }, { "\r\nsecret\r\n", nullptr }, { "secret\x01\n", nullptr }, { longest, longest.c_str() },
+        { std::string(16 * 1024, 's'), nullptr } };
     for (const auto& c : cases) {
         std::string token, why;
         EXPECT_EQ(TokenFromOutput(c.output, &token, &why), c.token != nullptr) << c.output.substr(0, 20);
@@ -194,8 +224,9 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     const struct {
         const char* text;
         int expected;
-    } polls[]
-        = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 }, { "-5", -1 } };
+    } polls[] = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 },
+        { "-5", -1 }, { "10", 10 }, { "9", 10 }, { "86400", 86400 }, { "86401", 86400 }, { "999999999999", 86400 },
+        { "0000000000010", -1 } }; // 12 digits at most
     int seconds = 0;
     for (const auto& c : polls)
         EXPECT_EQ(ParsePollSeconds(c.text, &seconds) ? seconds : -1, c.expected) << c.text;
@@ -208,6 +239,48 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     for (const char* host : { "128.0.0.1", "127.0.0", "127.0.0.1.5", "127.0.0.256", "127.0.0.01", "127.0.0.1x",
              "localhost.example.com", "::2", "", "10.0.0.1" })
         EXPECT_FALSE(IsLoopbackHost(host)) << host;
+}
+
+// Each rule alone, the first of two broken ones, and accounts that keep them all.
+TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
+{
+    using Stage = RuleStage;
+    // AccountFacts: name, protocol, host, security, auth, auth as written, tokencmd, password, oauth.
+    const Protocol imap = Protocol::Imap, pop3 = Protocol::Pop3;
+    const Security tls = Security::Tls, none = Security::None;
+    const AuthMethod automatic = AuthMethod::Auto, login = AuthMethod::Login, bearer = AuthMethod::OAuthBearer;
+    const struct {
+        AccountFacts facts;
+        Stage stage;
+        const char* why; // "": kept
+    } cases[] = {
+        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, true }, Stage::Transport,
+            "security=none is allowed only to a loopback host, not mail.example.com: account refused" },
+        { AccountFacts { "home", imap, "127.0.0.1", none, automatic, "", false, true }, Stage::Transport, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, true }, Stage::Transport, "" },
+        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, false }, Stage::SignIn,
+            "no password: store one with \"larkbellctl password home\", or give a tokencmd; account refused" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", true, true }, Stage::SignIn,
+            "a POP3 account signs in with a password only, not with tokencmd: account refused" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
+            "a POP3 account signs in with a password only, not with tokencmd: account refused" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
+            "auth=OAuthBearer needs a tokencmd: account refused" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, login, "login", true, true }, Stage::SignIn,
+            "auth=login signs in with a password, not with tokencmd: account refused" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", true, false }, Stage::SignIn,
+            "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", true, false }, Stage::SignIn, "" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, login, "login", false, true }, Stage::SignIn, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", false, false, true },
+            Stage::SignIn, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
+            "" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
+            "a POP3 account signs in with a password only, not with oauth=: account refused" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BrokenAccountRule(c.facts, c.stage), c.why);
 }
 
 TEST(AccountValues, FingerprintsParseInEitherFormAndFormatWithColons)

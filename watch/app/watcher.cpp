@@ -9,7 +9,7 @@
 
 #include "account_config.h"
 #include "counter.h"
-#include "folder_watch.h"
+#include "mailbox_watch.h"
 #include "module_path.h"
 #include "resume_window.h"
 #include "state_store.h"
@@ -65,15 +65,15 @@ namespace {
         return accounts;
     }
 
-    ImapTimings TimingsFrom(const WatchSettings& settings)
+    MailTimings TimingsFrom(const WatchSettings& settings)
     {
-        ImapTimings timings;
+        MailTimings timings;
         timings.keepalive_ms = static_cast<int64_t>(settings.keepalive_s) * 1000;
         timings.response_timeout_ms = static_cast<int64_t>(settings.timeout_s) * 1000;
         return timings;
     }
 
-    void StartAll(std::vector<std::unique_ptr<FolderWatch>>* watches, WatchLog& log)
+    void StartAll(std::vector<std::unique_ptr<MailboxWatch>>* watches, WatchLog& log)
     {
         for (auto watch = watches->begin(); watch != watches->end();) {
             if ((*watch)->Start()) {
@@ -86,7 +86,7 @@ namespace {
     }
 
     // True when every thread ended within the time left.
-    bool JoinAll(const std::vector<std::unique_ptr<FolderWatch>>& watches)
+    bool JoinAll(const std::vector<std::unique_ptr<MailboxWatch>>& watches)
     {
         const ULONGLONG deadline = ::GetTickCount64() + kJoinMs;
         for (const auto& watch : watches) {
@@ -119,10 +119,10 @@ int RunWatcher()
     ModuleFolderPath(settings.notifier.c_str(), notifier, sizeof notifier);
     WatchContext context { log, store, notifier, TimingsFrom(settings), instance.stop_event() };
 
-    std::vector<std::unique_ptr<FolderWatch>> watches;
+    std::vector<std::unique_ptr<MailboxWatch>> watches;
     for (const AccountConfig& account : accounts) {
         for (const WatchedFolder& folder : account.folders)
-            watches.push_back(std::make_unique<FolderWatch>(account, folder, context));
+            watches.push_back(std::make_unique<MailboxWatch>(account, folder, context));
     }
     char text[128];
     snprintf(text, sizeof text, "started: %u account(s), %u folder(s) watched", static_cast<unsigned>(accounts.size()),

@@ -1,105 +1,67 @@
 #include "account_values.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 namespace {
 
-    std::string_view Trim(std::string_view text)
-    {
-        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-            text.remove_prefix(1);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-            text.remove_suffix(1);
-        return text;
-    }
-
-    bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-            if (x != b[i])
-                return false;
-        }
-        return true;
-    }
-
-    // Decimal digits only, at most `limit`; false otherwise.
+    // Up to 12 digits: a setting longer than that is a mistake, not a number to clamp.
     bool ParseBounded(std::string_view text, int64_t limit, int64_t* value)
     {
-        if (text.empty() || text.size() > 12)
+        uint64_t number = 0;
+        if (!ParseDecimal(text, static_cast<uint64_t>(limit), &number, 12))
             return false;
-        int64_t result = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return false;
-            result = result * 10 + (c - '0');
-        }
-        if (result > limit)
-            return false;
-        *value = result;
+        *value = static_cast<int64_t>(number);
         return true;
     }
 
-    int HexDigit(char c)
+    // A setting's words, in any case; the row for "" gives the default.
+    template <class Value> struct Choice {
+        const char* name;
+        Value value;
+    };
+
+    template <class Value, size_t N>
+    bool ParseChoice(std::string_view text, const Choice<Value> (&names)[N], Value* value)
     {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
+        text = TrimBlanks(text);
+        for (const Choice<Value>& choice : names) {
+            if (EqualsIgnoringCase(text, choice.name)) {
+                *value = choice.value;
+                return true;
+            }
+        }
+        return false;
     }
 
 } // namespace
 
 bool ParseSecurity(std::string_view text, Security* security)
 {
-    text = Trim(text);
-    if (text.empty() || EqualsIgnoringCase(text, "tls"))
-        *security = Security::Tls;
-    else if (EqualsIgnoringCase(text, "starttls"))
-        *security = Security::StartTls;
-    else if (EqualsIgnoringCase(text, "none"))
-        *security = Security::None;
-    else
-        return false;
-    return true;
+    static const Choice<Security> kNames[] = { { "", Security::Tls }, { "tls", Security::Tls },
+        { "starttls", Security::StartTls }, { "none", Security::None } };
+    return ParseChoice(text, kNames, security);
 }
 
 bool ParseAuthMethod(std::string_view text, AuthMethod* method)
 {
-    text = Trim(text);
-    if (text.empty() || EqualsIgnoringCase(text, "auto"))
-        *method = AuthMethod::Auto;
-    else if (EqualsIgnoringCase(text, "login"))
-        *method = AuthMethod::Login;
-    else if (EqualsIgnoringCase(text, "xoauth2"))
-        *method = AuthMethod::XOAuth2;
-    else if (EqualsIgnoringCase(text, "oauthbearer"))
-        *method = AuthMethod::OAuthBearer;
-    else
-        return false;
-    return true;
+    static const Choice<AuthMethod> kNames[]
+        = { { "", AuthMethod::Auto }, { "auto", AuthMethod::Auto }, { "login", AuthMethod::Login },
+              { "xoauth2", AuthMethod::XOAuth2 }, { "oauthbearer", AuthMethod::OAuthBearer } };
+    return ParseChoice(text, kNames, method);
 }
 
 bool ParseProtocol(std::string_view text, Protocol* protocol)
 {
-    text = Trim(text);
-    if (text.empty() || EqualsIgnoringCase(text, "imap"))
-        *protocol = Protocol::Imap;
-    else if (EqualsIgnoringCase(text, "pop3"))
-        *protocol = Protocol::Pop3;
-    else
-        return false;
-    return true;
+    static const Choice<Protocol> kNames[]
+        = { { "", Protocol::Imap }, { "imap", Protocol::Imap }, { "pop3", Protocol::Pop3 } };
+    return ParseChoice(text, kNames, protocol);
 }
 
 bool ParsePort(std::string_view text, Security security, uint16_t* port, Protocol protocol)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text.empty()) {
         if (protocol == Protocol::Pop3)
             *port = security == Security::Tls ? 995 : 110;
@@ -119,7 +81,7 @@ std::vector<std::string> ParseFolders(std::string_view text)
     std::vector<std::string> folders;
     while (true) {
         size_t comma = text.find(',');
-        std::string_view folder = Trim(text.substr(0, comma));
+        std::string_view folder = TrimBlanks(text.substr(0, comma));
         if (!folder.empty())
             folders.emplace_back(folder);
         if (comma == std::string_view::npos)
@@ -133,7 +95,7 @@ std::vector<std::string> ParseFolders(std::string_view text)
 
 bool ParsePollSeconds(std::string_view text, int* seconds)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     int64_t value = kDefaultPollSeconds;
     if (!text.empty() && !ParseBounded(text, INT64_MAX / 10, &value))
         return false;
@@ -145,7 +107,7 @@ bool ParsePollSeconds(std::string_view text, int* seconds)
 
 bool IsLoopbackHost(std::string_view host)
 {
-    host = Trim(host);
+    host = TrimBlanks(host);
     if (!host.empty() && host.back() == '.')
         host.remove_suffix(1);
     if (EqualsIgnoringCase(host, "localhost") || host == "::1" || host == "[::1]")
@@ -166,15 +128,15 @@ bool IsLoopbackHost(std::string_view host)
 
 bool ParseFingerprint(std::string_view text, Sha256* fingerprint)
 {
-    text = Trim(text);
+    text = TrimBlanks(text);
     bool separated = text.size() == 32 * 3 - 1;
     if (!separated && text.size() != 64)
         return false;
     size_t step = separated ? 3 : 2;
     for (size_t i = 0; i < fingerprint->size(); ++i) {
         size_t at = i * step;
-        int high = HexDigit(text[at]);
-        int low = HexDigit(text[at + 1]);
+        int high = HexValue(text[at]);
+        int low = HexValue(text[at + 1]);
         if (high < 0 || low < 0 || (separated && i + 1 < fingerprint->size() && text[at + 2] != ':'))
             return false;
         (*fingerprint)[i] = static_cast<uint8_t>(high * 16 + low);
@@ -184,13 +146,12 @@ bool ParseFingerprint(std::string_view text, Sha256* fingerprint)
 
 std::string FormatFingerprint(const Sha256& fingerprint)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string text;
     for (uint8_t byte : fingerprint) {
         if (!text.empty())
             text += ':';
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
+        text += HexDigit(byte >> 4);
+        text += HexDigit(byte);
     }
     return text;
 }

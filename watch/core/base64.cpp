@@ -6,27 +6,22 @@
 
 namespace mail {
 
-namespace {
+int Base64Value(char c, char last)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    return c == '+' ? 62 : c == last ? 63 : -1;
+}
 
-    const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-    // The six-bit value of a character, or -1 outside the alphabet.
-    int SextetOf(char c)
-    {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        if (c == '+')
-            return 62;
-        if (c == '/')
-            return 63;
-        return -1;
-    }
-
-} // namespace
+char Base64Char(unsigned sextet, char last)
+{
+    sextet &= 63;
+    return sextet == 63 ? last : "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"[sextet];
+}
 
 std::string Base64Encode(std::string_view bytes)
 {
@@ -36,19 +31,19 @@ std::string Base64Encode(std::string_view bytes)
     for (; i + 3 <= bytes.size(); i += 3) {
         const uint32_t group = static_cast<uint8_t>(bytes[i]) << 16 | static_cast<uint8_t>(bytes[i + 1]) << 8
             | static_cast<uint8_t>(bytes[i + 2]);
-        text += kAlphabet[group >> 18 & 63];
-        text += kAlphabet[group >> 12 & 63];
-        text += kAlphabet[group >> 6 & 63];
-        text += kAlphabet[group & 63];
+        text += Base64Char(group >> 18);
+        text += Base64Char(group >> 12);
+        text += Base64Char(group >> 6);
+        text += Base64Char(group);
     }
     const size_t rest = bytes.size() - i;
     if (rest > 0) {
         uint32_t group = static_cast<uint8_t>(bytes[i]) << 16;
         if (rest == 2)
             group |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-        text += kAlphabet[group >> 18 & 63];
-        text += kAlphabet[group >> 12 & 63];
-        text += rest == 2 ? kAlphabet[group >> 6 & 63] : '=';
+        text += Base64Char(group >> 18);
+        text += Base64Char(group >> 12);
+        text += rest == 2 ? Base64Char(group >> 6) : '=';
         text += '=';
     }
     return text;
@@ -69,7 +64,7 @@ bool Base64Decode(std::string_view text, std::string* out)
         const size_t digits = last ? 4 - padding : 4;
         uint32_t group = 0;
         for (size_t k = 0; k < 4; ++k) {
-            const int sextet = k < digits ? SextetOf(text[i + k]) : 0;
+            const int sextet = k < digits ? Base64Value(text[i + k]) : 0;
             if (sextet < 0)
                 return false;
             group = group << 6 | static_cast<uint32_t>(sextet);

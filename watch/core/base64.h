@@ -7,6 +7,12 @@
 
 namespace mail {
 
+// The six-bit value of a character, or -1 outside the alphabet. `last` is
+// the alphabet's 64th character: '/' here, ',' in IMAP's modified UTF-7.
+int Base64Value(char c, char last = '/');
+// The character for the low six bits of `sextet`.
+char Base64Char(unsigned sextet, char last = '/');
+
 std::string Base64Encode(std::string_view bytes);
 
 // Strict: only the standard alphabet, padding only at the end and only as

@@ -1,5 +1,7 @@
 #include "imap_fragmenter.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 bool AnnouncedLiteral(std::string_view line, uint32_t* size, bool* too_big)
@@ -16,13 +18,7 @@ bool AnnouncedLiteral(std::string_view line, uint32_t* size, bool* too_big)
     if (digits == 0 || digits == line.size() || line[line.size() - 1 - digits] != '{')
         return false;
     uint64_t value = 0;
-    for (char c : line.substr(line.size() - digits)) {
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > kMaxLiteralBytes) {
-            *too_big = true;
-            return true;
-        }
-    }
+    *too_big = !ParseDecimal(line.substr(line.size() - digits), kMaxLiteralBytes, &value); // all digits: only too big
     *size = static_cast<uint32_t>(value);
     return true;
 }

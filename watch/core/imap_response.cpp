@@ -1,18 +1,10 @@
 #include "imap_response.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 namespace {
-
-    char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-    std::string UpperCase(std::string_view text)
-    {
-        std::string result(text);
-        for (char& c : result)
-            c = Upper(c);
-        return result;
-    }
 
     bool IsAtomChar(char c)
     {
@@ -40,33 +32,6 @@ namespace {
         return true;
     }
 
-    bool ParseNumber(std::string_view text, uint32_t* value)
-    {
-        if (text.empty() || text.size() > 10)
-            return false;
-        uint64_t result = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return false;
-            result = result * 10 + static_cast<uint64_t>(c - '0');
-        }
-        if (result > UINT32_MAX)
-            return false;
-        *value = static_cast<uint32_t>(result);
-        return true;
-    }
-
-    bool Equals(std::string_view a, std::string_view b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            if (Upper(a[i]) != Upper(b[i]))
-                return false;
-        }
-        return true;
-    }
-
     bool ParseCapabilityList(std::string_view list, ImapResponse* out)
     {
         out->has_capabilities = true;
@@ -75,7 +40,7 @@ namespace {
             std::string_view name = Word(list);
             if (name.empty() || (!list.empty() && !SkipSpace(list)))
                 return false;
-            out->capabilities.push_back(UpperCase(name));
+            out->capabilities.push_back(UpperAscii(name));
         }
         return true;
     }
@@ -97,11 +62,11 @@ namespace {
                 if (!IsAtomChar(c))
                     return false;
             }
-            out->code = UpperCase(atom);
+            out->code = UpperAscii(atom);
             std::string_view args = inside.empty() ? inside : inside.substr(1);
             if (out->code == "CAPABILITY" && !ParseCapabilityList(args, out))
                 return false;
-            if ((out->code == "UIDVALIDITY" || out->code == "UIDNEXT") && !ParseNumber(args, &out->code_number))
+            if ((out->code == "UIDVALIDITY" || out->code == "UIDNEXT") && !ParseUint32(args, &out->code_number))
                 return false;
             if (!rest.empty() && rest[0] == ' ')
                 rest.remove_prefix(1);
@@ -119,7 +84,7 @@ namespace {
         } names[] = { { "OK", Status::Ok }, { "NO", Status::No }, { "BAD", Status::Bad }, { "BYE", Status::Bye },
             { "PREAUTH", Status::Preauth } };
         for (const auto& name : names) {
-            if (Equals(word, name.name)) {
+            if (EqualsIgnoringCase(word, name.name)) {
                 *status = name.status;
                 return true;
             }
@@ -134,7 +99,7 @@ namespace {
             if (!rest.empty() && rest[0] == '(')
                 return true;
             uint32_t uid = 0;
-            if (!ParseNumber(Word(rest), &uid))
+            if (!ParseUint32(Word(rest), &uid))
                 return false;
             out->search.push_back(uid);
         }
@@ -153,7 +118,7 @@ namespace {
         rest.remove_prefix(close + 1);
         if (!SkipSpace(rest))
             return false;
-        if (rest.size() >= 3 && Equals(rest.substr(0, 3), "NIL")) {
+        if (rest.size() >= 3 && EqualsIgnoringCase(rest.substr(0, 3), "NIL")) {
             out->list_delimiter = 0;
             return true;
         }
@@ -174,10 +139,12 @@ namespace {
         using Data = ImapResponse::Data;
         std::string_view first = Word(rest);
         if (!first.empty() && first[0] >= '0' && first[0] <= '9') {
-            if (!ParseNumber(first, &out->number) || !SkipSpace(rest))
+            if (!ParseUint32(first, &out->number) || !SkipSpace(rest))
                 return false;
             std::string_view name = Word(rest);
-            out->data = Equals(name, "EXISTS") ? Data::Exists : Equals(name, "EXPUNGE") ? Data::Expunge : Data::Other;
+            out->data = EqualsIgnoringCase(name, "EXISTS") ? Data::Exists
+                : EqualsIgnoringCase(name, "EXPUNGE")      ? Data::Expunge
+                                                           : Data::Other;
             return !name.empty();
         }
         if (ParseStatus(first, &out->status)) {
@@ -185,19 +152,19 @@ namespace {
                 return false;
             return ParseRespText(rest, out);
         }
-        if (Equals(first, "CAPABILITY")) {
+        if (EqualsIgnoringCase(first, "CAPABILITY")) {
             out->data = Data::Capability;
             return SkipSpace(rest) && ParseCapabilityList(rest, out);
         }
-        if (Equals(first, "SEARCH")) {
+        if (EqualsIgnoringCase(first, "SEARCH")) {
             out->data = Data::Search;
             return ParseSearch(rest, out);
         }
-        if (Equals(first, "LIST")) {
+        if (EqualsIgnoringCase(first, "LIST")) {
             out->data = Data::List;
             return ParseList(rest, out);
         }
-        out->data = Equals(first, "FLAGS") ? Data::Flags : Data::Other;
+        out->data = EqualsIgnoringCase(first, "FLAGS") ? Data::Flags : Data::Other;
         return !first.empty();
     }
 
@@ -206,7 +173,7 @@ namespace {
 bool HasCapability(const std::vector<std::string>& capabilities, std::string_view name)
 {
     for (const std::string& capability : capabilities) {
-        if (Equals(capability, name))
+        if (EqualsIgnoringCase(capability, name))
             return true;
     }
     return false;

@@ -6,52 +6,26 @@
 #include "mailbox_name.h"
 #include "mutf7.h"
 #include "sasl_oauth.h"
-#include "session_steps.h"
 
 namespace mail {
 
-namespace {
-
-    using namespace session_steps;
-
-    constexpr size_t kMaxLogText = 300;
-
-    void Mask(std::string& text, const std::string& secret)
-    {
-        if (secret.empty())
-            return;
-        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
-            text.replace(at, secret.size(), "***");
-    }
-
-} // namespace
-
-ImapSession::ImapSession(ImapLogin login, FolderState state, ImapTimings timings, int64_t now_ms)
+ImapSession::ImapSession(ImapLogin login, FolderState state, MailTimings timings, int64_t now_ms)
     : login_(std::move(login))
     , state_(state)
     , timings_(timings)
     , waiting_since_(now_ms)
 {
+    add_secret(login_.password);
+    add_secret(login_.token);
 }
-
-bool ImapSession::next_action(Action& out)
-{
-    if (actions_.empty())
-        return false;
-    out = std::move(actions_.front());
-    actions_.pop_front();
-    return true;
-}
-
-bool ImapSession::closed() const { return step_ == Step::Closed; }
 
 const FolderState& ImapSession::state() const { return state_; }
 
 int64_t ImapSession::next_deadline() const
 {
-    switch (step_) {
-    case Step::Closed:
+    if (closed())
         return INT64_MAX;
+    switch (step_) {
     case Step::Idling: {
         int64_t keepalive = Later(waiting_since_, timings_.keepalive_ms);
         int64_t renew = Later(idle_since_, timings_.idle_renew_ms);
@@ -66,7 +40,7 @@ int64_t ImapSession::next_deadline() const
 
 void ImapSession::receive(std::string_view bytes, int64_t now_ms)
 {
-    if (step_ == Step::Closed || bytes.empty())
+    if (closed() || bytes.empty())
         return;
     waiting_since_ = now_ms;
     if (step_ == Step::TlsHandshake) {
@@ -76,11 +50,11 @@ void ImapSession::receive(std::string_view bytes, int64_t now_ms)
     std::deque<std::string> lines;
     bool within_limits = fragmenter_.feed(bytes, lines);
     for (const std::string& line : lines) {
-        if (step_ == Step::Closed)
+        if (closed())
             return;
         handle(line, now_ms);
     }
-    if (step_ == Step::Closed)
+    if (closed())
         return;
     if (!within_limits) {
         log("the server sent a response too long to accept (over 1 MiB, or a literal over 64 KiB)");
@@ -367,13 +341,15 @@ void ImapSession::send_authenticate(AuthMethod method, int64_t now_ms)
     challenge_answered_ = false;
     refusal_.clear();
     bool xoauth2 = method == AuthMethod::XOAuth2;
-    sasl_response_ = Base64Encode(xoauth2 ? XOAuth2Response(login_.user, login_.token)
-                                          : OAuthBearerResponse(login_.user, login_.host, login_.port, login_.token));
+    std::string response
+        = Base64Encode(xoauth2 ? XOAuth2Response(login_.user, login_.token)
+                               : OAuthBearerResponse(login_.user, login_.host, login_.port, login_.token));
+    add_secret(response);
     std::string command = std::string("AUTHENTICATE ") + (xoauth2 ? "XOAUTH2" : "OAUTHBEARER");
     if (HasCapability(capabilities_, "SASL-IR"))
-        send_command(command + " " + sasl_response_, Step::Authenticate, now_ms);
+        send_command(command + " " + response, Step::Authenticate, now_ms);
     else
-        send_pieces({ command + "\r\n", sasl_response_ }, Step::Authenticate, now_ms);
+        send_pieces({ command + "\r\n", response }, Step::Authenticate, now_ms);
 }
 
 // A refused token comes back as "+ <base64 JSON>"; the exchange ends with
@@ -389,7 +365,6 @@ void ImapSession::answer_challenge(const std::string& challenge)
 void ImapSession::after_login(const ImapResponse& response, int64_t now_ms)
 {
     logged_in_ = true;
-    sasl_response_.clear();
     capabilities_known_ = response.has_capabilities; // they may differ once logged in
     after_capabilities(now_ms);
 }
@@ -516,24 +491,17 @@ void ImapSession::send_logout(int64_t now_ms)
     send_command("LOGOUT", Step::Logout, now_ms);
 }
 
-void ImapSession::tls_ready(int64_t now_ms)
+bool ImapSession::awaiting_tls() const { return step_ == Step::TlsHandshake; }
+
+void ImapSession::after_tls(int64_t now_ms)
 {
-    if (step_ == Step::Closed)
-        return;
-    if (step_ != Step::TlsHandshake) {
-        fail("TLS was set up at an unexpected time");
-        return;
-    }
-    tls_done_ = true;
     login_.credentials_may_be_sent = true;
-    capabilities_.clear(); // what the server said in plaintext may have been forged
-    capabilities_known_ = false;
     after_capabilities(now_ms);
 }
 
 void ImapSession::tick(int64_t now_ms)
 {
-    if (step_ == Step::Closed || now_ms < next_deadline())
+    if (closed() || now_ms < next_deadline())
         return;
     if (step_ == Step::Idling) {
         bool silent = now_ms >= Later(waiting_since_, timings_.keepalive_ms);
@@ -550,7 +518,7 @@ void ImapSession::tick(int64_t now_ms)
 
 void ImapSession::logout(int64_t now_ms)
 {
-    if (step_ == Step::Closed || logout_wanted_)
+    if (closed() || logout_wanted_)
         return;
     logout_wanted_ = true;
     if (step_ == Step::Idling)
@@ -562,17 +530,7 @@ void ImapSession::logout(int64_t now_ms)
     // otherwise a command is in flight: LOGOUT follows its answer
 }
 
-void ImapSession::connection_lost(int64_t /*now_ms*/)
-{
-    if (step_ == Step::Closed)
-        return;
-    if (logout_wanted_) {
-        close(CloseReason::LoggedOut);
-    } else {
-        log("the connection to the server was lost");
-        close(CloseReason::ConnectionLost);
-    }
-}
+bool ImapSession::leaving() const { return logout_wanted_; }
 
 std::string ImapSession::folder_name() const
 {
@@ -580,39 +538,6 @@ std::string ImapSession::folder_name() const
     if (mailbox_.empty())
         return Printable(login_.folder);
     return Mutf7ToUtf8(mailbox_, &utf8) ? utf8 : Printable(mailbox_);
-}
-
-void ImapSession::log(std::string text)
-{
-    Mask(text, login_.password);
-    Mask(text, login_.token);
-    Mask(text, sasl_response_);
-    if (text.size() > kMaxLogText)
-        text.resize(kMaxLogText);
-    push(MakeAction(Action::Kind::Log, {}, std::move(text)));
-}
-
-void ImapSession::fail(std::string text)
-{
-    log(std::move(text));
-    close(CloseReason::ProtocolError);
-}
-
-void ImapSession::close(CloseReason reason)
-{
-    if (step_ == Step::Closed)
-        return;
-    Action action = MakeAction(Action::Kind::Close);
-    action.reason = reason;
-    actions_.push_back(std::move(action));
-    step_ = Step::Closed;
-    pieces_.clear();
-}
-
-void ImapSession::push(Action action)
-{
-    if (step_ != Step::Closed)
-        actions_.push_back(std::move(action));
 }
 
 } // namespace mail

@@ -6,24 +6,17 @@
 
 #include <stdint.h>
 
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "account_values.h"
 #include "imap_fragmenter.h"
+#include "mail_session.h"
 
 namespace mail {
 
 struct ImapResponse;
-
-// What the watcher already counted in one folder.
-struct FolderState {
-    bool known = false; // false: first sight, baseline and count nothing
-    uint32_t uidvalidity = 0;
-    uint32_t last_uid = 0;
-};
 
 struct ImapLogin {
     std::string user;
@@ -44,58 +37,14 @@ struct ImapLogin {
     bool check_only = false;
 };
 
-struct ImapTimings {
-    int64_t keepalive_ms = 5 * 60 * 1000; // silence while idling before DONE + NOOP
-    int64_t idle_renew_ms = 24 * 60 * 1000; // IDLE is re-issued before 29 min
-    int64_t response_timeout_ms = 30 * 1000; // no answer: the connection is dead
-    int64_t poll_ms = 120 * 1000; // a server without IDLE is asked this often
-};
-
-enum class CloseReason {
-    None,
-    LoggedOut, // after logout(): the server said BYE or OK, or went away
-    LoginFailed, // the server refused the credentials: long back-off
-    NoStartTls, // asked for STARTTLS, the server does not offer it
-    NoMailbox, // EXAMINE refused: the folder does not exist
-    TooLong, // a line or literal over the limits
-    Timeout, // no answer within response_timeout_ms
-    ServerBye, // unsolicited BYE
-    ProtocolError, // anything else the machine cannot go on from
-    ConnectionLost, // the peer closed or the socket failed, not after logout()
-    TokenRejected, // the server refused the access token: get a new one
-};
-
-struct Action {
-    enum class Kind {
-        Send, // write `bytes` to the server (may hold a credential: never log it)
-        StartTls, // run the TLS handshake now, then call tls_ready()
-        Count, // `count` new messages; hand them over, then persist `state`
-        Baseline, // persist `state`; nothing counted (first sight, new UIDVALIDITY)
-        Log, // `text` for the log file
-        Examined, // check_only: the folder opened; `text` e.g. "INBOX: 12 messages, UIDVALIDITY 1700000000"
-        Close, // close the connection; `reason` says why
-    };
-    Kind kind = Kind::Log;
-    std::string bytes;
-    std::string text;
-    uint32_t count = 0;
-    FolderState state;
-    CloseReason reason = CloseReason::None;
-};
-
-class ImapSession {
+class ImapSession : public MailSession {
 public:
-    ImapSession(ImapLogin login, FolderState state, ImapTimings timings, int64_t now_ms);
+    ImapSession(ImapLogin login, FolderState state, MailTimings timings, int64_t now_ms);
 
-    void receive(std::string_view bytes, int64_t now_ms);
-    void tls_ready(int64_t now_ms);
-    void tick(int64_t now_ms); // call at next_deadline() or later
-    void logout(int64_t now_ms); // leave IDLE if in it, LOGOUT, then Close(LoggedOut)
-    void connection_lost(int64_t now_ms); // the peer closed or the socket failed
-
-    bool next_action(Action& out); // false when none is pending
-    int64_t next_deadline() const; // INT64_MAX when no timer runs
-    bool closed() const;
+    void receive(std::string_view bytes, int64_t now_ms) override;
+    void tick(int64_t now_ms) override;
+    void logout(int64_t now_ms) override; // leave IDLE if in it, LOGOUT, then Close(LoggedOut)
+    int64_t next_deadline() const override;
     const FolderState& state() const;
 
 private:
@@ -116,7 +65,6 @@ private:
         Noop,
         PollWait,
         Logout,
-        Closed,
     };
     enum class AfterIdle { Check, Noop, Logout };
 
@@ -140,18 +88,14 @@ private:
     void idle_or_poll(int64_t now_ms);
     void send_logout(int64_t now_ms);
     std::string folder_name() const;
-    void log(std::string text);
-    void fail(std::string text);
-    void close(CloseReason reason);
-    void push(Action action);
+    bool awaiting_tls() const override;
+    void after_tls(int64_t now_ms) override;
+    bool leaving() const override;
 
     ImapLogin login_;
     FolderState state_;
-    ImapTimings timings_;
+    MailTimings timings_;
     ImapFragmenter fragmenter_;
-    std::deque<Action> actions_;
-    std::vector<std::string> capabilities_;
-    bool capabilities_known_ = false;
     Step step_ = Step::Greeting;
     AfterIdle after_idle_ = AfterIdle::Check;
     std::string tag_; // of the command in flight
@@ -168,12 +112,10 @@ private:
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
     bool logged_in_ = false;
     bool logout_wanted_ = false;
-    bool tls_done_ = false;
     std::string mailbox_; // the folder as the server names it, once known
     char delimiter_ = '/'; // from LIST "" "", asked only for names with levels
     bool delimiter_known_ = false;
     AuthMethod mechanism_ = AuthMethod::Login; // of the AUTHENTICATE in flight
-    std::string sasl_response_; // base64, masked in logs like the token
     std::string refusal_; // the server's failure challenge, decoded
     bool challenge_answered_ = false;
 };

@@ -1,19 +1,10 @@
 #include "loopback_redirect.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 namespace {
-
-    int HexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
 
     std::string Printable(std::string_view text)
     {

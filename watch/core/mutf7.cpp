@@ -4,22 +4,11 @@
 
 #include <vector>
 
+#include "base64.h"
+
 namespace mail {
 
 namespace {
-
-    const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+,";
-
-    int SextetOf(char c)
-    {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        return c == '+' ? 62 : c == ',' ? 63 : -1;
-    }
 
     bool IsDirect(uint32_t c) { return c >= 0x20 && c <= 0x7e; }
 
@@ -78,11 +67,11 @@ namespace {
             count += 16;
             while (count >= 6) {
                 count -= 6;
-                *out += kAlphabet[(bits >> count) & 0x3f];
+                *out += Base64Char(bits >> count, ',');
             }
         }
         if (count > 0)
-            *out += kAlphabet[(bits << (6 - count)) & 0x3f];
+            *out += Base64Char(bits << (6 - count), ',');
         *out += '-';
     }
 
@@ -93,7 +82,7 @@ namespace {
         int count = 0;
         uint32_t high = 0; // a pending high surrogate
         for (char c : run) {
-            int sextet = SextetOf(c);
+            int sextet = Base64Value(c, ',');
             if (sextet < 0)
                 return false;
             bits = ((bits << 6) | static_cast<uint32_t>(sextet)) & 0xffffff;

@@ -1,5 +1,6 @@
 #include "oauth_requests.h"
 
+#include "ascii_text.h"
 #include "base64.h"
 
 namespace mail {
@@ -28,7 +29,6 @@ std::string Base64Url(std::string_view bytes)
 
 std::string FormEncode(std::string_view text)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (char c : text) {
         const unsigned char u = static_cast<unsigned char>(c);
@@ -38,8 +38,8 @@ std::string FormEncode(std::string_view text)
             out += c;
         } else {
             out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
+            out += HexDigit(u >> 4);
+            out += HexDigit(u & 15);
         }
     }
     return out;

@@ -1,30 +1,10 @@
 #include "oauth_settings.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 namespace {
-
-    std::string_view Trim(std::string_view text)
-    {
-        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-            text.remove_prefix(1);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-            text.remove_suffix(1);
-        return text;
-    }
-
-    char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-    bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-    {
-        if (a.size() != b.size())
-            return false;
-        for (size_t i = 0; i < a.size(); ++i) {
-            if (Lower(a[i]) != Lower(b[i]))
-                return false;
-        }
-        return true;
-    }
 
     // Printable ASCII without blanks: what fits in an address or a form unquoted.
     bool IsPlainToken(std::string_view text)
@@ -82,26 +62,26 @@ namespace {
 
     bool FillProvider(const OAuthKeys& keys, OAuthProvider provider, OAuthClient* client, std::string* why)
     {
-        const std::string_view tenant = Trim(keys.tenant);
+        const std::string_view tenant = TrimBlanks(keys.tenant);
         if (provider != OAuthProvider::Microsoft && !tenant.empty()) {
             *why = "tenant= is only for oauth=microsoft";
             return false;
         }
         if (provider == OAuthProvider::Generic) {
-            const std::string_view scope = Trim(keys.scope);
+            const std::string_view scope = TrimBlanks(keys.scope);
             if (scope.empty()) {
                 *why = "oauth=generic needs scope=";
                 return false;
             }
             client->scope = std::string(scope);
-            return CheckUrl("authorize_url", Trim(keys.authorize_url), true, &client->authorize_url, why)
-                && CheckUrl("token_url", Trim(keys.token_url), true, &client->token_url, why)
-                && CheckUrl("device_url", Trim(keys.device_url), false, &client->device_url, why);
+            return CheckUrl("authorize_url", TrimBlanks(keys.authorize_url), true, &client->authorize_url, why)
+                && CheckUrl("token_url", TrimBlanks(keys.token_url), true, &client->token_url, why)
+                && CheckUrl("device_url", TrimBlanks(keys.device_url), false, &client->device_url, why);
         }
         for (const auto& [key, value] :
             { std::pair { "authorize_url", &keys.authorize_url }, std::pair { "token_url", &keys.token_url },
                 std::pair { "device_url", &keys.device_url }, std::pair { "scope", &keys.scope } }) {
-            if (!Trim(*value).empty()) {
+            if (!TrimBlanks(*value).empty()) {
                 *why = std::string(key) + "= is only for oauth=generic";
                 return false;
             }
@@ -164,7 +144,7 @@ bool MakeOAuthClient(const OAuthKeys& keys, OAuthClient* client, std::string* wh
 {
     *client = OAuthClient();
     OAuthProvider provider = OAuthProvider::None;
-    const std::string_view name = Trim(keys.oauth);
+    const std::string_view name = TrimBlanks(keys.oauth);
     if (!ParseProvider(name, &provider)) {
         *why = "oauth= must be microsoft, google or generic, not \"" + std::string(name) + "\"";
         return false;
@@ -174,7 +154,7 @@ bool MakeOAuthClient(const OAuthKeys& keys, OAuthClient* client, std::string* wh
                  std::pair { "client_secret", &keys.client_secret }, std::pair { "tenant", &keys.tenant },
                  std::pair { "authorize_url", &keys.authorize_url }, std::pair { "token_url", &keys.token_url },
                  std::pair { "device_url", &keys.device_url }, std::pair { "scope", &keys.scope } }) {
-            if (!Trim(*value).empty()) {
+            if (!TrimBlanks(*value).empty()) {
                 *why = std::string(key) + "= needs oauth=";
                 return false;
             }
@@ -193,7 +173,7 @@ bool MakeOAuthClient(const OAuthKeys& keys, OAuthClient* client, std::string* wh
         *why = "auth=login does not go with oauth=: use auto, xoauth2 or oauthbearer";
         return false;
     }
-    const std::string_view id = Trim(keys.client_id);
+    const std::string_view id = TrimBlanks(keys.client_id);
     if (id.empty()) {
         *why = "oauth= needs client_id=: the id of the app you registered with the provider";
         return false;
@@ -204,7 +184,7 @@ bool MakeOAuthClient(const OAuthKeys& keys, OAuthClient* client, std::string* wh
     }
     client->provider = provider;
     client->client_id = std::string(id);
-    client->client_secret_blob = std::string(Trim(keys.client_secret));
+    client->client_secret_blob = std::string(TrimBlanks(keys.client_secret));
     return FillProvider(keys, provider, client, why);
 }
 

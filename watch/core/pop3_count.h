@@ -8,18 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "session_contract.h"
+
 namespace mail {
 
 constexpr size_t kMaxPop3SeenIds = 20000;
 constexpr size_t kMaxPop3IdBytes = 70; // RFC 1939: 1 to 70 characters from 0x21 to 0x7E
-
-// What the watcher remembers of one POP3 mailbox.
-struct Pop3Seen {
-    bool known = false; // false: first sight, baseline and count nothing
-    bool by_count = false; // the server has no UIDL: only the number of messages is known
-    uint32_t messages = 0; // by_count: how many the server held last time
-    std::vector<std::string> ids; // otherwise: the ids listed last time, oldest first
-};
 
 struct Pop3Tally {
     uint32_t new_messages = 0;

@@ -1,57 +1,19 @@
 #include "pop3_session.h"
 
-#include <ctype.h>
-
-#include "session_steps.h"
+#include "ascii_text.h"
+#include "base64.h"
 
 namespace mail {
 
 namespace {
 
-    using namespace session_steps;
-
-    constexpr size_t kMaxLogText = 300;
     constexpr size_t kMaxCapabilities = 100;
 
-    std::string Upper(std::string_view text)
-    {
-        std::string result(text);
-        for (char& c : result)
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        return result;
-    }
-
-    std::string Base64(std::string_view bytes)
-    {
-        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        std::string out;
-        for (size_t i = 0; i < bytes.size(); i += 3) {
-            uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-            if (i + 1 < bytes.size())
-                group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-            if (i + 2 < bytes.size())
-                group |= static_cast<unsigned char>(bytes[i + 2]);
-            out += kDigits[group >> 18];
-            out += kDigits[(group >> 12) & 63];
-            out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
-            out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
-        }
-        return out;
-    }
-
-    // Leading decimal digits, at most 10 of them and within 32 bits.
+    // "n ...": the message number of a UIDL or STAT answer, and how many bytes it took.
     bool ParseNumber(std::string_view text, uint32_t* value, size_t* used)
     {
-        uint64_t result = 0;
-        size_t i = 0;
-        for (; i < text.size() && isdigit(static_cast<unsigned char>(text[i])); ++i) {
-            result = result * 10 + static_cast<uint64_t>(text[i] - '0');
-            if (i >= 10 || result > UINT32_MAX)
-                return false;
-        }
-        *value = static_cast<uint32_t>(result);
-        *used = i;
-        return i > 0;
+        *used = LeadingDigits(text);
+        return ParseUint32(text.substr(0, *used), value);
     }
 
     bool StartsWithWord(std::string_view line, std::string_view word)
@@ -69,20 +31,10 @@ Pop3Session::Pop3Session(Pop3Login login, Pop3Seen seen, int64_t response_timeou
     , timeout_ms_(response_timeout_ms)
     , waiting_since_(now_ms)
 {
-}
-
-bool Pop3Session::next_action(Action& out)
-{
-    if (actions_.empty())
-        return false;
-    out = std::move(actions_.front());
-    actions_.pop_front();
-    return true;
+    add_secret(login_.password);
 }
 
 int64_t Pop3Session::next_deadline() const { return closed() ? INT64_MAX : Later(waiting_since_, timeout_ms_); }
-
-bool Pop3Session::closed() const { return step_ == Step::Closed; }
 
 const Pop3Seen& Pop3Session::seen() const { return seen_; }
 
@@ -136,8 +88,9 @@ void Pop3Session::handle(std::string_view line, int64_t now_ms)
     } else if (StartsWithWord(line, "-ERR")) {
         on_status(false, line.substr(line.size() > 4 ? 5 : 4), now_ms);
     } else if (step_ == Step::Auth && !line.empty() && line[0] == '+') {
-        std::string response = std::string(1, '\0') + login_.user + '\0' + login_.password;
-        send(Base64(response) + "\r\n", Step::AuthResult, now_ms);
+        std::string response = Base64Encode(std::string(1, '\0') + login_.user + '\0' + login_.password);
+        add_secret(response);
+        send(response + "\r\n", Step::AuthResult, now_ms);
     } else {
         fail("cannot understand the server: " + Printable(line));
     }
@@ -217,7 +170,7 @@ void Pop3Session::on_list_line(std::string_view line)
     if (step_ == Step::Capa) {
         if (capabilities_.size() >= kMaxCapabilities)
             return;
-        std::string upper = Upper(line);
+        std::string upper = UpperAscii(line);
         size_t space = upper.find(' ');
         std::string name = upper.substr(0, space);
         capabilities_.push_back(name);
@@ -316,13 +269,12 @@ void Pop3Session::tally(const Pop3Tally& tally)
             + " messages already there; counting starts after them");
     }
     seen_ = tally.next;
-    if (tally.new_messages > 0) {
-        Action count = MakeAction(Action::Kind::Count);
-        count.count = tally.new_messages;
-        push(std::move(count));
-    } else if (tally.changed) {
-        push(MakeAction(Action::Kind::Baseline));
-    }
+    if (tally.new_messages == 0 && !tally.changed)
+        return;
+    Action action = MakeAction(tally.new_messages > 0 ? Action::Kind::Count : Action::Kind::Baseline);
+    action.count = tally.new_messages;
+    action.state = seen_;
+    push(std::move(action));
 }
 
 // After logout() every command becomes QUIT.
@@ -348,18 +300,11 @@ bool Pop3Session::offers(std::string_view capability) const
     return false;
 }
 
-void Pop3Session::tls_ready(int64_t now_ms)
+bool Pop3Session::awaiting_tls() const { return step_ == Step::TlsHandshake; }
+
+void Pop3Session::after_tls(int64_t now_ms)
 {
-    if (closed())
-        return;
-    if (step_ != Step::TlsHandshake) {
-        fail("TLS was set up at an unexpected time");
-        return;
-    }
-    tls_done_ = true;
     login_.credentials_may_be_sent = true;
-    capabilities_.clear(); // what the server said in plaintext may have been forged
-    capabilities_known_ = false;
     send("CAPA\r\n", Step::Capa, now_ms);
 }
 
@@ -386,50 +331,6 @@ void Pop3Session::logout(int64_t now_ms)
     // otherwise a command is in flight: QUIT follows its answer
 }
 
-void Pop3Session::connection_lost(int64_t /*now_ms*/)
-{
-    if (closed())
-        return;
-    if (quit_wanted_ || step_ == Step::Quit) {
-        close(CloseReason::LoggedOut);
-    } else {
-        log("the connection to the server was lost");
-        close(CloseReason::ConnectionLost);
-    }
-}
-
-void Pop3Session::log(std::string text)
-{
-    if (!login_.password.empty()) {
-        for (size_t at = text.find(login_.password); at != text.npos; at = text.find(login_.password, at + 3))
-            text.replace(at, login_.password.size(), "***");
-    }
-    if (text.size() > kMaxLogText)
-        text.resize(kMaxLogText);
-    push(MakeAction(Action::Kind::Log, {}, std::move(text)));
-}
-
-void Pop3Session::fail(std::string text, CloseReason reason)
-{
-    log(std::move(text));
-    close(reason);
-}
-
-void Pop3Session::close(CloseReason reason)
-{
-    if (closed())
-        return;
-    Action action = MakeAction(Action::Kind::Close);
-    action.reason = reason;
-    actions_.push_back(std::move(action));
-    step_ = Step::Closed;
-    multiline_ = false;
-}
-
-void Pop3Session::push(Action action)
-{
-    if (!closed())
-        actions_.push_back(std::move(action));
-}
+bool Pop3Session::leaving() const { return quit_wanted_ || step_ == Step::Quit; }
 
 } // namespace mail

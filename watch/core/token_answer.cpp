@@ -1,8 +1,8 @@
 #include "token_answer.h"
 
-#include <algorithm>
-
 #include <nlohmann/json.hpp>
+
+#include "ascii_text.h"
 
 namespace mail {
 
@@ -131,8 +131,7 @@ TokenOutcome ReadTokenAnswer(int status, std::string_view body, TokenGrant* gran
         return TokenOutcome::Malformed;
     }
     std::string type;
-    if (!ReadText(object, "token_type", true, &type) || type.size() != 6
-        || !std::equal(type.begin(), type.end(), "bearer", [](char a, char b) { return (a | 0x20) == b; })) {
+    if (!ReadText(object, "token_type", true, &type) || !EqualsIgnoringCase(type, "Bearer")) {
         *why = "the answer's token_type is not Bearer";
         return TokenOutcome::Malformed;
     }

@@ -1,10 +1,11 @@
 #include "token_file.h"
 
+#include "ascii_text.h"
+
 namespace mail {
 
 std::string TokenFileName(std::string_view account)
 {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string name = "larkbellwatch-";
     for (char c : account) {
         const unsigned char u = static_cast<unsigned char>(c);
@@ -14,8 +15,8 @@ std::string TokenFileName(std::string_view account)
             name += c;
         } else {
             name += '%';
-            name += kHex[u >> 4];
-            name += kHex[u & 15];
+            name += HexDigit(u >> 4);
+            name += HexDigit(u & 15);
         }
     }
     return name + ".token";

@@ -2,6 +2,8 @@
 
 #include <stdint.h>
 
+#include "ascii_text.h"
+
 namespace mail {
 
 namespace {
@@ -13,26 +15,16 @@ namespace {
     // is written as %XX, whatever code page the bytes are in.
     void AppendEscaped(std::string_view name, std::string* out)
     {
-        static const char kHex[] = "0123456789ABCDEF";
         for (char c : name) {
             unsigned char u = static_cast<unsigned char>(c);
             if (u > 0x20 && u < 0x7f && c != '%') {
                 *out += c;
             } else {
                 *out += '%';
-                *out += kHex[u >> 4];
-                *out += kHex[u & 15];
+                *out += HexDigit(u >> 4);
+                *out += HexDigit(u);
             }
         }
-    }
-
-    int HexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
     }
 
     bool Unescape(std::string_view text, std::string* out)
@@ -48,8 +40,9 @@ namespace {
             }
             if (i + 2 >= text.size())
                 return false;
-            int high = HexValue(text[i + 1]);
-            int low = HexValue(text[i + 2]);
+            // Upper-case digits only, as written: one spelling for each name.
+            int high = HexValue(text[i + 1], false);
+            int low = HexValue(text[i + 2], false);
             if (high < 0 || low < 0)
                 return false;
             *out += static_cast<char>(high * 16 + low);
@@ -58,20 +51,10 @@ namespace {
         return true;
     }
 
-    bool ParseUint32(std::string_view text, uint32_t* value)
+    // Without leading zeros: one spelling for each number.
+    bool ParseNumber(std::string_view text, uint32_t* value)
     {
-        if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0'))
-            return false;
-        uint64_t result = 0;
-        for (char c : text) {
-            if (c < '0' || c > '9')
-                return false;
-            result = result * 10 + static_cast<uint64_t>(c - '0');
-        }
-        if (result > UINT32_MAX)
-            return false;
-        *value = static_cast<uint32_t>(result);
-        return true;
+        return !(text.size() > 1 && text[0] == '0') && ParseUint32(text, value);
     }
 
     std::string_view NextField(std::string_view& line)
@@ -113,7 +96,7 @@ namespace {
             return false;
         std::string_view kind = NextField(line);
         uint32_t number = 0;
-        if ((kind != "ids" && kind != "messages") || !ParseUint32(NextField(line), &number) || !line.empty())
+        if ((kind != "ids" && kind != "messages") || !ParseNumber(NextField(line), &number) || !line.empty())
             return false;
         Pop3Seen seen;
         seen.known = true;
@@ -136,8 +119,8 @@ namespace {
         FolderState folder_state;
         folder_state.known = true;
         if (!Unescape(NextField(line), &account) || !Unescape(NextField(line), &folder)
-            || !ParseUint32(NextField(line), &folder_state.uidvalidity)
-            || !ParseUint32(NextField(line), &folder_state.last_uid) || !line.empty() || account.empty()
+            || !ParseNumber(NextField(line), &folder_state.uidvalidity)
+            || !ParseNumber(NextField(line), &folder_state.last_uid) || !line.empty() || account.empty()
             || folder.empty() || folder_state.uidvalidity == 0)
             return false;
         return state->emplace(WatchKey(std::move(account), std::move(folder)), folder_state).second;

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "imap_session.h"
 #include "pop3_count.h"
+#include "session_contract.h"
 
 namespace mail {
 

@@ -1,5 +1,6 @@
 #include "account_config.h"
 
+#include "account_rules.h"
 #include "code_pages.h"
 #include "mutf7.h"
 
@@ -33,6 +34,15 @@ namespace {
         return false;
     }
 
+    bool Refused(const AccountFacts& facts, RuleStage stage, std::string* why)
+    {
+        std::string broken = BrokenAccountRule(facts, stage);
+        if (broken.empty())
+            return false;
+        *why = std::move(broken);
+        return true;
+    }
+
     // `*why` is made from the INI's code page 932 texts.
     bool CheckAccount(const AccountEntry& entry, AccountConfig* config, std::string* why)
     {
@@ -52,10 +62,13 @@ namespace {
             *why = "security must be tls, starttls or none, not \"" + entry.security + "\": account refused";
             return false;
         }
-        if (config->security == Security::None && !IsLoopbackHost(config->host)) {
-            *why = "security=none is allowed only to a loopback host, not " + config->host + ": account refused";
+        AccountFacts facts;
+        facts.name = entry.name;
+        facts.protocol = config->protocol;
+        facts.host = config->host;
+        facts.security = config->security;
+        if (Refused(facts, RuleStage::Transport, why))
             return false;
-        }
         if (!ParsePort(entry.port, config->security, &config->port, config->protocol)) {
             *why = "port must be 1 to 65535, not \"" + entry.port + "\": account refused";
             return false;
@@ -73,29 +86,13 @@ namespace {
         config->token_path = entry.token_path;
         if (!MakeOAuth(entry, config, why))
             return false;
-        const bool oauth = config->oauth.provider != OAuthProvider::None;
-        const bool token_auth = config->auth == AuthMethod::XOAuth2 || config->auth == AuthMethod::OAuthBearer;
-        if (config->protocol == Protocol::Pop3 && oauth) {
-            *why = "a POP3 account signs in with a password only, not with oauth=: account refused";
+        facts.auth = config->auth;
+        facts.auth_text = entry.auth;
+        facts.token_command = !config->token_command.empty();
+        facts.password = !config->password_blob.empty();
+        facts.oauth = config->oauth.provider != OAuthProvider::None;
+        if (Refused(facts, RuleStage::SignIn, why))
             return false;
-        }
-        if (config->protocol == Protocol::Pop3 && (token_auth || !config->token_command.empty())) {
-            *why = "a POP3 account signs in with a password only, not with tokencmd: account refused";
-            return false;
-        }
-        if (config->token_command.empty() && token_auth && !oauth) {
-            *why = "auth=" + entry.auth + " needs a tokencmd: account refused";
-            return false;
-        }
-        if (!config->token_command.empty() && config->auth == AuthMethod::Login) {
-            *why = "auth=login signs in with a password, not with tokencmd: account refused";
-            return false;
-        }
-        if (config->token_command.empty() && config->password_blob.empty() && !oauth) {
-            *why = "no password: store one with \"larkbellctl password " + entry.name
-                + "\", or give a tokencmd; account refused";
-            return false;
-        }
         if (config->protocol == Protocol::Pop3)
             config->folders = { { "", "POP3" } }; // a POP3 mailbox has no folders
         else if (!MakeFolders(entry.folders, &config->folders, why))

@@ -1,11 +1,11 @@
-#include "folder_watch.h"
+#include "mailbox_watch.h"
 
 #include <bcrypt.h>
 
 #include "backoff.h"
 #include "hand_over.h"
-#include "imap_connection.h"
 #include "login_credentials.h"
+#include "mail_connection.h"
 #include "protected_secret.h"
 
 namespace mail {
@@ -91,7 +91,7 @@ namespace {
 
 } // namespace
 
-FolderWatch::FolderWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context)
+MailboxWatch::MailboxWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context)
     : m_account(account)
     , m_folder(folder)
     , m_context(context)
@@ -100,21 +100,21 @@ FolderWatch::FolderWatch(const AccountConfig& account, const WatchedFolder& fold
 {
 }
 
-bool FolderWatch::Start()
+bool MailboxWatch::Start()
 {
     if (!m_wake)
         return false;
-    m_thread.reset(::CreateThread(nullptr, 0, &FolderWatch::ThreadMain, this, 0, nullptr));
+    m_thread.reset(::CreateThread(nullptr, 0, &MailboxWatch::ThreadMain, this, 0, nullptr));
     return m_thread.valid();
 }
 
-DWORD WINAPI FolderWatch::ThreadMain(void* self)
+DWORD WINAPI MailboxWatch::ThreadMain(void* self)
 {
-    static_cast<FolderWatch*>(self)->Run();
+    static_cast<MailboxWatch*>(self)->Run();
     return 0;
 }
 
-void FolderWatch::Run()
+void MailboxWatch::Run()
 {
     int failures = 0;
     bool token_retried = false;
@@ -164,7 +164,7 @@ void FolderWatch::Run()
     }
 }
 
-FolderWatch::Attempt FolderWatch::ConnectOnce(TokenUse* token)
+MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
         return PollOnce();
@@ -184,7 +184,7 @@ FolderWatch::Attempt FolderWatch::ConnectOnce(TokenUse* token)
         attempt.log_it = log_it;
         return attempt;
     }
-    ImapTimings timings = m_context.timings;
+    MailTimings timings = m_context.timings;
     timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
     const WatchKey key { m_account.name, m_folder.wire };
@@ -206,7 +206,7 @@ FolderWatch::Attempt FolderWatch::ConnectOnce(TokenUse* token)
 }
 
 // One short session: a POP3 server locks the mailbox while it lasts.
-FolderWatch::Attempt FolderWatch::PollOnce()
+MailboxWatch::Attempt MailboxWatch::PollOnce()
 {
     Attempt attempt;
     Pop3Login login;
@@ -230,7 +230,7 @@ FolderWatch::Attempt FolderWatch::PollOnce()
     return attempt;
 }
 
-FolderWatch::Waited FolderWatch::WaitBeforeReconnect(int64_t delay_ms)
+MailboxWatch::Waited MailboxWatch::WaitBeforeReconnect(int64_t delay_ms)
 {
     const HANDLE events[] = { m_context.stop, m_wake.get() };
     const DWORD waited = ::WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(delay_ms));

@@ -1,4 +1,4 @@
-// The thread that watches one folder of one account for the watcher's whole
+// The thread that watches one IMAP folder or POP3 mailbox for the watcher's whole
 // life: connect, watch, and after any end wait out the back-off and start over.
 #pragma once
 
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "account_config.h"
-#include "imap_session.h"
 #include "login_credentials.h"
+#include "session_contract.h"
 #include "state_store.h"
 #include "unique_any.h"
 #include "watch_log.h"
@@ -20,15 +20,15 @@ struct WatchContext {
     WatchLog& log;
     StateStore& store;
     std::string notifier_path;
-    ImapTimings timings; // poll_ms is set per account
+    MailTimings timings; // poll_ms is set per account
     HANDLE stop = nullptr; // manual-reset: the watcher ends
 };
 
-class FolderWatch {
+class MailboxWatch {
 public:
-    FolderWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context);
-    FolderWatch(const FolderWatch&) = delete;
-    FolderWatch& operator=(const FolderWatch&) = delete;
+    MailboxWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context);
+    MailboxWatch(const MailboxWatch&) = delete;
+    MailboxWatch& operator=(const MailboxWatch&) = delete;
 
     bool Start();
     // Ends a wait or a connection so that it connects again at once (after a

@@ -1,7 +1,8 @@
-#include "imap_connection.h"
+#include "mail_connection.h"
 
 #include <memory>
 #include <utility>
+#include <variant>
 
 #include "mail_stream.h"
 
@@ -22,23 +23,19 @@ namespace {
 
     std::string Endpoint(const ServerAddress& server) { return server.host + ":" + std::to_string(server.port); }
 
-    std::unique_ptr<ImapSession> NewSession(ImapLogin login, const FolderState& state, const ImapTimings& timings)
+    std::unique_ptr<MailSession> NewSession(ImapLogin login, const FolderState& state, const MailTimings& timings)
     {
         return std::make_unique<ImapSession>(std::move(login), state, timings, NowMs());
     }
 
-    std::unique_ptr<Pop3Session> NewSession(Pop3Login login, const Pop3Seen& seen, const ImapTimings& timings)
+    std::unique_ptr<MailSession> NewSession(Pop3Login login, const Pop3Seen& seen, const MailTimings& timings)
     {
         return std::make_unique<Pop3Session>(std::move(login), seen, timings.response_timeout_ms, NowMs());
     }
 
-    // What a Count or Baseline asks to persist.
-    const FolderState& Persisted(const ImapSession&, const Action& action) { return action.state; }
-    const Pop3Seen& Persisted(const Pop3Session& session, const Action&) { return session.seen(); }
-
-    template <class Session, class Login, class State> class Connection {
+    template <class Login, class State> class Connection {
     public:
-        Connection(const ServerAddress& server, Login login, const State& state, const ImapTimings& timings,
+        Connection(const ServerAddress& server, Login login, const State& state, const MailTimings& timings,
             HANDLE stop, HANDLE wake, CountSink<State>& sink)
             : m_server(server)
             , m_login(std::move(login))
@@ -134,10 +131,10 @@ namespace {
                 m_session->tls_ready(NowMs());
                 return true;
             case Action::Kind::Count:
-                m_end.not_counted = !m_sink.OnCount(action.count, Persisted(*m_session, action));
+                m_end.not_counted = !m_sink.OnCount(action.count, std::get<State>(action.state));
                 return !m_end.not_counted;
             case Action::Kind::Baseline:
-                m_sink.OnBaseline(Persisted(*m_session, action));
+                m_sink.OnBaseline(std::get<State>(action.state));
                 return true;
             case Action::Kind::Log:
                 m_sink.OnLog(action.text);
@@ -197,12 +194,12 @@ namespace {
         const ServerAddress& m_server;
         Login m_login;
         State m_state;
-        ImapTimings m_timings;
+        MailTimings m_timings;
         HANDLE m_stop;
         HANDLE m_wake;
         CountSink<State>& m_sink;
         std::unique_ptr<MailStream> m_stream;
-        std::unique_ptr<Session> m_session;
+        std::unique_ptr<MailSession> m_session;
         std::string m_buffer;
         ConnectionEnd m_end;
         bool m_loggingOut = false;
@@ -211,47 +208,16 @@ namespace {
 
 } // namespace
 
-const char* CloseReasonText(CloseReason reason)
-{
-    switch (reason) {
-    case CloseReason::LoginFailed:
-        return "login failed";
-    case CloseReason::NoStartTls:
-        return "the server offers no STARTTLS";
-    case CloseReason::NoMailbox:
-        return "cannot open the folder";
-    case CloseReason::TooLong:
-        return "the server sent too long a response";
-    case CloseReason::Timeout:
-        return "the server stopped answering";
-    case CloseReason::ServerBye:
-        return "the server ended the session";
-    case CloseReason::ProtocolError:
-        return "protocol error";
-    case CloseReason::ConnectionLost:
-        return "connection lost";
-    case CloseReason::LoggedOut:
-        return "logged out";
-    case CloseReason::TokenRejected:
-        return "the server refused the token";
-    case CloseReason::None:
-        break;
-    }
-    return "connection ended";
-}
-
 ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
-    const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink)
+    const MailTimings& timings, HANDLE stop, HANDLE wake, FolderSink& sink)
 {
-    return Connection<ImapSession, ImapLogin, FolderState>(server, std::move(login), state, timings, stop, wake, sink)
-        .Run();
+    return Connection<ImapLogin, FolderState>(server, std::move(login), state, timings, stop, wake, sink).Run();
 }
 
 ConnectionEnd RunPop3Connection(const ServerAddress& server, Pop3Login login, const Pop3Seen& seen,
-    const ImapTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink)
+    const MailTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink)
 {
-    return Connection<Pop3Session, Pop3Login, Pop3Seen>(server, std::move(login), seen, timings, stop, wake, sink)
-        .Run();
+    return Connection<Pop3Login, Pop3Seen>(server, std::move(login), seen, timings, stop, wake, sink).Run();
 }
 
 } // namespace mail

@@ -1,6 +1,6 @@
 // One connection from start to end: connect, TLS where asked, then the pure
-// ImapSession fed with the stream's bytes and the clock, its actions carried
-// out here. The watcher's threads and larkbellctl check both use it.
+// IMAP or POP3 session fed with the stream's bytes and the clock, its actions
+// carried out here. The watcher's threads and larkbellctl check both use it.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +34,7 @@ public:
     virtual void OnExamined(const std::string& text) = 0;
     virtual void OnLog(const std::string& text) = 0;
 };
-using SessionSink = CountSink<FolderState>;
+using FolderSink = CountSink<FolderState>;
 using Pop3Sink = CountSink<Pop3Seen>;
 
 struct ConnectionEnd {
@@ -48,13 +48,10 @@ struct ConnectionEnd {
 // Runs until the session closes, `stop` is set (then LOGOUT, at most about
 // 1.5 s more) or `wake` is set. Either event may be null.
 ConnectionEnd RunImapConnection(const ServerAddress& server, ImapLogin login, const FolderState& state,
-    const ImapTimings& timings, HANDLE stop, HANDLE wake, SessionSink& sink);
+    const MailTimings& timings, HANDLE stop, HANDLE wake, FolderSink& sink);
 
 // One POP3 poll over the same kind of connection; ends after QUIT.
 ConnectionEnd RunPop3Connection(const ServerAddress& server, Pop3Login login, const Pop3Seen& seen,
-    const ImapTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink);
-
-// A few words for the log.
-const char* CloseReasonText(CloseReason reason);
+    const MailTimings& timings, HANDLE stop, HANDLE wake, Pop3Sink& sink);
 
 } // namespace mail
