@@ -33,8 +33,8 @@ BOOL CNotifierDlg::OnInitDialog()
     SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
     if (m_interval == 0)
         m_interval = 1000;
-    if (m_frameCount != 1)
-        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
+    // One frame has nothing to step to, but its count follows the shared one.
+    ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
     ApplyAlpha(m_useTrans ? m_trans : 255);
     return TRUE;
 }
@@ -57,6 +57,8 @@ void CNotifierDlg::ShowNextFrame()
     if (!m_skinLoaded)
         return;
     const int count = m_mailCount.Read();
+    if (m_frameCount == 1 && count == m_shownCount)
+        return;
     ApplyFrameRegion(m_curFrame, FALSE);
     const fw::WindowDC dc(m_hWnd);
     CopyFrameTo(dc.get());
@@ -68,8 +70,9 @@ void CNotifierDlg::CopyFrameTo(HDC dc) const
     ::BitBlt(dc, 0, 0, m_bmpWidth, m_stripHeight, m_memDC, m_curFrame * m_bmpWidth, 0, SRCCOPY);
 }
 
-void CNotifierDlg::DrawCount(HDC dc, int count) const
+void CNotifierDlg::DrawCount(HDC dc, int count)
 {
+    m_shownCount = count;
     char text[16];
     snprintf(text, sizeof text, "%d", count);
 
@@ -103,6 +106,7 @@ void CNotifierDlg::OnPaint()
     if (m_skinLoaded) {
         const fw::WindowDC dc(m_hWnd);
         CopyFrameTo(dc.get());
+        DrawCount(dc.get(), m_mailCount.Read());
     }
     Default();
 }

@@ -45,8 +45,7 @@ void CNotifierDlg::OnRButtonUp(UINT, POINT)
         m_posX = cursor.x + m_dragOffset.x;
         m_posY = cursor.y + m_dragOffset.y;
         SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
-        if (m_frameCount != 1)
-            ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
+        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
         SavePosition();
     }
     Default();

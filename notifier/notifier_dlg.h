@@ -59,7 +59,7 @@ private:
     void AppendAboutMenuItem();
     void ShowNextFrame();
     void CopyFrameTo(HDC dc) const;
-    void DrawCount(HDC dc, int count) const;
+    void DrawCount(HDC dc, int count);
     void RefreshTopMost();
     void KeepOnScreen();
     void ApplyAlpha(int alpha);
@@ -84,6 +84,8 @@ private:
     // Made once the settings are read; the same font draws every tick.
     fw::UniqueFont m_countFont;
     MailCountReader m_mailCount;
+    // What the window shows: a one-frame skin redraws only when it changes.
+    int m_shownCount = 0;
     // Nothing is activated until the settings say so.
     int m_activate = 0;
     CDC m_memDC;

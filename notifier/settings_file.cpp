@@ -3,49 +3,51 @@
 #include <stdio.h>
 
 #include "frame_geometry.h"
+#include "settings_keys.h"
 
 namespace {
 
 const char kSection[] = "setting";
 
-int ReadInt(const char* key, int fallback, const char* path)
+int ReadInt(SettingKey key, int fallback, const char* path)
 {
-    return static_cast<int>(::GetPrivateProfileIntA(kSection, key, fallback, path));
+    return static_cast<int>(::GetPrivateProfileIntA(kSection, kSettingKeys[key], fallback, path));
 }
 
-void WriteInt(const char* key, int value, const char* path)
+void WriteInt(SettingKey key, int value, const char* path)
 {
     char text[16];
     snprintf(text, sizeof text, "%d", value);
-    ::WritePrivateProfileStringA(kSection, key, text, path);
+    ::WritePrivateProfileStringA(kSection, kSettingKeys[key], text, path);
 }
 
 } // namespace
 
 void ReadSettingsFile(const char* path, NotifierSettings* s)
 {
-    s->interval = ReadInt("interval", 100, path);
-    s->trans = ReadInt("trans", 200, path);
-    s->bmpWidth = ReadInt("bmpwidth", 120, path);
-    s->posX = ReadInt("posx", 0, path);
-    s->posY = ReadInt("posy", 0, path);
-    s->textRect.left = ReadInt("textleft", 85, path);
-    s->textRect.top = ReadInt("texttop", 86, path);
-    s->textRect.right = ReadInt("textright", 106, path);
-    s->textRect.bottom = ReadInt("textbottom", 100, path);
-    s->activate = ReadInt("activate", 1, path);
+    s->interval = ReadInt(kKeyInterval, 100, path);
+    s->trans = ReadInt(kKeyTrans, 200, path);
+    s->bmpWidth = ReadInt(kKeyBmpWidth, 120, path);
+    s->posX = ReadInt(kKeyPosX, 0, path);
+    s->posY = ReadInt(kKeyPosY, 0, path);
+    s->textRect.left = ReadInt(kKeyTextLeft, 85, path);
+    s->textRect.top = ReadInt(kKeyTextTop, 86, path);
+    s->textRect.right = ReadInt(kKeyTextRight, 106, path);
+    s->textRect.bottom = ReadInt(kKeyTextBottom, 100, path);
+    s->activate = ReadInt(kKeyActivate, 1, path);
     ::GetPrivateProfileStringA(
-        kSection, "windowname", "- Microsoft Outlook", s->windowName, sizeof s->windowName, path);
-    s->fontSize = ReadInt("fontsize", 12, path);
-    const int red = ReadInt("fontcolr", 208, path);
-    const int green = ReadInt("fontcolg", 199, path);
-    const int blue = ReadInt("fontcolb", 187, path);
+        kSection, kSettingKeys[kKeyWindowName], "- Microsoft Outlook", s->windowName, sizeof s->windowName, path);
+    s->fontSize = ReadInt(kKeyFontSize, 12, path);
+    const int red = ReadInt(kKeyFontColR, 208, path);
+    const int green = ReadInt(kKeyFontColG, 199, path);
+    const int blue = ReadInt(kKeyFontColB, 187, path);
     s->textColor = PackColour(red, green, blue);
-    ::GetPrivateProfileStringA(kSection, "font", "ＭＳ ゴシック", s->fontFace, sizeof s->fontFace, path);
+    ::GetPrivateProfileStringA(
+        kSection, kSettingKeys[kKeyFont], "ＭＳ ゴシック", s->fontFace, sizeof s->fontFace, path);
 }
 
 void WritePositionToFile(const char* path, int x, int y)
 {
-    WriteInt("posx", x, path);
-    WriteInt("posy", y, path);
+    WriteInt(kKeyPosX, x, path);
+    WriteInt(kKeyPosY, y, path);
 }

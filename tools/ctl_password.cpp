@@ -9,6 +9,7 @@
 #include "ctl_watch.h"
 #include "module_path.h"
 #include "protected_secret.h"
+#include "watch_settings.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ int RunPasswordCommand(const char* account, const char* key)
         return 1;
     }
     const std::string path = WatchSettingsPath();
-    const std::string section = std::string("account:") + account;
+    const std::string section = std::string(mail::kAccountPrefix) + account;
     if (!::WritePrivateProfileStringA(section.c_str(), key, blob.c_str(), path.c_str())) {
         fprintf(stderr, "larkbellctl: cannot write %s (error %lu)\n", path.c_str(), ::GetLastError());
         return 1;

@@ -7,7 +7,7 @@
 // "password NAME": one line from standard input, protected for the current
 // user, stored as the account's password. Returns the exit code.
 // With key "client_secret", the same for the account's OAuth client secret.
-int RunPasswordCommand(const char* account, const char* key = "password");
+int RunPasswordCommand(const char* account, const char* key);
 
 // "login NAME [--device]": OAuth sign-in, the refresh token stored, then
 // the same as check. Returns the exit code.

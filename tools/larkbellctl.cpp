@@ -3,31 +3,21 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "command_line.h"
 #include "count_math.h"
 #include "counter.h"
 #include "ctl_watch.h"
+#include "watch_settings.h"
 
 namespace {
 
 const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | secret NAME | check NAME | "
                       "login NAME [--device]\n";
 
-enum class Command { Get, Set, Add, Reset };
+using mail::CtlVerb;
 
-bool ParseCommand(int argc, char** argv, Command* command, int32_t* number)
+bool ParseNumber(int argc, char** argv, int32_t* number)
 {
-    if (argc == 2 && strcmp(argv[1], "get") == 0)
-        *command = Command::Get;
-    else if (argc == 2 && strcmp(argv[1], "reset") == 0)
-        *command = Command::Reset;
-    else if (argc == 3 && strcmp(argv[1], "set") == 0)
-        *command = Command::Set;
-    else if (argc == 3 && strcmp(argv[1], "add") == 0)
-        *command = Command::Add;
-    else {
-        fputs(kUsage, stderr);
-        return false;
-    }
     if (argc == 3 && !ParseStrictInt32(argv[2], number)) {
         fprintf(stderr, "larkbellctl: not a 32-bit integer: %s\n", argv[2]);
         return false;
@@ -37,19 +27,19 @@ bool ParseCommand(int argc, char** argv, Command* command, int32_t* number)
 
 // Runs the command under one hold of the lock; FALSE when nothing could be
 // stored.
-BOOL Run(Command command, int32_t number, int32_t* count)
+BOOL Run(CtlVerb command, int32_t number, int32_t* count)
 {
     switch (command) {
-    case Command::Get:
+    case CtlVerb::Get:
         *count = ReadCountLocked();
         return TRUE;
-    case Command::Set:
+    case CtlVerb::Set:
         *count = number;
         break;
-    case Command::Add:
+    case CtlVerb::Add:
         *count = WrapAdd(ReadCountLocked(), number);
         break;
-    case Command::Reset:
+    default: // reset: the watcher's verbs never get here
         *count = 0;
         break;
     }
@@ -64,38 +54,39 @@ bool SectionHeldElsewhere()
     return section.valid();
 }
 
-// The watcher's commands; -1 when the arguments name none of them.
-int RunWatchCommand(int argc, char** argv)
+// The watcher's commands: the account name is checked first.
+int RunWatchCommand(CtlVerb verb, const char* account)
 {
-    const char* verb = argc >= 3 ? argv[1] : "";
-    const bool device = argc == 4 && strcmp(argv[3], "--device") == 0;
-    const bool login = strcmp(verb, "login") == 0 && (argc == 3 || device);
-    const bool known = login
-        || (argc == 3 && (strcmp(verb, "password") == 0 || strcmp(verb, "secret") == 0 || strcmp(verb, "check") == 0));
-    if (!known)
-        return -1;
-    if (!IsValidAccountName(argv[2])) {
-        fprintf(stderr, "larkbellctl: not an account name: %s\n", argv[2]);
+    if (!IsValidAccountName(account)) {
+        fprintf(stderr, "larkbellctl: not an account name: %s\n", account);
         return 2;
     }
-    if (login)
-        return RunLoginCommand(argv[2], device);
-    if (strcmp(verb, "check") == 0)
-        return RunCheckCommand(argv[2]);
-    return RunPasswordCommand(argv[2], strcmp(verb, "secret") == 0 ? "client_secret" : "password");
+    switch (verb) {
+    case CtlVerb::Login:
+    case CtlVerb::LoginDevice:
+        return RunLoginCommand(account, verb == CtlVerb::LoginDevice);
+    case CtlVerb::Check:
+        return RunCheckCommand(account);
+    default:
+        return RunPasswordCommand(account, verb == CtlVerb::Secret ? mail::kClientSecretKey : mail::kPasswordKey);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int watchResult = RunWatchCommand(argc, argv);
-    if (watchResult >= 0)
-        return watchResult;
-    Command command = Command::Get;
+    const CtlVerb command = mail::ParseCtlVerb(argc, argv);
+    if (command == CtlVerb::Password || command == CtlVerb::Secret || command == CtlVerb::Check
+        || command == CtlVerb::Login || command == CtlVerb::LoginDevice)
+        return RunWatchCommand(command, argv[2]);
     int32_t number = 0;
     // Each refusal says why in one line.
-    if (!ParseCommand(argc, argv, &command, &number))
+    if (command == CtlVerb::Usage) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    if (!ParseNumber(argc, argv, &number))
         return 2;
     const CounterLock lock;
     if (!lock.held()) {
@@ -110,7 +101,7 @@ int main(int argc, char** argv)
         return 1;
     }
     printf("%ld\n", static_cast<long>(count));
-    if (!kept && command != Command::Get)
+    if (!kept && command != CtlVerb::Get)
         fputs("larkbellctl: no notifier is running, so the count is not kept after this command\n", stderr);
     return 0;
 }

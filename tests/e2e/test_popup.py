@@ -170,11 +170,14 @@ class Popup(Scenario):
         wait_for(lambda: drawn() == rendered("7"), 20, "7 drawn in the box")
         ctl("set", -3)
         wait_for(lambda: drawn() == rendered("-3"), 20, "-3 drawn in the box")
-        # One frame never animates, so never shows the count.
+        # One frame never animates, yet shows the count and follows it.
         rig = self.rig(skin=frame, settings=settings)
         rig.start(88)
-        wait_for(lambda: drawn() == ("." * 2400, 0), 20, "the frame on show")
-        self.assertEqual((len(rig.watch(2500)), drawn()), (1, ("." * 2400, 0)))
+        wait_for(lambda: drawn() == rendered("88"), 20, "88 drawn over the one frame")
+        ctl("set", 5)
+        wait_for(lambda: drawn() == rendered("5"), 20, "5 drawn over the one frame")
+        probe("post", rig.popup["hwnd"], 0x000F, 0)  # WM_PAINT: the frame is drawn with its count
+        self.assertEqual((len(rig.watch(1500)), drawn()), (1, rendered("5")), "never stepped; repainted with its count")
 
     def test_popup_returns_above_another_top_most_window(self):
         rig = self.rig(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})

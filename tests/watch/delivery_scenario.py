@@ -1,6 +1,7 @@
 """Delivery: one message reaches the count and the popup, 100 add exactly 100, mail that came while the
 watcher was stopped counts once, and neither a \\Seen message nor a recreated folder counts. A marker message
-that must add exactly 1 shows that nothing else was counted. Also larkbellctl password and check.
+that must add exactly 1 shows that nothing else was counted. Also larkbellctl password and check, what
+larkbellwatch's command line says, and settings changed while the watcher runs.
     delivery_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
@@ -55,4 +56,32 @@ with scenario("delivery") as (check, certs, dovecot, rig):
     check("the missing folder is logged", rig.wait_log("cannot open folder"))
     log = rig.log()
     check("the log sums to what was counted", sum(map(int, re.findall(r"new messages: (\d+)", log))) == 106, log)
+    rig.stop()
+    check("--stop says in one line that the watcher ended, exit 0",
+        rig.stopped[0] == 0 and "".join(rig.stopped[1:]).strip() == "larkbellwatch: --stop: the watcher has ended",
+        rig.stopped)
+    for args, status, said in ((["--stop"], 1, "no watcher is running"), (["--autostart"], 2, "usage: ")):
+        out = rig.wine.run(f"{rig.folder}/said.out", f"{rig.folder}/larkbellwatch.exe", *args)
+        check(f"larkbellwatch {args[0]} alone: exit {status} and one line", out[0] == status
+            and len("".join(out[1:]).strip().splitlines()) == 1 and said in out[2], out)
+
+    # Fixed while it runs: a wrong password and a missing folder each wait 30 minutes, until the password is
+    # stored again and the folder corrected in the file; only the changed account connects again.
+    rig.ctl("password", "home", text="not-the-password\n")
+    rig.start()
+    check("a wrong password waits 30 to 35 minutes", rig.wait_log(r"\[home/INBOX\] .*reconnecting in (18|19|20)\d\d s"))
+    before = dovecot.idling("alice")
+    rig.ctl("password", "home", text=PASSWORDS["alice"] + "\n")
+    check("a password stored while running is taken at once", rig.wait_log(r"\[home\] password changed")
+        and wait_for(lambda: dovecot.idling("alice") >= before + 2), rig.log())
+    connected = rig.log().count("[home/INBOX] connected")
+    rig.settings(rig.settings().replace("folders=Nowhere", "folders=INBOX"))
+    check("a folder corrected in the file while running is watched at once", rig.wait_log(r"\[gone\] folders changed")
+        and wait_for(lambda: dovecot.idling("alice") >= before + 3), rig.log())
+    check("an account whose section did not change stays connected",
+        rig.log().count("[home/INBOX] connected") == connected, rig.log())
+    check("the stored passwords are named, never written", "not-the-password" not in rig.log())
+    out = rig.wine.run(f"{rig.folder}/said.out", f"{rig.folder}/larkbellwatch.exe")
+    check("a second watcher says in one line that one runs, exit 1", out[0] == 1 and out[1:] == ("",
+        "larkbellwatch: another watcher is running; this one ends\r\n"), out)
     rig.stop()

@@ -333,7 +333,10 @@ class Rig:
             lines += [f"[account:{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         open(f"{self.folder}/larkbellwatch.ini", "wb").write("\r\n".join(lines + [""]).encode("cp932"))
 
-    def settings(self):
+    def settings(self, text=None):
+        """The INI as it is now; with `text`, written anew first."""
+        if text is not None:
+            open(f"{self.folder}/larkbellwatch.ini", "wb").write(text.encode("cp932"))
         return open(f"{self.folder}/larkbellwatch.ini", "rb").read().decode("cp932")
 
     def ctl(self, *args, text=None):
@@ -351,8 +354,9 @@ class Rig:
         self.watcher = self.wine.start(f"{self.folder}/watch.out", f"{self.folder}/larkbellwatch.exe")
 
     def stop(self):
-        """Asks the running watcher to end; true when it did within 2 s of the request's return."""
-        self.wine.run(f"{self.folder}/stop.out", f"{self.folder}/larkbellwatch.exe", "--stop")
+        """Asks the running watcher to end; true when it did within 2 s of the request's return. What --stop
+        said is kept in self.stopped: exit status, stdout, stderr."""
+        self.stopped = self.wine.run(f"{self.folder}/stop.out", f"{self.folder}/larkbellwatch.exe", "--stop")
         try:
             self.watcher.wait(2)
             return True

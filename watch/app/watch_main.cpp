@@ -1,17 +1,22 @@
 // larkbellwatch: watches IMAP folders and hands new mail to the notifier.
-// Without arguments it runs; --stop and --autostart on|off act and exit.
+// Without arguments it runs; --stop and --autostart on|off act and exit,
+// saying in one line to the console they were started from what they did.
 #include <windows.h>
 
+#include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include "autostart.h"
+#include "command_line.h"
 #include "module_path.h"
+#include "starter_console.h"
 #include "watch_instance.h"
 #include "watch_log.h"
 #include "watcher.h"
 
 namespace {
+
+const char kSelf[] = "larkbellwatch";
 
 std::string LogPath()
 {
@@ -20,48 +25,58 @@ std::string LogPath()
     return path;
 }
 
+// The line goes to the log as well as to the console.
+int Finish(int code, const std::string& line)
+{
+    mail::WatchLog(LogPath()).Write(kSelf, line);
+    mail::SayToStarter(std::string(kSelf) + ": " + line, code != 0);
+    return code;
+}
+
 int Stop()
 {
-    mail::WatchLog log(LogPath());
     switch (mail::RequestStop()) {
     case mail::StopOutcome::Stopped:
-        return 0;
+        return Finish(0, "--stop: the watcher has ended");
     case mail::StopOutcome::NoneRunning:
-        log.Write("larkbellwatch", "--stop: no watcher is running");
-        return 1;
+        return Finish(1, "--stop: no watcher is running");
     case mail::StopOutcome::DidNotStop:
         break;
     }
-    log.Write("larkbellwatch", "--stop: the watcher did not end in time");
-    return 2;
+    char line[96];
+    snprintf(line, sizeof line, "--stop: the watcher did not end within %lu s",
+        static_cast<unsigned long>(mail::kStopWaitMs / 1000));
+    return Finish(2, line);
 }
 
 int Autostart(bool on)
 {
     char executable[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, executable, sizeof executable);
-    mail::WatchLog log(LogPath());
     std::string why;
-    if (!mail::SetAutostart(on, executable, &why)) {
-        log.Write("larkbellwatch", "--autostart: " + why);
-        return 1;
-    }
-    log.Write("larkbellwatch", on ? "autostart on" : "autostart off");
-    return 0;
+    if (!mail::SetAutostart(on, executable, &why))
+        return Finish(1, "--autostart: " + why);
+    return Finish(0,
+        on ? std::string("autostart on: starts at sign-in (HKCU\\") + mail::kRunKey + ", value " + mail::kAutostartValue
+                + ")"
+           : "autostart off: no longer starts at sign-in");
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    if (__argc == 1)
+    switch (mail::ParseWatchArguments(__argc, __argv)) {
+    case mail::WatchAction::Run:
         return mail::RunWatcher();
-    if (__argc == 2 && strcmp(__argv[1], "--stop") == 0)
+    case mail::WatchAction::Stop:
         return Stop();
-    if (__argc == 3 && strcmp(__argv[1], "--autostart") == 0) {
-        if (strcmp(__argv[2], "on") == 0 || strcmp(__argv[2], "off") == 0)
-            return Autostart(strcmp(__argv[2], "on") == 0);
+    case mail::WatchAction::AutostartOn:
+        return Autostart(true);
+    case mail::WatchAction::AutostartOff:
+        return Autostart(false);
+    case mail::WatchAction::Usage:
+        break;
     }
-    mail::WatchLog(LogPath()).Write("larkbellwatch", "usage: larkbellwatch [--stop | --autostart on|off]");
-    return 2;
+    return Finish(2, "usage: larkbellwatch [--stop | --autostart on|off]");
 }

@@ -2,28 +2,27 @@
 
 #include <windows.h>
 
-#include <stdio.h>
-
-#include <memory>
-#include <vector>
-
-#include "account_config.h"
 #include "counter.h"
-#include "mailbox_watch.h"
 #include "module_path.h"
 #include "resume_window.h"
+#include "settings_file_watch.h"
+#include "starter_console.h"
 #include "state_store.h"
 #include "watch_instance.h"
 #include "watch_log.h"
 #include "watch_settings.h"
+#include "watched_accounts.h"
 
 namespace mail {
 
 namespace {
 
     const char kSelf[] = "larkbellwatch";
-    // Every connection has logged out by then, or the process ends without it.
-    constexpr DWORD kJoinMs = 1800;
+    // A settings file is read again once it has been left alone this long:
+    // an editor or the profile API may write it in several steps.
+    constexpr ULONGLONG kSettleMs = 500;
+    // Where the system gives no change notification.
+    constexpr DWORD kPollMs = 5000;
 
     std::string SiblingPath(const char* extension)
     {
@@ -32,14 +31,28 @@ namespace {
         return path;
     }
 
-    // Dispatches messages (the power broadcasts) until the stop event is set;
-    // nothing polls.
-    void WaitForStop(HANDLE stop)
+    // Dispatches messages (the power broadcasts) until the stop event is set,
+    // and calls `reread` once a changed settings file has settled.
+    template <class Reread> void WaitForStop(HANDLE stop, SettingsFileWatch& file, Reread reread)
     {
+        const HANDLE handles[] = { stop, file.event() };
+        const DWORD count = handles[1] ? 2 : 1;
+        ULONGLONG settled = 0; // when a seen change is read; 0: none waits
         for (;;) {
-            const DWORD wait = ::MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
-            if (wait != WAIT_OBJECT_0 + 1)
+            const ULONGLONG now = ::GetTickCount64();
+            const DWORD timeout = settled ? static_cast<DWORD>(settled > now ? settled - now : 0)
+                : count == 2              ? INFINITE
+                                          : kPollMs;
+            const DWORD wait = ::MsgWaitForMultipleObjects(count, handles, FALSE, timeout, QS_ALLINPUT);
+            if (wait == WAIT_TIMEOUT && settled) {
+                settled = 0;
+                reread();
+            } else if (wait == WAIT_TIMEOUT || (count == 2 && wait == WAIT_OBJECT_0 + 1)) {
+                if (file.Changed())
+                    settled = ::GetTickCount64() + kSettleMs;
+            } else if (wait != WAIT_OBJECT_0 + count) {
                 return;
+            }
             MSG message;
             while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT)
@@ -50,54 +63,6 @@ namespace {
         }
     }
 
-    // Accounts that pass the checks; each refused one gets one log line.
-    std::vector<AccountConfig> UsableAccounts(const WatchSettings& settings, WatchLog& log)
-    {
-        std::vector<AccountConfig> accounts;
-        for (const AccountEntry& entry : settings.accounts) {
-            AccountConfig config;
-            std::string why;
-            if (MakeAccountConfig(entry, &config, &why))
-                accounts.push_back(std::move(config));
-            else
-                log.Write(config.display, why);
-        }
-        return accounts;
-    }
-
-    MailTimings TimingsFrom(const WatchSettings& settings)
-    {
-        MailTimings timings;
-        timings.keepalive_ms = static_cast<int64_t>(settings.keepalive_s) * 1000;
-        timings.response_timeout_ms = static_cast<int64_t>(settings.timeout_s) * 1000;
-        return timings;
-    }
-
-    void StartAll(std::vector<std::unique_ptr<MailboxWatch>>* watches, WatchLog& log)
-    {
-        for (auto watch = watches->begin(); watch != watches->end();) {
-            if ((*watch)->Start()) {
-                ++watch;
-                continue;
-            }
-            log.Write((*watch)->where(), "cannot start a thread for this folder");
-            watch = watches->erase(watch);
-        }
-    }
-
-    // True when every thread ended within the time left.
-    bool JoinAll(const std::vector<std::unique_ptr<MailboxWatch>>& watches)
-    {
-        const ULONGLONG deadline = ::GetTickCount64() + kJoinMs;
-        for (const auto& watch : watches) {
-            const ULONGLONG now = ::GetTickCount64();
-            const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-            if (::WaitForSingleObject(watch->thread(), left) != WAIT_OBJECT_0)
-                return false;
-        }
-        return true;
-    }
-
 } // namespace
 
 int RunWatcher()
@@ -106,43 +71,32 @@ int RunWatcher()
     const InstanceHold instance;
     if (!instance.held()) {
         log.Write(kSelf, "another watcher is running; this one ends");
+        SayToStarter("larkbellwatch: another watcher is running; this one ends", true);
         return 1;
     }
     // Counts added here directly (when the notifier cannot start) must
     // outlive the call until a notifier shows them.
     HoldCounterSection();
-    const WatchSettings settings = ReadWatchSettings(SiblingPath("ini"));
-    const std::vector<AccountConfig> accounts = UsableAccounts(settings, log);
+    const std::string ini = SiblingPath("ini");
+    SettingsFileWatch file(ini);
     StateStore store(SiblingPath("state"), log);
     store.Load();
-    char notifier[MAX_PATH];
-    ModuleFolderPath(settings.notifier.c_str(), notifier, sizeof notifier);
-    WatchContext context { log, store, notifier, TimingsFrom(settings), instance.stop_event() };
-
-    std::vector<std::unique_ptr<MailboxWatch>> watches;
-    for (const AccountConfig& account : accounts) {
-        for (const WatchedFolder& folder : account.folders)
-            watches.push_back(std::make_unique<MailboxWatch>(account, folder, context));
-    }
-    char text[128];
-    snprintf(text, sizeof text, "started: %u account(s), %u folder(s) watched", static_cast<unsigned>(accounts.size()),
-        static_cast<unsigned>(watches.size()));
-    log.Write(kSelf, text);
-    StartAll(&watches, log);
+    WatchedAccounts accounts(log, store);
+    accounts.Apply(ReadWatchSettings(ini));
     {
-        const ResumeWindow window([&log, &watches] {
+        const ResumeWindow window([&log, &accounts] {
             log.Write(kSelf, "resumed from sleep: reconnecting at once");
-            for (const auto& watch : watches)
-                watch->Wake();
+            accounts.WakeAll();
         });
         if (!window.created())
             log.Write(kSelf, "no window for power broadcasts: a resume from sleep is not noticed");
-        WaitForStop(instance.stop_event());
+        WaitForStop(instance.stop_event(), file, [&] {
+            log.Write(kSelf, "the settings file changed: reading it again");
+            accounts.Apply(ReadWatchSettings(ini));
+        });
     }
     ::SetEvent(instance.stop_event()); // also when the message loop ended by itself
-    for (const auto& watch : watches)
-        watch->Wake();
-    if (!JoinAll(watches)) {
+    if (!accounts.StopAll()) {
         // A thread still runs and uses what this frame owns: end the process
         // here instead of unwinding under it.
         log.Write(kSelf, "stopped (a connection did not log out in time)");

@@ -1,5 +1,6 @@
 // The running watcher: one thread per (account, folder) connection, the main
-// thread waiting for a stop request while it dispatches the power broadcasts.
+// thread waiting for a stop request while it dispatches the power broadcasts
+// and takes a changed settings file.
 #pragma once
 
 namespace mail {

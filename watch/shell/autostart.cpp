@@ -17,8 +17,6 @@ namespace {
     };
     using UniqueRegKey = fw::UniqueAny<RegKeyTraits>;
 
-    const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
     std::string ErrorText(const char* what, LONG status)
     {
         char text[128];

@@ -5,6 +5,7 @@
 
 namespace mail {
 
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr char kAutostartValue[] = "larkbellwatch";
 
 // Adds the value "\"<executable>\"" (on) or removes it (off; a missing value

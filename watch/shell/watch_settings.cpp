@@ -60,25 +60,8 @@ namespace {
         const std::string section = kAccountPrefix + name;
         AccountEntry entry;
         entry.name = name;
-        entry.protocol = ReadString(section, "protocol", "", path);
-        entry.host = ReadString(section, "host", "", path);
-        entry.port = ReadString(section, "port", "", path);
-        entry.security = ReadString(section, "security", "", path);
-        entry.user = ReadString(section, "user", "", path);
-        entry.password = ReadString(section, "password", "", path);
-        entry.tokencmd = ReadString(section, "tokencmd", "", path);
-        entry.auth = ReadString(section, "auth", "", path);
-        entry.folders = ReadString(section, "folders", "", path);
-        entry.poll = ReadString(section, "poll", "", path);
-        entry.tlsfingerprint = ReadString(section, "tlsfingerprint", "", path);
-        entry.oauth = ReadString(section, "oauth", "", path);
-        entry.tenant = ReadString(section, "tenant", "", path);
-        entry.authorize_url = ReadString(section, "authorize_url", "", path);
-        entry.token_url = ReadString(section, "token_url", "", path);
-        entry.device_url = ReadString(section, "device_url", "", path);
-        entry.scope = ReadString(section, "scope", "", path);
-        entry.client_id = ReadString(section, "client_id", "", path);
-        entry.client_secret = ReadString(section, "client_secret", "", path);
+        for (const AccountKey& key : kAccountKeys)
+            entry.*key.value = ReadString(section, key.name, "", path);
         const size_t slash = path.find_last_of("\\/");
         entry.token_path
             = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + TokenFileName(name);
@@ -102,9 +85,9 @@ bool ReadAccountEntry(const std::string& path, const std::string& name, AccountE
 WatchSettings ReadWatchSettings(const std::string& path)
 {
     WatchSettings settings;
-    settings.notifier = ReadString(kGlobalSection, "notifier", "larkbell.exe", path);
-    settings.keepalive_s = ReadSeconds("keepalive", 300, path);
-    settings.timeout_s = ReadSeconds("timeout", 30, path);
+    settings.notifier = ReadString(kGlobalSection, kNotifierKey, "larkbell.exe", path);
+    settings.keepalive_s = ReadSeconds(kKeepaliveKey, 300, path);
+    settings.timeout_s = ReadSeconds(kTimeoutKey, 30, path);
     const size_t prefix = strlen(kAccountPrefix);
     for (const std::string& section : SectionNames(path)) {
         if (section.size() <= prefix || _strnicmp(section.c_str(), kAccountPrefix, prefix) != 0)

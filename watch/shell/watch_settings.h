@@ -33,6 +33,42 @@ struct AccountEntry {
     std::string token_path; // where the refresh token of an oauth= account is kept
 };
 
+// The keys of an account section: the one list the reader takes its names from.
+constexpr char kPasswordKey[] = "password"; // also written by larkbellctl
+constexpr char kClientSecretKey[] = "client_secret"; // likewise
+struct AccountKey {
+    const char* name;
+    std::string AccountEntry::*value;
+};
+
+inline constexpr AccountKey kAccountKeys[] = {
+    { "protocol", &AccountEntry::protocol },
+    { "host", &AccountEntry::host },
+    { "port", &AccountEntry::port },
+    { "security", &AccountEntry::security },
+    { "user", &AccountEntry::user },
+    { kPasswordKey, &AccountEntry::password },
+    { "tokencmd", &AccountEntry::tokencmd },
+    { "auth", &AccountEntry::auth },
+    { "folders", &AccountEntry::folders },
+    { "poll", &AccountEntry::poll },
+    { "tlsfingerprint", &AccountEntry::tlsfingerprint },
+    { "oauth", &AccountEntry::oauth },
+    { "tenant", &AccountEntry::tenant },
+    { "authorize_url", &AccountEntry::authorize_url },
+    { "token_url", &AccountEntry::token_url },
+    { "device_url", &AccountEntry::device_url },
+    { "scope", &AccountEntry::scope },
+    { "client_id", &AccountEntry::client_id },
+    { kClientSecretKey, &AccountEntry::client_secret },
+};
+
+// The keys of section [setting].
+constexpr char kNotifierKey[] = "notifier";
+constexpr char kKeepaliveKey[] = "keepalive";
+constexpr char kTimeoutKey[] = "timeout";
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
+
 struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;

@@ -1,0 +1,169 @@
+// The samples and the guide against the code: every key the settings readers
+// take is in its sample and nothing else is; every command line the documents
+// show is one the programs accept.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "settings_keys.h"
+#include "watch_settings.h"
+
+namespace {
+
+std::string SourceFile(const std::string& path)
+{
+    std::ifstream file(std::string(LARKBELL_SOURCE_DIR) + "/" + path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Keys of the sections whose name starts with `prefix`, set or commented out
+// (";key=value"); prose comments start with "; ".
+std::set<std::string> DocumentedKeys(const std::string& text, const std::string& prefix)
+{
+    std::set<std::string> keys;
+    std::istringstream lines(text);
+    bool inside = false;
+    static const std::regex key(R"(^;?([a-z0-9_]+)=)");
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch match;
+        if (line.rfind("[", 0) == 0)
+            inside = line.compare(1, prefix.size(), prefix) == 0;
+        else if (inside && std::regex_search(line, match, key))
+            keys.insert(match[1]);
+    }
+    return keys;
+}
+
+template <class List, class Name> std::set<std::string> ReadKeys(const List& list, Name name)
+{
+    std::set<std::string> keys;
+    for (const auto& entry : list)
+        keys.insert(name(entry));
+    return keys;
+}
+
+TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
+{
+    const auto plain = [](const char* key) { return std::string(key); };
+    const struct {
+        const char* sample;
+        const char* section;
+        std::set<std::string> read;
+    } cases[] = {
+        { "samples/larkbell.ini", "setting]", ReadKeys(kSettingKeys, plain) },
+        { "samples/larkbellwatch.ini", "setting]", ReadKeys(mail::kGlobalKeys, plain) },
+        { "samples/larkbellwatch.ini", mail::kAccountPrefix,
+            ReadKeys(mail::kAccountKeys, [](const mail::AccountKey& key) { return std::string(key.name); }) },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DocumentedKeys(SourceFile(c.sample), c.section), c.read) << c.sample << " [" << c.section;
+}
+
+// "larkbellctl get | set N" shows two commands, "--autostart on|off" two.
+std::vector<std::vector<std::string>> Alternatives(const std::string& shown)
+{
+    std::vector<std::vector<std::string>> commands;
+    std::string program;
+    std::istringstream(shown) >> program;
+    size_t start = 0;
+    for (size_t bar = 0; bar != std::string::npos; start = bar + 3) {
+        bar = shown.find(" | ", start);
+        std::istringstream words(shown.substr(start, bar == std::string::npos ? bar : bar - start));
+        std::vector<std::vector<std::string>> choices { {} };
+        for (std::string word; words >> word;) {
+            std::vector<std::vector<std::string>> longer;
+            std::istringstream options(word);
+            for (std::string option; std::getline(options, option, '|');) {
+                for (auto choice : choices) {
+                    choice.push_back(option);
+                    longer.push_back(choice);
+                }
+            }
+            choices = longer;
+        }
+        for (auto& choice : choices) {
+            if (start != 0)
+                choice.insert(choice.begin(), program);
+            commands.push_back(choice);
+        }
+    }
+    return commands;
+}
+
+// The program's name without ".\" and ".exe"; empty for anything else.
+std::string Program(std::string word)
+{
+    if (word.rfind(".\\", 0) == 0)
+        word.erase(0, 2);
+    if (word.size() > 4 && word.compare(word.size() - 4, 4, ".exe") == 0)
+        word.erase(word.size() - 4);
+    return word == "larkbellctl" || word == "larkbellwatch" ? word : "";
+}
+
+// The commands of `code spans` and of fenced lines that start with one of
+// the programs.
+std::vector<std::vector<std::string>> ShownCommands(const std::string& text)
+{
+    std::vector<std::string> shown;
+    std::istringstream lines(text);
+    bool fenced = false;
+    static const std::regex span("`([^`]+)`");
+    for (std::string line; std::getline(lines, line);) {
+        const size_t first = line.find_first_not_of(' ');
+        if (first != std::string::npos && line.compare(first, 3, "```") == 0)
+            fenced = !fenced;
+        else if (fenced)
+            shown.push_back(line);
+        else
+            for (std::sregex_iterator it(line.begin(), line.end(), span), end; it != end; ++it)
+                shown.push_back((*it)[1]);
+    }
+    std::vector<std::vector<std::string>> commands;
+    for (const std::string& text : shown) {
+        std::istringstream words(text);
+        std::string first;
+        std::string second;
+        words >> first >> second;
+        if (Program(first).empty() || second.empty())
+            continue; // not a program, or only its name
+        for (auto& command : Alternatives(text)) {
+            command[0] = Program(command[0]);
+            commands.push_back(command);
+        }
+    }
+    return commands;
+}
+
+bool Accepted(const std::vector<std::string>& command)
+{
+    std::vector<const char*> argv;
+    for (const std::string& word : command)
+        argv.push_back(word.c_str());
+    const int argc = static_cast<int>(argv.size());
+    return command[0] == "larkbellctl" ? mail::ParseCtlVerb(argc, argv.data()) != mail::CtlVerb::Usage
+                                       : mail::ParseWatchArguments(argc, argv.data()) != mail::WatchAction::Usage;
+}
+
+TEST(Documented, EveryCommandTheDocumentsShowIsAccepted)
+{
+    for (const char* document : { "docs/guide.md", "README.md" }) {
+        const auto commands = ShownCommands(SourceFile(document));
+        EXPECT_GE(commands.size(), 5u) << document; // the extraction found the examples
+        for (const auto& command : commands) {
+            std::string line;
+            for (const std::string& word : command)
+                line += word + " ";
+            EXPECT_TRUE(Accepted(command)) << document << ": " << line;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,37 @@
+#include "starter_console.h"
+
+#include <windows.h>
+
+#include "unique_any.h"
+
+namespace mail {
+
+namespace {
+
+    bool WriteAll(HANDLE out, const std::string& text)
+    {
+        DWORD written = 0;
+        return out && out != INVALID_HANDLE_VALUE
+            && ::WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)
+            && written == text.size();
+    }
+
+} // namespace
+
+void SayToStarter(const std::string& line, bool error)
+{
+    const std::string text = line + "\r\n";
+    // Redirected output is inherited as standard handles; a console is not.
+    if (WriteAll(::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), text))
+        return;
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    const HANDLE opened = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return;
+    const fw::UniqueHandle console(opened);
+    WriteAll(console.get(), text);
+}
+
+} // namespace mail

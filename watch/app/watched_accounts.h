@@ -1,0 +1,50 @@
+// The accounts being watched, each with a stop event of its own, so that a
+// changed settings file restarts only the accounts whose section changed.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mailbox_watch.h"
+#include "unique_any.h"
+#include "watch_settings.h"
+
+namespace mail {
+
+class WatchedAccounts {
+public:
+    WatchedAccounts(WatchLog& log, StateStore& store);
+    WatchedAccounts(const WatchedAccounts&) = delete;
+    WatchedAccounts& operator=(const WatchedAccounts&) = delete;
+    ~WatchedAccounts();
+
+    // Makes `settings` what runs: the first call starts every account; later
+    // ones end, restart or start only what differs, and say so in the log.
+    void Apply(const WatchSettings& settings);
+
+    void WakeAll();
+
+    // Ends every account; false when a thread did not end in time (it still
+    // uses this object, so the caller must end the process).
+    bool StopAll();
+
+private:
+    struct Account;
+
+    std::unique_ptr<Account> Start(const AccountEntry& entry);
+    // An account whose thread outlives the wait is kept aside until the end.
+    void End(std::unique_ptr<Account> account);
+    void EndAll();
+
+    WatchLog& m_log;
+    StateStore& m_store;
+    WatchSettings m_settings; // the global part of what runs
+    bool m_applied = false;
+    std::vector<std::unique_ptr<Account>> m_accounts;
+    std::vector<std::unique_ptr<Account>> m_lingering; // stopped, a thread not yet ended
+};
+
+} // namespace mail
