@@ -11,7 +11,7 @@ public:
     CNotifierApp();
 
     // Its existence marks a running notifier; closed once the popup has ended.
-    fw::UniqueHandle m_hInstanceMutex;
+    win32::UniqueHandle m_hInstanceMutex;
 
     BOOL InitInstance() override;
 

@@ -15,15 +15,14 @@
 #include "counter.h"
 #include "loaded_modules.h"
 #include "stats.h"
-#include "unique_any.h"
+#include "win32/handles.h"
+#include "win32/module_path.h"
 
 namespace {
 
 std::string ExeDir()
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
+    std::string dir = win32::ModulePath();
     dir.resize(dir.find_last_of('\\'));
     return dir;
 }
@@ -48,7 +47,7 @@ HANDLE Start(const std::string& commandLine)
 double TimeRun(const std::string& commandLine)
 {
     const double start = bench::NowMs();
-    const fw::UniqueHandle process(Start(commandLine));
+    const win32::UniqueHandle process(Start(commandLine));
     if (!process || ::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0)
         return -1;
     return bench::NowMs() - start;
@@ -87,7 +86,7 @@ HWND WaitForDialog(DWORD pid)
 
 bool NotifierRunning()
 {
-    const fw::UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, "larkbell_mutex"));
+    const win32::UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, "larkbell_mutex"));
     return mutex.valid();
 }
 
@@ -135,7 +134,7 @@ int main(int argc, char** argv)
     const std::string increment = "\"" + folder.exe() + "\" 1";
     const std::string empty = "\"" + ExeDir() + "\\empty_program.exe\"";
 
-    const fw::UniqueHandle notifier(Start("\"" + folder.exe() + "\""));
+    const win32::UniqueHandle notifier(Start("\"" + folder.exe() + "\""));
     const HWND dialog = notifier ? WaitForDialog(::GetProcessId(notifier.get())) : nullptr;
     if (!dialog) {
         fprintf(stderr, "the notifier did not show\n");

@@ -1,7 +1,7 @@
 #include "reference_regions.h"
 
-#include "scoped_gdi.h"
-#include "unique_any.h"
+#include "win32/handles.h"
+#include "win32/scoped_gdi.h"
 
 namespace reference {
 
@@ -22,7 +22,7 @@ namespace {
 HRGN MergedFrameRegion(const BYTE* bits, int stride, int height, int frame, int frameWidth, COLORREF key)
 {
     HRGN region = ::CreateRectRgn(0, 0, 0, 0);
-    const fw::UniqueRgn scratch(::CreateRectRgn(0, 0, 0, 0));
+    const win32::UniqueRgn scratch(::CreateRectRgn(0, 0, 0, 0));
     const int x0 = frame * frameWidth;
     for (int y = 0; y < height; ++y) {
         int s = 0;
@@ -34,7 +34,7 @@ HRGN MergedFrameRegion(const BYTE* bits, int stride, int height, int frame, int 
             int n = 1;
             while (s + n < frameWidth && Pixel(bits, stride, height, x0 + s + n, y) != key)
                 ++n;
-            const fw::UniqueRgn run(::CreateRectRgn(s, y, s + n, y + 1));
+            const win32::UniqueRgn run(::CreateRectRgn(s, y, s + n, y + 1));
             ::CombineRgn(scratch.get(), region, nullptr, RGN_COPY);
             ::CombineRgn(region, scratch.get(), run.get(), RGN_OR);
             s += n;
@@ -45,7 +45,7 @@ HRGN MergedFrameRegion(const BYTE* bits, int stride, int height, int frame, int 
 
 bool LoadScanCopy(const std::string& path, ScanCopy* copy)
 {
-    const fw::UniqueBitmap loaded(static_cast<HBITMAP>(
+    const win32::UniqueBitmap loaded(static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
     BITMAP description;
     if (!loaded || ::GetObjectA(loaded.get(), sizeof description, &description) == 0)
@@ -64,16 +64,16 @@ bool LoadScanCopy(const std::string& path, ScanCopy* copy)
     const size_t size = static_cast<size_t>(copy->stride) * 3 * static_cast<size_t>(copy->height);
     info.bmiHeader.biSizeImage = static_cast<DWORD>(size);
 
-    const fw::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
-    const fw::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
+    const win32::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
+    const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
     void* pixels = nullptr;
-    const fw::UniqueBitmap scan(::CreateDIBSection(scanDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    const win32::UniqueBitmap scan(::CreateDIBSection(scanDC.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!scan || !pixels)
         return false;
     BOOL copied = FALSE;
     {
-        const fw::ObjectSelection source(sourceDC.get(), loaded.get());
-        const fw::ObjectSelection target(scanDC.get(), scan.get());
+        const win32::ObjectSelection source(sourceDC.get(), loaded.get());
+        const win32::ObjectSelection target(scanDC.get(), scan.get());
         copied = ::BitBlt(scanDC.get(), 0, 0, copy->stride, copy->height, sourceDC.get(), 0, 0, SRCCOPY);
         ::GdiFlush();
     }

@@ -17,6 +17,7 @@
 #include "run_scan.h"
 #include "skin_pipeline.h"
 #include "stats.h"
+#include "win32/module_path.h"
 #include "worst_case_strip.h"
 
 namespace {
@@ -25,9 +26,7 @@ using bench::RegionMethod;
 
 std::string BinDir()
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
+    std::string dir = win32::ModulePath();
     dir.resize(dir.find_last_of('\\')); // build\bin\bench
     dir.resize(dir.find_last_of('\\')); // build\bin
     return dir;
@@ -61,7 +60,7 @@ void DescribeStrip(const std::string& label, const std::string& path, int frameW
 double MedianRectangles(const bench::Skin& skin)
 {
     std::vector<double> rects;
-    for (const fw::UniqueRgn& region : skin.frameRgn) {
+    for (const win32::UniqueRgn& region : skin.frameRgn) {
         const DWORD size = ::GetRegionData(region.get(), 0, nullptr);
         rects.push_back(static_cast<double>((size - sizeof(RGNDATAHEADER)) / sizeof(RECT)));
     }

@@ -7,8 +7,8 @@
 #include "frame_regions.h"
 #include "reference_regions.h"
 #include "run_scan.h"
-#include "scoped_gdi.h"
 #include "stats.h"
+#include "win32/scoped_gdi.h"
 
 namespace bench {
 
@@ -53,7 +53,7 @@ namespace {
         HDC sourceDC, int stride, RegionMethod method, int frameLimit, Skin* skin, SkinBuildTimes* times)
     {
         const double start = NowMs();
-        const fw::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
+        const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = stride;
@@ -63,10 +63,10 @@ namespace {
         info.bmiHeader.biCompression = BI_RGB;
         info.bmiHeader.biSizeImage = static_cast<DWORD>(stride) * 3 * static_cast<DWORD>(skin->height);
         void* bits = nullptr;
-        const fw::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        const win32::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!scanCopy || !bits)
             return false;
-        const fw::ObjectSelection selection(scanDC.get(), scanCopy.get());
+        const win32::ObjectSelection selection(scanDC.get(), scanCopy.get());
         ::BitBlt(scanDC.get(), 0, 0, stride, skin->height, sourceDC, 0, 0, SRCCOPY);
         ::GdiFlush();
         const auto* pixels = static_cast<const BYTE*>(bits);
@@ -88,7 +88,7 @@ bool BuildSkin(
     const std::string& path, int frameWidth, RegionMethod method, int frameLimit, Skin* skin, SkinBuildTimes* times)
 {
     const double start = NowMs();
-    fw::UniqueBitmap loaded(static_cast<HBITMAP>(
+    win32::UniqueBitmap loaded(static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
     BITMAP description;
     if (!loaded || ::GetObjectA(loaded.get(), sizeof description, &description) == 0)
@@ -103,8 +103,8 @@ bool BuildSkin(
         copyDescription.bmBits = nullptr;
         skin->stripBitmap.reset(::CreateBitmapIndirect(&copyDescription));
         ::SelectObject(skin->memDC.get(), skin->stripBitmap.get());
-        const fw::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
-        const fw::ObjectSelection source(sourceDC.get(), loaded.get());
+        const win32::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
+        const win32::ObjectSelection source(sourceDC.get(), loaded.get());
         ::BitBlt(skin->memDC.get(), 0, 0, description.bmWidth, description.bmHeight, sourceDC.get(), 0, 0, SRCCOPY);
         ::GdiFlush();
         times->copyMs = NowMs() - copyStart;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "unique_any.h"
+#include "win32/handles.h"
 
 namespace bench {
 
@@ -29,9 +29,9 @@ struct SkinBuildTimes {
 
 // What the notifier keeps for the popup's life.
 struct Skin {
-    fw::UniqueBitmap stripBitmap;
-    fw::UniqueMemoryDC memDC; // holds stripBitmap; deleted first
-    std::vector<fw::UniqueRgn> frameRgn;
+    win32::UniqueBitmap stripBitmap;
+    win32::UniqueMemoryDC memDC; // holds stripBitmap; deleted first
+    std::vector<win32::UniqueRgn> frameRgn;
     int frameWidth = 0;
     int height = 0;
     int frameCount = 0;

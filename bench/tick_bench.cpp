@@ -12,9 +12,10 @@
 
 #include "count_font.h"
 #include "counter.h"
-#include "scoped_gdi.h"
 #include "skin_pipeline.h"
 #include "stats.h"
+#include "win32/module_path.h"
+#include "win32/scoped_gdi.h"
 
 namespace {
 
@@ -34,9 +35,7 @@ struct TickTimes {
 
 std::string BinDir()
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
+    std::string dir = win32::ModulePath();
     dir.resize(dir.find_last_of('\\'));
     dir.resize(dir.find_last_of('\\'));
     return dir;
@@ -84,13 +83,13 @@ TickTimes Tick(HWND window, const bench::Skin& skin, int frame, MailCountReader*
 
     double blitted = 0;
     {
-        const fw::WindowDC dc(window);
+        const win32::WindowDC dc(window);
         ::BitBlt(dc.get(), 0, 0, skin.frameWidth, skin.height, skin.memDC.get(), frame * skin.frameWidth, 0, SRCCOPY);
         blitted = bench::NowMs();
 
         char text[16];
         snprintf(text, sizeof text, "%d", count);
-        const fw::ObjectSelection selection(dc.get(), font);
+        const win32::ObjectSelection selection(dc.get(), font);
         ::SetBkMode(dc.get(), TRANSPARENT);
         ::SetTextColor(dc.get(), kTextColour);
         RECT box = kTextRect;
@@ -127,7 +126,7 @@ int main()
     PumpMessages();
 
     MailCountReader reader;
-    const fw::UniqueFont font(CreateCountFont(12, kFontFace));
+    const win32::UniqueFont font(CreateCountFont(12, kFontFace));
     std::vector<double> total, count, shape, frame, text;
     for (int tick = 0; tick < kWarmUpTicks + kTicks; ++tick) {
         PumpMessages();

@@ -8,7 +8,7 @@ namespace {
 
 // A process that had to create the section keeps it, and the count, alive
 // until it exits.
-fw::UniqueHandle g_createdSection;
+win32::UniqueHandle g_createdSection;
 
 void* MapWholeSection(HANDLE section)
 {
@@ -17,25 +17,17 @@ void* MapWholeSection(HANDLE section)
 
 void StoreCount(void* view, int32_t value) { *static_cast<volatile int32_t*>(view) = value; }
 
-// An abandoned wait means the last holder died; the lock is ours now and the
-// count, one aligned 32-bit value, cannot have been half-written.
-bool WaitForCounterMutex(HANDLE mutex)
-{
-    const DWORD wait = ::WaitForSingleObject(mutex, COUNTER_WAIT_MS);
-    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-}
+using UniqueSectionAcl = win32::UniqueAny<PACL, FreeSectionSecurity>;
 
 HANDLE CreateCounterSection()
 {
     SECURITY_DESCRIPTOR descriptor;
-    PACL acl = BuildSectionSecurity(&descriptor);
+    const UniqueSectionAcl acl(BuildSectionSecurity(&descriptor));
     // Without the ACL the descriptor may not even be initialised: fall back to
     // the process's default security rather than hand over a broken one.
     SECURITY_ATTRIBUTES attributes = { sizeof attributes, acl ? &descriptor : nullptr, FALSE };
-    HANDLE section = ::CreateFileMappingA(
+    return ::CreateFileMappingA(
         INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0, sizeof(int32_t), COUNTER_SECTION_NAME);
-    FreeSectionSecurity(acl);
-    return section;
 }
 
 } // namespace
@@ -43,13 +35,13 @@ HANDLE CreateCounterSection()
 HANDLE OpenCounterMutex(BOOL initialOwner, LPCSTR name)
 {
     SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
-    PSID sid = nullptr;
-    if (!::AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &sid))
+    win32::UniqueSid everyone;
+    if (!::AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, everyone.put()))
         return nullptr;
-    const fw::UniqueSid everyone(sid);
+    const PSID sid = everyone.get();
 
     const DWORD aclSize = 2 * ::GetLengthSid(sid) + 32;
-    const fw::UniqueLocal aclMemory(::LocalAlloc(LPTR, aclSize));
+    const win32::UniqueLocal aclMemory(::LocalAlloc(LPTR, aclSize));
     if (!aclMemory)
         return nullptr;
     PACL acl = static_cast<PACL>(aclMemory.get());
@@ -83,20 +75,18 @@ PACL BuildSectionSecurity(PSECURITY_DESCRIPTOR descriptor)
         return nullptr;
 
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID sid = nullptr;
-    if (!::AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_AUTHENTICATED_USER_RID, 0, 0, 0, 0, 0, 0, 0, &sid))
+    win32::UniqueSid authenticatedUsers;
+    if (!::AllocateAndInitializeSid(
+            &ntAuthority, 1, SECURITY_AUTHENTICATED_USER_RID, 0, 0, 0, 0, 0, 0, 0, authenticatedUsers.put()))
         return nullptr;
-    const fw::UniqueSid authenticatedUsers(sid);
+    const PSID sid = authenticatedUsers.get();
 
     const DWORD aclSize = ::GetLengthSid(sid) + 16;
-    PACL acl = static_cast<PACL>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, aclSize));
-    if (!acl)
-        return nullptr;
-    if (::InitializeAcl(acl, aclSize, ACL_REVISION)
-        && ::AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE, sid)
-        && ::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE))
-        return acl;
-    FreeSectionSecurity(acl);
+    UniqueSectionAcl acl(static_cast<PACL>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, aclSize)));
+    if (acl && ::InitializeAcl(acl.get(), aclSize, ACL_REVISION)
+        && ::AddAccessAllowedAce(acl.get(), ACL_REVISION, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE, sid)
+        && ::SetSecurityDescriptorDacl(descriptor, TRUE, acl.get(), FALSE))
+        return acl.release();
     return nullptr;
 }
 
@@ -106,36 +96,32 @@ void FreeSectionSecurity(PACL acl)
         ::HeapFree(::GetProcessHeap(), 0, acl);
 }
 
+// An abandoned wait means the last holder died; the lock is ours now and the
+// count, one aligned 32-bit value, cannot have been half-written.
 CounterLock::CounterLock()
     : m_mutex(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME))
-    , m_held(WaitForCounterMutex(m_mutex.get()))
+    , m_hold(m_mutex.get(), COUNTER_WAIT_MS)
 {
-}
-
-CounterLock::~CounterLock()
-{
-    if (m_held)
-        ::ReleaseMutex(m_mutex.get());
 }
 
 int32_t ReadCountLocked()
 {
-    const fw::UniqueHandle section(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, COUNTER_SECTION_NAME));
-    const fw::UniqueFileView view(MapWholeSection(section.get()));
+    const win32::UniqueHandle section(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, COUNTER_SECTION_NAME));
+    const win32::UniqueFileView view(MapWholeSection(section.get()));
     return view ? *static_cast<const volatile int32_t*>(view.get()) : 0;
 }
 
 BOOL WriteCountLocked(int32_t value)
 {
-    const fw::UniqueHandle section(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, COUNTER_SECTION_NAME));
+    const win32::UniqueHandle section(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, COUNTER_SECTION_NAME));
     if (section) {
-        if (const fw::UniqueFileView view { MapWholeSection(section.get()) })
+        if (const win32::UniqueFileView view { MapWholeSection(section.get()) })
             StoreCount(view.get(), value);
         return TRUE;
     }
-    fw::UniqueHandle created(CreateCounterSection());
+    win32::UniqueHandle created(CreateCounterSection());
     {
-        const fw::UniqueFileView view(MapWholeSection(created.get()));
+        const win32::UniqueFileView view(MapWholeSection(created.get()));
         if (!view)
             return FALSE;
         StoreCount(view.get(), value);
@@ -188,11 +174,10 @@ int32_t MailCountReader::Read()
 {
     if (!m_mutex)
         m_mutex.reset(OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME));
-    if (!WaitForCounterMutex(m_mutex.get()))
+    const win32::MutexHold hold(m_mutex.get(), COUNTER_WAIT_MS);
+    if (!hold.held())
         return 0;
     // Without a view of its own (no section at the start) it looks the
     // section up by name, as ReadMailCount does.
-    const int32_t count = m_view ? *static_cast<const volatile int32_t*>(m_view.get()) : ReadCountLocked();
-    ::ReleaseMutex(m_mutex.get());
-    return count;
+    return m_view ? *static_cast<const volatile int32_t*>(m_view.get()) : ReadCountLocked();
 }

@@ -6,7 +6,8 @@
 
 #include <stdint.h>
 
-#include "unique_any.h"
+#include "win32/handles.h"
+#include "win32/locks.h"
 
 constexpr DWORD COUNTER_WAIT_MS = 10000;
 constexpr char COUNTER_SECTION_NAME[] = "olooknewmailcount";
@@ -36,12 +37,11 @@ public:
     CounterLock();
     CounterLock(const CounterLock&) = delete;
     CounterLock& operator=(const CounterLock&) = delete;
-    ~CounterLock();
-    bool held() const { return m_held; }
+    bool held() const { return m_hold.held(); }
 
 private:
-    fw::UniqueHandle m_mutex;
-    bool m_held = false;
+    win32::UniqueHandle m_mutex;
+    win32::MutexHold m_hold; // released before the handle closes
 };
 
 // The accesses themselves, for a caller that holds a CounterLock.
@@ -70,7 +70,7 @@ public:
     int32_t Read();
 
 private:
-    fw::UniqueHandle m_mutex;
-    fw::UniqueHandle m_section;
-    fw::UniqueFileView m_view;
+    win32::UniqueHandle m_mutex;
+    win32::UniqueHandle m_section;
+    win32::UniqueFileView m_view;
 };

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "unique_any.h"
+#include "win32/handles.h"
 
 // Marks message handlers, as in the framework this layer follows.
 #define afx_msg
@@ -233,7 +233,7 @@ public:
     operator HDC() const { return m_dc.get(); }
 
 private:
-    fw::UniqueMemoryDC m_dc;
+    win32::UniqueMemoryDC m_dc;
 };
 
 class CPaintDC {
@@ -259,7 +259,7 @@ public:
     operator HBITMAP() const { return m_bitmap.get(); }
 
 private:
-    fw::UniqueBitmap m_bitmap;
+    win32::UniqueBitmap m_bitmap;
 };
 
 class CRgn {
@@ -273,7 +273,7 @@ public:
     operator HRGN() const { return m_region.get(); }
 
 private:
-    fw::UniqueRgn m_region;
+    win32::UniqueRgn m_region;
 };
 
 // ---------------------------------------------------------------------------

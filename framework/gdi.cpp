@@ -1,18 +1,24 @@
 #include "afxwin.h"
 
+namespace {
+
+// An explicit delete empties the owner; FALSE when it held nothing.
+template <typename Owner> BOOL DeleteOwned(Owner& owner)
+{
+    const bool held = owner.valid();
+    owner.reset();
+    return held;
+}
+
+} // namespace
+
 BOOL CDC::CreateCompatibleDC(CDC* reference)
 {
     m_dc.reset(::CreateCompatibleDC(reference ? reference->GetSafeHdc() : nullptr));
     return m_dc.valid();
 }
 
-BOOL CDC::DeleteDC()
-{
-    if (!m_dc)
-        return FALSE;
-    m_dc.reset();
-    return TRUE;
-}
+BOOL CDC::DeleteDC() { return DeleteOwned(m_dc); }
 
 CPaintDC::CPaintDC(CWnd* wnd)
     : m_hwnd(wnd->m_hWnd)
@@ -28,13 +34,7 @@ BOOL CBitmap::CreateBitmapIndirect(const BITMAP* description)
     return m_bitmap.valid();
 }
 
-BOOL CBitmap::DeleteObject()
-{
-    if (!m_bitmap)
-        return FALSE;
-    m_bitmap.reset();
-    return TRUE;
-}
+BOOL CBitmap::DeleteObject() { return DeleteOwned(m_bitmap); }
 
 BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom)
 {
@@ -47,10 +47,4 @@ int CRgn::CombineRgn(const CRgn* a, const CRgn* b, int mode)
     return ::CombineRgn(m_region.get(), a->GetSafeHandle(), b ? b->GetSafeHandle() : nullptr, mode);
 }
 
-BOOL CRgn::DeleteObject()
-{
-    if (!m_region)
-        return FALSE;
-    m_region.reset();
-    return TRUE;
-}
+BOOL CRgn::DeleteObject() { return DeleteOwned(m_region); }

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "win32/module_path.h"
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -61,10 +63,8 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     app->m_hInstance = instance;
     if (!app->m_appName[0]) {
         // Named after the executable, as the framework does without a title string.
-        char path[MAX_PATH] = {};
         char name[_MAX_FNAME] = {};
-        ::GetModuleFileNameA(nullptr, path, sizeof path);
-        _splitpath(path, nullptr, nullptr, name, nullptr);
+        _splitpath(win32::ModulePath().c_str(), nullptr, nullptr, name, nullptr);
         lstrcpynA(app->m_appName, name, sizeof app->m_appName);
     }
     // This layer has no message loop of its own: the program runs its one

@@ -5,7 +5,7 @@
 
 #include "count_font.h"
 #include "notifier_dlg.h"
-#include "scoped_gdi.h"
+#include "win32/scoped_gdi.h"
 
 BOOL CNotifierDlg::OnInitDialog()
 {
@@ -14,15 +14,13 @@ BOOL CNotifierDlg::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    m_skinLoaded = 0;
-    m_frameCount = 0;
-    m_dragging = 0;
-    fw::UniqueBitmap loaded;
+    m_drag.dragging = false;
+    win32::UniqueBitmap loaded;
     BITMAP description;
     if (!LoadSkinStrip(&loaded, &description))
         return FALSE;
     LoadSettings();
-    m_countFont.reset(CreateCountFont(m_fontSize, m_fontFace));
+    m_countFont.reset(CreateCountFont(m_settings.fontSize, m_settings.fontFace));
     if (!BuildSkin(std::move(loaded), description))
         return FALSE;
     ApplyFrameRegion(0, TRUE);
@@ -30,12 +28,12 @@ BOOL CNotifierDlg::OnInitDialog()
 
     KeepOnScreen();
     ::SetTimer(m_hWnd, TOPMOST_TIMER, 100, nullptr);
-    SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
-    if (m_interval == 0)
-        m_interval = 1000;
+    SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
+    if (m_settings.interval == 0)
+        m_settings.interval = 1000;
     // One frame has nothing to step to, but its count follows the shared one.
-    ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
-    ApplyAlpha(m_useTrans ? m_trans : 255);
+    ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
+    ApplyAlpha(m_settings.trans);
     return TRUE;
 }
 
@@ -51,23 +49,18 @@ void CNotifierDlg::OnTimer(UINT id)
 void CNotifierDlg::ShowNextFrame()
 {
     // Only a started skin has frames to step through.
-    if (m_frameCount <= 0)
+    if (m_skin.frameCount() <= 0)
         return;
-    m_curFrame = (m_curFrame + 1) % m_frameCount;
-    if (!m_skinLoaded)
+    m_curFrame = (m_curFrame + 1) % m_skin.frameCount();
+    if (!m_skin.loaded())
         return;
     const int count = m_mailCount.Read();
-    if (m_frameCount == 1 && count == m_shownCount)
+    if (m_skin.frameCount() == 1 && count == m_shownCount)
         return;
     ApplyFrameRegion(m_curFrame, FALSE);
-    const fw::WindowDC dc(m_hWnd);
-    CopyFrameTo(dc.get());
+    const win32::WindowDC dc(m_hWnd);
+    m_skin.CopyFrameTo(dc.get(), m_curFrame);
     DrawCount(dc.get(), count);
-}
-
-void CNotifierDlg::CopyFrameTo(HDC dc) const
-{
-    ::BitBlt(dc, 0, 0, m_bmpWidth, m_stripHeight, m_memDC, m_curFrame * m_bmpWidth, 0, SRCCOPY);
 }
 
 void CNotifierDlg::DrawCount(HDC dc, int count)
@@ -76,18 +69,18 @@ void CNotifierDlg::DrawCount(HDC dc, int count)
     char text[16];
     snprintf(text, sizeof text, "%d", count);
 
-    const fw::ObjectSelection selection(dc, m_countFont.get());
+    const win32::ObjectSelection selection(dc, m_countFont.get());
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, m_textColor);
-    RECT box = m_textRect;
+    ::SetTextColor(dc, m_settings.textColor);
+    RECT box = m_settings.textRect;
     ::DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
 
 void CNotifierDlg::RefreshTopMost()
 {
     ::KillTimer(m_hWnd, TOPMOST_TIMER);
-    SetWindowPos(&wndNoTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
-    SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
+    SetWindowPos(&wndNoTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
+    SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
     ::SetTimer(m_hWnd, TOPMOST_TIMER, 1000, nullptr);
 }
 
@@ -103,9 +96,9 @@ void CNotifierDlg::OnPaint()
         ::DrawIcon(dc, x, y, m_hIcon);
         return;
     }
-    if (m_skinLoaded) {
-        const fw::WindowDC dc(m_hWnd);
-        CopyFrameTo(dc.get());
+    if (m_skin.loaded()) {
+        const win32::WindowDC dc(m_hWnd);
+        m_skin.CopyFrameTo(dc.get(), m_curFrame);
         DrawCount(dc.get(), m_mailCount.Read());
     }
     Default();
@@ -116,7 +109,7 @@ HCURSOR CNotifierDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); 
 void CNotifierDlg::ApplyAlpha(int alpha)
 {
     using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-    const fw::UniqueModule user32(::LoadLibraryA("user32"));
+    const win32::UniqueModule user32(::LoadLibraryA("user32"));
     const auto setAttributes = reinterpret_cast<SetLayeredWindowAttributesFn>(
         reinterpret_cast<void*>(::GetProcAddress(user32.get(), "SetLayeredWindowAttributes")));
     if (setAttributes)

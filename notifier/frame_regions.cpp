@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "unique_any.h"
+#include "win32/handles.h"
 
 HRGN RegionFromRuns(const PixelRun* runs, size_t count)
 {
@@ -32,7 +32,7 @@ HRGN BuildFrameRegion(const BYTE* bits, int stride, int height, int frame, int f
     // one ExtCreateRegion of every run: both grow with the square of the runs.
     // One region per row, joined in pairs level by level, copies each
     // rectangle about log2(rows) times and gives the same region.
-    std::vector<fw::UniqueRgn> level;
+    std::vector<win32::UniqueRgn> level;
     for (size_t first = 0; first < runs.size();) {
         size_t end = first;
         while (end < runs.size() && runs[end].top == runs[first].top)
@@ -43,9 +43,9 @@ HRGN BuildFrameRegion(const BYTE* bits, int stride, int height, int frame, int f
     if (level.empty())
         return ::CreateRectRgn(0, 0, 0, 0);
     while (level.size() > 1) {
-        std::vector<fw::UniqueRgn> next;
+        std::vector<win32::UniqueRgn> next;
         for (size_t i = 0; i + 1 < level.size(); i += 2) {
-            fw::UniqueRgn joined(::CreateRectRgn(0, 0, 0, 0));
+            win32::UniqueRgn joined(::CreateRectRgn(0, 0, 0, 0));
             ::CombineRgn(joined.get(), level[i].get(), level[i + 1].get(), RGN_OR);
             next.push_back(std::move(joined));
         }

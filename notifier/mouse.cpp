@@ -16,20 +16,20 @@ void CNotifierDlg::OnRButtonDown(UINT, POINT)
     ::SetCapture(m_hWnd);
     POINT cursor;
     ::GetCursorPos(&cursor);
-    m_dragging = 1;
+    m_drag.dragging = true;
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
-    m_dragOffset = POINT { window.left - cursor.x, window.top - cursor.y };
-    m_dragOffsetSet = true;
+    m_drag.offset = POINT { window.left - cursor.x, window.top - cursor.y };
+    m_drag.offsetSet = true;
     Default();
 }
 
 void CNotifierDlg::OnMouseMove(UINT, POINT)
 {
-    if (m_dragging == 1) {
+    if (m_drag.dragging) {
         POINT cursor;
         ::GetCursorPos(&cursor);
-        SetWindowPos(&wndTopMost, cursor.x + m_dragOffset.x, cursor.y + m_dragOffset.y, 0, 0, SWP_NOSIZE);
+        SetWindowPos(&wndTopMost, cursor.x + m_drag.offset.x, cursor.y + m_drag.offset.y, 0, 0, SWP_NOSIZE);
     }
     Default();
 }
@@ -37,15 +37,15 @@ void CNotifierDlg::OnMouseMove(UINT, POINT)
 void CNotifierDlg::OnRButtonUp(UINT, POINT)
 {
     // Without a press on the window there is no offset to place it by.
-    if (m_dragOffsetSet) {
+    if (m_drag.offsetSet) {
         ::ReleaseCapture();
-        m_dragging = 0;
+        m_drag.dragging = false;
         POINT cursor;
         ::GetCursorPos(&cursor);
-        m_posX = cursor.x + m_dragOffset.x;
-        m_posY = cursor.y + m_dragOffset.y;
-        SetWindowPos(&wndTopMost, m_posX, m_posY, 0, 0, SWP_NOSIZE);
-        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_interval, nullptr);
+        m_settings.posX = cursor.x + m_drag.offset.x;
+        m_settings.posY = cursor.y + m_drag.offset.y;
+        SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
+        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
         SavePosition();
     }
     Default();

@@ -1,8 +1,5 @@
 #include "notifier_dlg.h"
 
-char g_windowName[256] = "";
-int g_finished = 0;
-
 BEGIN_MESSAGE_MAP(CNotifierDlg, CDialog)
 ON_WM_SYSCOMMAND()
 ON_WM_PAINT()

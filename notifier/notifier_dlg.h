@@ -4,16 +4,12 @@
 
 #include "afxwin.h"
 #include "counter.h"
+#include "notifier_skin.h"
 #include "resource.h"
+#include "settings_file.h"
 
-constexpr int MAX_FRAMES = 30;
 constexpr UINT ANIMATION_TIMER = 1;
 constexpr UINT TOPMOST_TIMER = 2;
-
-// Title text looked for on dismissal; filled from the settings.
-extern char g_windowName[256];
-// Set by the first teardown; the teardown runs once per process.
-extern int g_finished;
 
 class CNotifierDlg : public CDialog {
 public:
@@ -47,18 +43,14 @@ private:
     void SavePosition() const;
 
     // Skin strip and frame regions.
-    BOOL LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description);
-    BOOL BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description);
-    BOOL BuildFrameRegions(HDC sourceDC);
-    static BITMAPINFO* MakeBitmapInfo(HBITMAP bitmap);
-    static COLORREF PixelAt(int x, int y, const BYTE* bits, int stride, int height);
+    BOOL LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* description);
+    BOOL BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description);
     void ApplyFrameRegion(int frame, BOOL redraw);
     void ReportSkinFailure(LPCSTR message);
 
     // Animation and painting.
     void AppendAboutMenuItem();
     void ShowNextFrame();
-    void CopyFrameTo(HDC dc) const;
     void DrawCount(HDC dc, int count);
     void RefreshTopMost();
     void KeepOnScreen();
@@ -67,34 +59,26 @@ private:
     // Teardown.
     void FinishNotification();
 
-    POINT m_dragOffset = {};
-    int m_dragging = 0;
-    int m_interval = 0;
-    int m_trans = 0;
-    int m_useTrans = 0;
-    int m_bmpWidth = 0;
-    int m_posX = 0;
-    int m_posY = 0;
+    // A right-button drag: the window's corner minus the cursor at the press.
+    struct RightDrag {
+        bool dragging = false;
+        // A release only counts after a press on the window.
+        bool offsetSet = false;
+        POINT offset = {};
+    };
+
+    // As read at the start; a drag moves posX and posY, and an interval of 0
+    // becomes 1000. Until then nothing is activated and no title matches.
+    NotifierSettings m_settings = {};
+    RightDrag m_drag;
     int m_curFrame = 0;
-    int m_frameCount = 0;
-    RECT m_textRect = {};
-    int m_fontSize = 0;
-    char m_fontFace[128] = {};
-    COLORREF m_textColor = 0;
     // Made once the settings are read; the same font draws every tick.
-    fw::UniqueFont m_countFont;
+    win32::UniqueFont m_countFont;
     MailCountReader m_mailCount;
     // What the window shows: a one-frame skin redraws only when it changes.
     int m_shownCount = 0;
-    // Nothing is activated until the settings say so.
-    int m_activate = 0;
-    CDC m_memDC;
-    CBitmap m_stripBitmap;
-    CRgn m_frameRgn[MAX_FRAMES];
-    int m_skinLoaded = 0;
-    int m_stripStride = 0;
-    int m_stripHeight = 0;
+    NotifierSkin m_skin;
     HICON m_hIcon = nullptr;
-    // A right-button release only counts after a press on the window.
-    bool m_dragOffsetSet = false;
+    // The teardown runs once.
+    bool m_finished = false;
 };

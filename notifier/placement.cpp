@@ -19,8 +19,9 @@ void CNotifierDlg::KeepOnScreen()
 {
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
-    const ScreenRect placed
-        = { m_posX, m_posY, m_posX + (window.right - window.left), m_posY + (window.bottom - window.top) };
+    const int x = m_settings.posX;
+    const int y = m_settings.posY;
+    const ScreenRect placed = { x, y, x + (window.right - window.left), y + (window.bottom - window.top) };
     std::vector<ScreenRect> monitors;
     ::EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
     if (TouchesAnyMonitor(placed, monitors.data(), monitors.size()))
@@ -29,6 +30,6 @@ void CNotifierDlg::KeepOnScreen()
     // The file keeps its values until the user moves the popup again.
     RECT workArea;
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0);
-    m_posX = workArea.left;
-    m_posY = workArea.top;
+    m_settings.posX = workArea.left;
+    m_settings.posY = workArea.top;
 }

@@ -1,35 +1,11 @@
 // The notifier's side of the settings file: read once at start-up; only the
 // position is ever written back.
-#include <string.h>
-
-#include "module_path.h"
 #include "notifier_dlg.h"
 #include "settings_file.h"
 
-void CNotifierDlg::LoadSettings()
-{
-    char path[MAX_PATH];
-    SettingsPath(path, sizeof path);
-    NotifierSettings settings;
-    ReadSettingsFile(path, &settings);
-
-    m_interval = settings.interval;
-    m_useTrans = 1;
-    m_trans = settings.trans;
-    m_bmpWidth = settings.bmpWidth;
-    m_posX = settings.posX;
-    m_posY = settings.posY;
-    m_textRect = settings.textRect;
-    m_activate = settings.activate;
-    memcpy(g_windowName, settings.windowName, sizeof g_windowName);
-    m_fontSize = settings.fontSize;
-    m_textColor = settings.textColor;
-    memcpy(m_fontFace, settings.fontFace, sizeof m_fontFace);
-}
+void CNotifierDlg::LoadSettings() { ReadSettingsFile(SettingsPath().c_str(), &m_settings); }
 
 void CNotifierDlg::SavePosition() const
 {
-    char path[MAX_PATH];
-    SettingsPath(path, sizeof path);
-    WritePositionToFile(path, m_posX, m_posY);
+    WritePositionToFile(SettingsPath().c_str(), m_settings.posX, m_settings.posY);
 }

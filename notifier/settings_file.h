@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "win32/module_path.h"
+
 struct NotifierSettings {
     int interval;
     int trans;
@@ -17,6 +21,9 @@ struct NotifierSettings {
     COLORREF textColor;
     char fontFace[128];
 };
+
+// The settings file beside the executable, under its base name.
+inline std::string SettingsPath() { return win32::ModuleSiblingPath("ini"); }
 
 // Reads every key, in file order, with its default when missing. Validates
 // and clamps nothing; never creates or changes the file.

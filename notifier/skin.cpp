@@ -2,14 +2,17 @@
 // frame, cut from the pixels that differ from the top-left pixel's colour.
 #include "frame_geometry.h"
 #include "frame_regions.h"
-#include "module_path.h"
 #include "notifier_dlg.h"
-#include "scoped_gdi.h"
+#include "win32/module_path.h"
+#include "win32/scoped_gdi.h"
 
 namespace {
 
 const char kLoadFailed[] = "受信アニメBmpのロードに失敗しました";
 const char kDataError[] = "BMPデータエラーが発生しました";
+
+// The skin strip beside the executable, under its base name.
+std::string SkinPath() { return win32::ModuleSiblingPath("bmp"); }
 
 } // namespace
 
@@ -19,12 +22,10 @@ void CNotifierDlg::ReportSkinFailure(LPCSTR message)
     ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
 }
 
-BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
+BOOL CNotifierDlg::LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* description)
 {
-    char path[MAX_PATH];
-    SkinPath(path, sizeof path);
-    loaded->reset(
-        static_cast<HBITMAP>(::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
+    loaded->reset(static_cast<HBITMAP>(
+        ::LoadImageA(nullptr, SkinPath().c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE)));
     if (!*loaded) {
         ReportSkinFailure(kLoadFailed);
         return FALSE;
@@ -37,7 +38,26 @@ BOOL CNotifierDlg::LoadSkinStrip(fw::UniqueBitmap* loaded, BITMAP* description)
     return TRUE;
 }
 
-BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
+BOOL CNotifierDlg::BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description)
+{
+    const bool built = m_skin.Build(loaded.get(), description, m_settings.bmpWidth);
+    loaded.reset();
+    if (!built) {
+        ReportSkinFailure(kDataError);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
+{
+    // From here on the window owns the copy.
+    HRGN shape = m_skin.FrameRegionCopy(frame);
+    if (!::SetWindowRgn(m_hWnd, shape, redraw))
+        ::DeleteObject(shape);
+}
+
+bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWidth)
 {
     m_memDC.CreateCompatibleDC(nullptr);
     BITMAP copyDescription = description;
@@ -47,53 +67,73 @@ BOOL CNotifierDlg::BuildSkin(fw::UniqueBitmap loaded, const BITMAP& description)
     // deleted, never given its bitmap back.
     ::SelectObject(m_memDC, m_stripBitmap);
 
-    BOOL built = FALSE;
+    bool built = false;
     {
-        const fw::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
-        const fw::ObjectSelection source(sourceDC.get(), loaded.get());
+        const win32::UniqueMemoryDC sourceDC(::CreateCompatibleDC(nullptr));
+        const win32::ObjectSelection source(sourceDC.get(), loaded);
         ::BitBlt(m_memDC, 0, 0, description.bmWidth, description.bmHeight, sourceDC.get(), 0, 0, SRCCOPY);
 
         m_stripStride = StripStride(description.bmWidth);
         m_stripHeight = description.bmHeight;
-        m_bmpWidth = EffectiveFrameWidth(m_bmpWidth, description.bmWidth);
+        m_bmpWidth = EffectiveFrameWidth(frameWidth, description.bmWidth);
         m_frameCount = FrameCount(description.bmWidth, m_bmpWidth);
 
         // A skin must give at least one whole frame to show and to step through.
         built = m_frameCount > 0 && BuildFrameRegions(sourceDC.get());
     }
-    loaded.reset();
     if (!built) {
-        // The teardown frees only a finished skin; a bitmap still selected
-        // into its DC cannot be deleted, so the DC goes first.
+        // A bitmap still selected into its DC cannot be deleted: the DC goes first.
         m_memDC.DeleteDC();
         m_stripBitmap.DeleteObject();
-        ReportSkinFailure(kDataError);
-        return FALSE;
+        return false;
     }
-    m_skinLoaded = 1;
-    return TRUE;
+    m_skinLoaded = true;
+    return true;
 }
 
-BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
+void NotifierSkin::Release()
 {
-    const fw::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
-    fw::UniqueLocal header;
+    for (int i = 0; i < m_frameCount; ++i)
+        m_frameRgn[i].DeleteObject();
+    if (m_skinLoaded) {
+        m_memDC.DeleteDC();
+        m_stripBitmap.DeleteObject();
+    }
+}
+
+void NotifierSkin::CopyFrameTo(HDC dc, int frame) const
+{
+    ::BitBlt(dc, 0, 0, m_bmpWidth, m_stripHeight, m_memDC, frame * m_bmpWidth, 0, SRCCOPY);
+}
+
+HRGN NotifierSkin::FrameRegionCopy(int frame) const
+{
+    CRgn copy;
+    copy.CreateRectRgn(0, 0, 0, 0);
+    copy.CombineRgn(&m_frameRgn[frame], nullptr, RGN_COPY);
+    return copy.Detach();
+}
+
+bool NotifierSkin::BuildFrameRegions(HDC sourceDC)
+{
+    const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
+    win32::UniqueLocal header;
     {
-        const fw::UniqueBitmap resource(::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_DIBTEMPLATE)));
+        const win32::UniqueBitmap resource(::LoadBitmapA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDB_DIBTEMPLATE)));
         header.reset(MakeBitmapInfo(resource.get()));
     }
     if (!header)
-        return FALSE;
+        return false;
     auto* info = static_cast<BITMAPINFO*>(header.get());
     info->bmiHeader.biWidth = m_stripStride;
     info->bmiHeader.biHeight = m_stripHeight;
     info->bmiHeader.biSizeImage = static_cast<DWORD>(m_stripStride) * 3 * static_cast<DWORD>(m_stripHeight);
 
     void* bits = nullptr;
-    const fw::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const win32::UniqueBitmap scanCopy(::CreateDIBSection(scanDC.get(), info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!scanCopy || !bits)
-        return FALSE;
-    const fw::ObjectSelection selection(scanDC.get(), scanCopy.get());
+        return false;
+    const win32::ObjectSelection selection(scanDC.get(), scanCopy.get());
     ::BitBlt(scanDC.get(), 0, 0, m_stripStride, m_stripHeight, sourceDC, 0, 0, SRCCOPY);
     ::GdiFlush();
 
@@ -101,10 +141,10 @@ BOOL CNotifierDlg::BuildFrameRegions(HDC sourceDC)
     const COLORREF key = PixelAt(0, 0, pixels, m_stripStride, m_stripHeight);
     for (int i = 0; i < m_frameCount; ++i)
         m_frameRgn[i].Attach(BuildFrameRegion(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key));
-    return TRUE;
+    return true;
 }
 
-BITMAPINFO* CNotifierDlg::MakeBitmapInfo(HBITMAP bitmap)
+BITMAPINFO* NotifierSkin::MakeBitmapInfo(HBITMAP bitmap)
 {
     BITMAP description;
     if (::GetObjectA(bitmap, sizeof description, &description) == 0) {
@@ -124,20 +164,4 @@ BITMAPINFO* CNotifierDlg::MakeBitmapInfo(HBITMAP bitmap)
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(3 * StripStride(description.bmWidth) * description.bmHeight);
     return info;
-}
-
-COLORREF CNotifierDlg::PixelAt(int x, int y, const BYTE* bits, int stride, int height)
-{
-    return ::PixelAt(x, y, bits, stride, height);
-}
-
-void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
-{
-    CRgn copy;
-    copy.CreateRectRgn(0, 0, 0, 0);
-    copy.CombineRgn(&m_frameRgn[frame], nullptr, RGN_COPY);
-    // From here on the window owns the copy.
-    HRGN shape = copy.Detach();
-    if (!::SetWindowRgn(m_hWnd, shape, redraw))
-        ::DeleteObject(shape);
 }

@@ -6,11 +6,12 @@
 
 namespace {
 
-BOOL CALLBACK ActivateMatchingWindow(HWND hwnd, LPARAM)
+// `windowName` is the text looked for in each title.
+BOOL CALLBACK ActivateMatchingWindow(HWND hwnd, LPARAM windowName)
 {
     char title[260] = {};
     ::GetWindowTextA(hwnd, title, sizeof title);
-    if (TitleContains(title, g_windowName)) {
+    if (TitleContains(title, reinterpret_cast<const char*>(windowName))) {
         ::ShowWindow(hwnd, SW_SHOWNORMAL);
         ::SetForegroundWindow(hwnd);
     }
@@ -33,19 +34,14 @@ void CNotifierDlg::OnDestroy()
 
 void CNotifierDlg::FinishNotification()
 {
-    if (g_finished)
+    if (m_finished)
         return;
     // First, so that a message handled below cannot start the teardown again.
-    g_finished = 1;
+    m_finished = true;
 
     ::KillTimer(m_hWnd, ANIMATION_TIMER);
-    for (int i = 0; i < m_frameCount; ++i)
-        m_frameRgn[i].DeleteObject();
-    if (m_skinLoaded) {
-        m_memDC.DeleteDC();
-        m_stripBitmap.DeleteObject();
-    }
-    if (m_activate)
-        ::EnumWindows(&ActivateMatchingWindow, 0);
+    m_skin.Release();
+    if (m_settings.activate)
+        ::EnumWindows(&ActivateMatchingWindow, reinterpret_cast<LPARAM>(m_settings.windowName));
     WriteMailCount(0);
 }

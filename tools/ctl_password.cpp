@@ -7,9 +7,9 @@
 
 #include "code_pages.h"
 #include "ctl_watch.h"
-#include "module_path.h"
 #include "protected_secret.h"
 #include "watch_settings.h"
+#include "win32/module_path.h"
 
 namespace {
 
@@ -65,12 +65,7 @@ bool ReadSecretLine(std::string* line)
 
 } // namespace
 
-std::string WatchSettingsPath()
-{
-    char path[MAX_PATH];
-    ModuleFolderPath("larkbellwatch.ini", path, sizeof path);
-    return path;
-}
+std::string WatchSettingsPath() { return win32::ModuleFolderPath("larkbellwatch.ini"); }
 
 bool IsValidAccountName(const char* account)
 {

@@ -50,7 +50,7 @@ BOOL Run(CtlVerb command, int32_t number, int32_t* count)
 // always does.
 bool SectionHeldElsewhere()
 {
-    const fw::UniqueHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, COUNTER_SECTION_NAME));
+    const win32::UniqueHandle section(::OpenFileMappingA(FILE_MAP_READ, FALSE, COUNTER_SECTION_NAME));
     return section.valid();
 }
 

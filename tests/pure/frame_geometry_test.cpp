@@ -9,9 +9,9 @@ TEST(FrameGeometry, StridesFrameCountsAndWidths)
     const int strides[][2] = { { 1, 8 }, { 7, 8 }, { 8, 8 }, { 9, 16 }, { 250, 256 }, { 1440, 1440 } };
     for (const auto& c : strides)
         EXPECT_EQ(StripStride(c[0]), c[1]) << c[0];
-    // Whole frames only, at most 30; no frame of a negative width.
-    const int counts[][3]
-        = { { 250, 120, 2 }, { 240, 120, 2 }, { 119, 120, 0 }, { 120, 4, 30 }, { 180, 4, 30 }, { 250, -120, 0 } };
+    // Whole frames only, at most 30 (a 31st is dropped); no frame of a negative width.
+    const int counts[][3] = { { 250, 120, 2 }, { 240, 120, 2 }, { 119, 120, 0 }, { 120, 4, 30 }, { 124, 4, 30 },
+        { 180, 4, 30 }, { 250, -120, 0 } };
     for (const auto& c : counts)
         EXPECT_EQ(FrameCount(c[0], c[1]), c[2]) << c[0] << " / " << c[1];
     EXPECT_EQ(EffectiveFrameWidth(0, 250), 250);

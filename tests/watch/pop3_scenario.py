@@ -5,13 +5,30 @@ Dovecot's log shows that no message was ever read or deleted.
 from mailrig import *
 
 with scenario("pop3") as (check, certs, dovecot, rig):
+    # The log's 1 MB and the state file's 8 MB, each at its edge and one past, before any account exists.
+    log_path, state_path = f"{rig.folder}/larkbellwatch.log", f"{rig.folder}/larkbellwatch.state"
+    stop_alone = lambda: rig.wine.run(f"{rig.folder}/stop.out", f"{rig.folder}/larkbellwatch.exe", "--stop")
+    stop_alone()
+    line = os.path.getsize(log_path) if os.path.exists(log_path) else 0  # every such line is as long
+    for past, size in ((0, 1024 * 1024), (1, line)):
+        open(log_path, "wb").write(b"x" * (1024 * 1024 - line + past))
+        stop_alone()
+        check(f"a line that fills the log to 1 MB + {past} byte(s) {'rotates' if past else 'keeps'} it",
+            line > 0 and os.path.getsize(log_path) == size and os.path.exists(log_path + ".1") == bool(past),
+            f"line {line}, log {os.path.getsize(log_path)}")
+    for past, outcome in ((0, "damaged"), (1, "over 8 MB")):
+        open(state_path, "wb").write(b"x" * (8 * 1024 * 1024 + past))
+        rig.start()
+        check(f"a state file of 8 MiB + {past} byte(s) is read as {outcome}", rig.wait_log(f"larkbellwatch.state is"
+            f" {outcome}", deadline=30), rig.log())
+        rig.stop()
+    os.remove(state_path)
     dovecot.deliver("alice", 2)
     account = dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="alice", poll=10)
     rig.write_settings({"isp": account, "wrong": dict(account, user="bob")})
     rig.ctl("password", "isp", text=PASSWORDS["alice"] + "\n")
     rig.ctl("password", "wrong", text="not-" + PASSWORDS["bob"] + "\n")
     polls = lambda: dovecot.log_count(r"pop3\(alice\).*Logged out")
-    state_path = f"{rig.folder}/larkbellwatch.state"
     state = lambda: open(state_path).read() if os.path.exists(state_path) else ""
 
     status, out, err = rig.ctl("check", "isp")

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "unique_any.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -26,11 +26,10 @@ void SayToStarter(const std::string& line, bool error)
         return;
     if (!::AttachConsole(ATTACH_PARENT_PROCESS))
         return;
-    const HANDLE opened = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_EXISTING, 0, nullptr);
-    if (opened == INVALID_HANDLE_VALUE)
+    const win32::UniqueFile console(::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!console)
         return;
-    const fw::UniqueHandle console(opened);
     WriteAll(console.get(), text);
 }
 

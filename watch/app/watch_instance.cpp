@@ -34,8 +34,8 @@ InstanceHold::~InstanceHold()
 
 StopOutcome RequestStop()
 {
-    const fw::UniqueHandle stop(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEventName));
-    const fw::UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutexName));
+    const win32::UniqueHandle stop(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEventName));
+    const win32::UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kInstanceMutexName));
     if (!stop || !mutex)
         return StopOutcome::NoneRunning;
     ::SetEvent(stop.get());

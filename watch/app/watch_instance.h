@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "unique_any.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -26,8 +26,8 @@ public:
     HANDLE stop_event() const { return m_stop.get(); }
 
 private:
-    fw::UniqueHandle m_mutex;
-    fw::UniqueHandle m_stop;
+    win32::UniqueHandle m_mutex;
+    win32::UniqueHandle m_stop;
     bool m_held = false;
 };
 

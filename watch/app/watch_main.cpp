@@ -8,22 +8,17 @@
 
 #include "autostart.h"
 #include "command_line.h"
-#include "module_path.h"
 #include "starter_console.h"
 #include "watch_instance.h"
 #include "watch_log.h"
 #include "watcher.h"
+#include "win32/module_path.h"
 
 namespace {
 
 const char kSelf[] = "larkbellwatch";
 
-std::string LogPath()
-{
-    char path[MAX_PATH];
-    ModuleSiblingPath("log", path, sizeof path);
-    return path;
-}
+std::string LogPath() { return win32::ModuleSiblingPath("log"); }
 
 // The line goes to the log as well as to the console.
 int Finish(int code, const std::string& line)
@@ -51,10 +46,8 @@ int Stop()
 
 int Autostart(bool on)
 {
-    char executable[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, executable, sizeof executable);
     std::string why;
-    if (!mail::SetAutostart(on, executable, &why))
+    if (!mail::SetAutostart(on, win32::ModulePath(), &why))
         return Finish(1, "--autostart: " + why);
     return Finish(0,
         on ? std::string("autostart on: starts at sign-in (HKCU\\") + mail::kRunKey + ", value " + mail::kAutostartValue

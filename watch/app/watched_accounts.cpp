@@ -4,7 +4,7 @@
 
 #include "account_config.h"
 #include "code_pages.h"
-#include "module_path.h"
+#include "win32/module_path.h"
 
 namespace mail {
 
@@ -62,7 +62,7 @@ namespace {
 struct WatchedAccounts::Account {
     AccountEntry entry;
     AccountConfig config;
-    fw::UniqueHandle stop; // manual-reset: this account's connections end
+    win32::UniqueHandle stop; // manual-reset: this account's connections end
     std::unique_ptr<WatchContext> context;
     std::vector<std::unique_ptr<MailboxWatch>> watches; // none when the account was refused
 
@@ -97,8 +97,7 @@ std::unique_ptr<WatchedAccounts::Account> WatchedAccounts::Start(const AccountEn
         m_log.Write(account->config.display, "cannot make a stop event: account not watched");
         return account;
     }
-    char notifier[MAX_PATH];
-    ModuleFolderPath(m_settings.notifier.c_str(), notifier, sizeof notifier);
+    const std::string notifier = win32::ModuleFolderPath(m_settings.notifier.c_str());
     MailTimings timings;
     timings.keepalive_ms = static_cast<int64_t>(m_settings.keepalive_s) * 1000;
     timings.response_timeout_ms = static_cast<int64_t>(m_settings.timeout_s) * 1000;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "mailbox_watch.h"
-#include "unique_any.h"
 #include "watch_settings.h"
+#include "win32/handles.h"
 
 namespace mail {
 

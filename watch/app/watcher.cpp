@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "counter.h"
-#include "module_path.h"
 #include "resume_window.h"
 #include "settings_file_watch.h"
 #include "starter_console.h"
@@ -12,6 +11,7 @@
 #include "watch_log.h"
 #include "watch_settings.h"
 #include "watched_accounts.h"
+#include "win32/module_path.h"
 
 namespace mail {
 
@@ -23,13 +23,6 @@ namespace {
     constexpr ULONGLONG kSettleMs = 500;
     // Where the system gives no change notification.
     constexpr DWORD kPollMs = 5000;
-
-    std::string SiblingPath(const char* extension)
-    {
-        char path[MAX_PATH];
-        ModuleSiblingPath(extension, path, sizeof path);
-        return path;
-    }
 
     // Dispatches messages (the power broadcasts) until the stop event is set,
     // and calls `reread` once a changed settings file has settled.
@@ -67,7 +60,7 @@ namespace {
 
 int RunWatcher()
 {
-    WatchLog log(SiblingPath("log"));
+    WatchLog log(win32::ModuleSiblingPath("log"));
     const InstanceHold instance;
     if (!instance.held()) {
         log.Write(kSelf, "another watcher is running; this one ends");
@@ -77,9 +70,9 @@ int RunWatcher()
     // Counts added here directly (when the notifier cannot start) must
     // outlive the call until a notifier shows them.
     HoldCounterSection();
-    const std::string ini = SiblingPath("ini");
+    const std::string ini = win32::ModuleSiblingPath("ini");
     SettingsFileWatch file(ini);
-    StateStore store(SiblingPath("state"), log);
+    StateStore store(win32::ModuleSiblingPath("state"), log);
     store.Load();
     WatchedAccounts accounts(log, store);
     accounts.Apply(ReadWatchSettings(ini));

@@ -2,38 +2,24 @@
 
 #include <windows.h>
 
-#include <stdio.h>
-
-#include "unique_any.h"
+#include "win32/error_text.h"
+#include "win32/handles.h"
 
 namespace mail {
 
 namespace {
 
-    struct RegKeyTraits {
-        using pointer = HKEY;
-        static pointer invalid() noexcept { return nullptr; }
-        static void close(pointer h) noexcept { ::RegCloseKey(h); }
-    };
-    using UniqueRegKey = fw::UniqueAny<RegKeyTraits>;
-
-    std::string ErrorText(const char* what, LONG status)
-    {
-        char text[128];
-        snprintf(text, sizeof text, "%s HKCU\\%s (error %ld)", what, kRunKey, status);
-        return text;
-    }
+    const std::string kRunKeyName = std::string("HKCU\\") + kRunKey;
 
 } // namespace
 
 bool SetAutostart(bool on, const std::string& executable, std::string* why)
 {
-    HKEY opened = nullptr;
+    win32::UniqueRegKey key;
     LONG status
-        = ::RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
-    const UniqueRegKey key(opened);
+        = ::RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) {
-        *why = ErrorText("cannot open", status);
+        *why = win32::ErrorText("cannot open", kRunKeyName, status);
         return false;
     }
     if (on) {
@@ -46,7 +32,7 @@ bool SetAutostart(bool on, const std::string& executable, std::string* why)
             status = ERROR_SUCCESS;
     }
     if (status != ERROR_SUCCESS) {
-        *why = ErrorText(on ? "cannot write to" : "cannot delete from", status);
+        *why = win32::ErrorText(on ? "cannot write to" : "cannot delete from", kRunKeyName, status);
         return false;
     }
     return true;

@@ -6,7 +6,7 @@
 #include <stdio.h>
 
 #include "crypto_primitives.h"
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -67,12 +67,11 @@ namespace {
         chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
         chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
         chainPara.dwUrlRetrievalTimeout = kIssuerFetchTimeoutMs;
-        PCCERT_CHAIN_CONTEXT rawChain = nullptr;
+        win32::UniqueCertChain chain;
         // The server's intermediates travel in the certificate's own store.
         if (!::CertGetCertificateChain(
-                nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0, nullptr, &rawChain))
+                nullptr, certificate, nullptr, certificate->hCertStore, &chainPara, 0, nullptr, chain.put()))
             return "no chain could be built";
-        const UniqueCertChain chain(rawChain);
         // Wine's SSL policy passes a partial chain from an unknown CA: only
         // the trust status bits show it, so every bit refuses.
         if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)

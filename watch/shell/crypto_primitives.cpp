@@ -4,7 +4,7 @@
 
 #include <bcrypt.h>
 
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -19,14 +19,12 @@ std::string RandomBytes(size_t count)
 
 std::string Sha256Of(std::string_view bytes)
 {
-    BCRYPT_ALG_HANDLE rawAlgorithm = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&rawAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+    win32::UniqueHashAlgorithm algorithm;
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
         return {};
-    const UniqueHashAlgorithm algorithm(rawAlgorithm);
-    BCRYPT_HASH_HANDLE rawHash = nullptr;
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), &rawHash, nullptr, 0, nullptr, 0, 0)))
+    win32::UniqueHash hash;
+    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
         return {};
-    const UniqueHash hash(rawHash);
     std::string digest(32, '\0');
     if (!BCRYPT_SUCCESS(::BCryptHashData(
             hash.get(), reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())), static_cast<ULONG>(bytes.size()), 0))

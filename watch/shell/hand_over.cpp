@@ -6,7 +6,7 @@
 
 #include "code_pages.h"
 #include "counter.h"
-#include "unique_any.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -29,8 +29,8 @@ namespace {
             *why = path + text;
             return false;
         }
-        const fw::UniqueHandle process_handle(process.hProcess);
-        const fw::UniqueHandle thread_handle(process.hThread);
+        const win32::UniqueHandle process_handle(process.hProcess);
+        const win32::UniqueHandle thread_handle(process.hThread);
         return true;
     }
 

@@ -2,12 +2,11 @@
 
 #include <winhttp.h>
 
-#include <stdio.h>
-
 #include "cert_check.h"
-#include "net_handles.h"
 #include "oauth_settings.h"
 #include "token_answer.h"
+#include "win32/error_text.h"
+#include "win32/net_handles.h"
 
 #ifndef WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY
 #define WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY 4
@@ -17,12 +16,7 @@ namespace mail {
 
 namespace {
 
-    struct InternetTraits {
-        using pointer = HINTERNET;
-        static pointer invalid() noexcept { return nullptr; }
-        static void close(pointer h) noexcept { ::WinHttpCloseHandle(h); }
-    };
-    using UniqueInternet = fw::UniqueAny<InternetTraits>;
+    using UniqueInternet = win32::UniqueAny<HINTERNET, ::WinHttpCloseHandle>;
 
     std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -30,10 +24,8 @@ namespace {
     {
         const DWORD error = ::GetLastError();
         const bool tls = error == ERROR_WINHTTP_SECURE_FAILURE || error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR;
-        char text[200];
-        snprintf(text, sizeof text, "%s %s failed%s (WinHTTP error %lu)", what, host.c_str(),
-            tls ? ": TLS failed or the certificate was refused" : "", error);
-        return text;
+        return win32::ErrorText(std::string("WinHTTP could not ") + what, host, error)
+            + (tls ? ": TLS failed or the certificate was refused" : "");
     }
 
     // Windows 8.1 and later follow the user's proxy settings themselves;
@@ -54,7 +46,7 @@ namespace {
         DWORD size = sizeof raw;
         if (!::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &raw, &size))
             raw = nullptr;
-        const UniqueCertContext certificate(raw);
+        const win32::UniqueCertContext certificate(raw);
         StreamError error;
         if (CheckServerCertificate(certificate.get(), TlsPolicy { host, {} }, &error))
             return true;
@@ -92,7 +84,7 @@ bool PostForm(const std::string& url, const std::string& form, DWORD timeout_ms,
     }
     const UniqueInternet session = OpenSession();
     if (!session) {
-        *why = Failed("WinHttpOpen for", target.host);
+        *why = Failed("open a session for", target.host);
         return false;
     }
     const int ms = static_cast<int>(timeout_ms);
@@ -103,7 +95,7 @@ bool PostForm(const std::string& url, const std::string& form, DWORD timeout_ms,
                 WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE)
             : nullptr);
     if (!request) {
-        *why = Failed("connecting to", target.host);
+        *why = Failed("connect to", target.host);
         return false;
     }
     // No cookies, no redirect to follow with the secrets, no stored credentials.
@@ -115,7 +107,7 @@ bool PostForm(const std::string& url, const std::string& form, DWORD timeout_ms,
     // once the connection stands, and the body must not go to a server it refuses.
     if (!::WinHttpSendRequest(request.get(), kHeaders, static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0,
             static_cast<DWORD>(form.size()), 0)) {
-        *why = Failed("a request to", target.host);
+        *why = Failed("send a request to", target.host);
         return false;
     }
     if (!CheckCertificate(request.get(), target.host, why))
@@ -123,14 +115,14 @@ bool PostForm(const std::string& url, const std::string& form, DWORD timeout_ms,
     DWORD written = 0;
     if (!::WinHttpWriteData(request.get(), form.data(), static_cast<DWORD>(form.size()), &written)
         || written != form.size() || !::WinHttpReceiveResponse(request.get(), nullptr)) {
-        *why = Failed("a request to", target.host);
+        *why = Failed("send a request to", target.host);
         return false;
     }
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
-        *why = Failed("the answer of", target.host);
+        *why = Failed("read the answer of", target.host);
         return false;
     }
     answer->status = static_cast<int>(status);

@@ -6,6 +6,7 @@
 #include "oauth_token_source.h"
 #include "protected_secret.h"
 #include "token_command.h"
+#include "win32/locks.h"
 
 namespace mail {
 
@@ -25,21 +26,19 @@ namespace {
 
     // The token source of each OAuth account, shared by its folders and kept
     // for the life of the process (settings read again keep their tokens).
-    SRWLOCK g_sourcesLock = SRWLOCK_INIT;
+    win32::CriticalSection g_sourcesSection;
 
     OAuthTokenSource& SourceFor(const AccountConfig& account)
     {
         static std::map<std::string, std::unique_ptr<OAuthTokenSource>>* sources
             = new std::map<std::string, std::unique_ptr<OAuthTokenSource>>(); // outlives every thread
-        ::AcquireSRWLockExclusive(&g_sourcesLock);
+        const win32::SectionHold hold(g_sourcesSection);
         const std::string key = account.token_path + '\n' + account.oauth.token_url + '\n' + account.oauth.client_id
             + '\n' + account.oauth.client_secret_blob;
         std::unique_ptr<OAuthTokenSource>& source = (*sources)[key];
         if (!source)
             source = std::make_unique<OAuthTokenSource>(account.oauth, account.token_path);
-        OAuthTokenSource& found = *source;
-        ::ReleaseSRWLockExclusive(&g_sourcesLock);
-        return found;
+        return *source;
     }
 
     Credentials OAuthLogin(

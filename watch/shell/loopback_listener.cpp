@@ -84,7 +84,7 @@ RedirectOutcome LoopbackListener::Wait(std::string_view state, DWORD limit_ms, R
         }
         if (ready == 0)
             continue;
-        const UniqueSocket client(::accept(m_socket.get(), nullptr, nullptr));
+        const win32::UniqueSocket client(::accept(m_socket.get(), nullptr, nullptr));
         if (!client)
             continue;
         const RedirectOutcome outcome = Serve(client.get(), state, redirect);

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "loopback_redirect.h"
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -31,7 +31,7 @@ public:
 
 private:
     bool m_started = false;
-    UniqueSocket m_socket;
+    win32::UniqueSocket m_socket;
     uint16_t m_port = 0;
 };
 

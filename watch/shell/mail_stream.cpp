@@ -94,7 +94,7 @@ namespace {
 
     bool SocketMailStream::Verify(StreamError* error)
     {
-        const UniqueCertContext certificate = m_tls->RemoteCertificate();
+        const win32::UniqueCertContext certificate = m_tls->RemoteCertificate();
         if (!CheckServerCertificate(certificate.get(), m_policy, error)) {
             m_unusable = true;
             return false;

@@ -10,8 +10,8 @@
 #include "login_credentials.h"
 #include "session_contract.h"
 #include "state_store.h"
-#include "unique_any.h"
 #include "watch_log.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -62,8 +62,8 @@ private:
     const WatchedFolder& m_folder;
     WatchContext& m_context;
     std::string m_where; // "account/folder" for the log
-    fw::UniqueHandle m_wake; // auto-reset
-    fw::UniqueHandle m_thread;
+    win32::UniqueHandle m_wake; // auto-reset
+    win32::UniqueHandle m_thread;
 };
 
 } // namespace mail

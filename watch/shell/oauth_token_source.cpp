@@ -13,21 +13,6 @@ namespace {
 
     int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
 
-    class ExclusiveHold {
-    public:
-        explicit ExclusiveHold(SRWLOCK* lock)
-            : m_lock(lock)
-        {
-            ::AcquireSRWLockExclusive(m_lock);
-        }
-        ExclusiveHold(const ExclusiveHold&) = delete;
-        ExclusiveHold& operator=(const ExclusiveHold&) = delete;
-        ~ExclusiveHold() { ::ReleaseSRWLockExclusive(m_lock); }
-
-    private:
-        SRWLOCK* m_lock;
-    };
-
 } // namespace
 
 bool OpenClientSecret(const OAuthClient& client, std::string* secret, std::string* why)
@@ -50,7 +35,7 @@ OAuthTokenSource::OAuthTokenSource(const OAuthClient& client, std::string token_
 TokenState OAuthTokenSource::Get(
     uint64_t refused, std::string* token, uint64_t* generation, std::string* why, bool* first_notice)
 {
-    ExclusiveHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     *first_notice = false;
     if (refused != 0 && refused == m_generation)
         WipeString(&m_access);
@@ -66,7 +51,7 @@ TokenState OAuthTokenSource::Get(
 
 void OAuthTokenSource::Keep(std::string access_token, int64_t expires_in_s)
 {
-    ExclusiveHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     WipeString(&m_access);
     m_access = std::move(access_token);
     ++m_generation;

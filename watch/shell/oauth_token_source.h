@@ -12,6 +12,7 @@
 #include <string>
 
 #include "oauth_settings.h"
+#include "win32/locks.h"
 
 namespace mail {
 
@@ -41,7 +42,7 @@ private:
     TokenState Refresh(std::string* why, bool* first_notice);
     TokenState RefreshWith(const std::string& blob, std::string refresh, std::string* why);
 
-    SRWLOCK m_lock = SRWLOCK_INIT; // one refresh at a time for all the folders
+    win32::CriticalSection m_lock; // one refresh at a time for all the folders
     const OAuthClient m_client;
     const std::string m_path;
     std::string m_access;

@@ -3,21 +3,14 @@
 #include <windows.h>
 
 #include <dpapi.h>
-#include <stdio.h>
 
 #include "base64.h"
-#include "unique_any.h"
+#include "win32/error_text.h"
+#include "win32/handles.h"
 
 namespace mail {
 
 namespace {
-
-    std::string ErrorText(const char* call)
-    {
-        char text[96];
-        snprintf(text, sizeof text, "%s failed (error %lu)", call, ::GetLastError());
-        return text;
-    }
 
     DATA_BLOB BlobOf(std::string_view bytes)
     {
@@ -34,10 +27,10 @@ bool ProtectSecret(std::string_view secret, std::string* base64, std::string* wh
     DATA_BLOB in = BlobOf(secret);
     DATA_BLOB out = {};
     if (!::CryptProtectData(&in, L"larkbellwatch", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) {
-        *why = ErrorText("CryptProtectData");
+        *why = win32::ErrorText("CryptProtectData failed");
         return false;
     }
-    const fw::UniqueLocal owner(out.pbData);
+    const win32::UniqueLocal owner(out.pbData);
     *base64 = Base64Encode(std::string_view(reinterpret_cast<const char*>(out.pbData), out.cbData));
     return true;
 }
@@ -52,10 +45,10 @@ bool UnprotectSecret(std::string_view base64, std::string* secret, std::string* 
     DATA_BLOB in = BlobOf(blob);
     DATA_BLOB out = {};
     if (!::CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out)) {
-        *why = ErrorText("CryptUnprotectData") + ": store the password again with larkbellctl password";
+        *why = win32::ErrorText("CryptUnprotectData failed") + ": store the password again with larkbellctl password";
         return false;
     }
-    const fw::UniqueLocal owner(out.pbData);
+    const win32::UniqueLocal owner(out.pbData);
     secret->assign(reinterpret_cast<const char*>(out.pbData), out.cbData);
     ::SecureZeroMemory(out.pbData, out.cbData);
     return true;

@@ -265,13 +265,13 @@ std::string SchannelClient::CloseNotify()
     return out;
 }
 
-UniqueCertContext SchannelClient::RemoteCertificate() const
+win32::UniqueCertContext SchannelClient::RemoteCertificate() const
 {
     PCCERT_CONTEXT certificate = nullptr;
     if (::QueryContextAttributesA(const_cast<CtxtHandle*>(&m_context), SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate)
         != SEC_E_OK)
-        return UniqueCertContext();
-    return UniqueCertContext(certificate);
+        return win32::UniqueCertContext();
+    return win32::UniqueCertContext(certificate);
 }
 
 } // namespace mail

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -47,7 +47,7 @@ public:
     // The close_notify alert to send; empty when there is none.
     std::string CloseNotify();
 
-    UniqueCertContext RemoteCertificate() const;
+    win32::UniqueCertContext RemoteCertificate() const;
 
 private:
     SECURITY_STATUS Step(SecBufferDesc* input, std::string* out);

@@ -14,36 +14,17 @@ namespace {
     // The path is in the ANSI code page.
     void LogAnsi(WatchLog& log, const std::string& text) { log.Write(kWhere, Cp932ToUtf8Text(text)); }
 
-    // One hold of a CRITICAL_SECTION for a scope.
-    class SectionHold {
-    public:
-        explicit SectionHold(CRITICAL_SECTION* section)
-            : m_section(section)
-        {
-            ::EnterCriticalSection(m_section);
-        }
-        SectionHold(const SectionHold&) = delete;
-        SectionHold& operator=(const SectionHold&) = delete;
-        ~SectionHold() { ::LeaveCriticalSection(m_section); }
-
-    private:
-        CRITICAL_SECTION* m_section;
-    };
-
 } // namespace
 
 StateStore::StateStore(std::string path, WatchLog& log)
     : m_path(std::move(path))
     , m_log(log)
 {
-    ::InitializeCriticalSection(&m_lock);
 }
-
-StateStore::~StateStore() { ::DeleteCriticalSection(&m_lock); }
 
 void StateStore::Load()
 {
-    const SectionHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     m_state.clear();
     m_pop3.clear();
     std::string text;
@@ -65,28 +46,28 @@ void StateStore::Load()
 
 FolderState StateStore::Get(const WatchKey& key)
 {
-    const SectionHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     const auto found = m_state.find(key);
     return found == m_state.end() ? FolderState() : found->second;
 }
 
 bool StateStore::Put(const WatchKey& key, const FolderState& state)
 {
-    const SectionHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     m_state[key] = state;
     return Save();
 }
 
 Pop3Seen StateStore::GetPop3(const std::string& account)
 {
-    const SectionHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     const auto found = m_pop3.find(account);
     return found == m_pop3.end() ? Pop3Seen() : found->second;
 }
 
 bool StateStore::PutPop3(const std::string& account, const Pop3Seen& seen)
 {
-    const SectionHold hold(&m_lock);
+    const win32::SectionHold hold(m_lock);
     m_pop3[account] = seen;
     return Save();
 }

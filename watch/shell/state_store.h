@@ -8,6 +8,7 @@
 
 #include "watch_log.h"
 #include "watch_state.h"
+#include "win32/locks.h"
 
 namespace mail {
 
@@ -20,7 +21,6 @@ public:
     StateStore(std::string path, WatchLog& log);
     StateStore(const StateStore&) = delete;
     StateStore& operator=(const StateStore&) = delete;
-    ~StateStore();
 
     // A missing file is a first start; an unreadable one is logged and every
     // folder starts with a baseline, so nothing is counted twice.
@@ -39,7 +39,7 @@ public:
 private:
     std::string m_path;
     WatchLog& m_log;
-    CRITICAL_SECTION m_lock; // around m_state and the file
+    win32::CriticalSection m_lock; // around m_state and the file
     bool Save(); // with m_lock held
 
     WatchState m_state;

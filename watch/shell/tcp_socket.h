@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "net_handles.h"
+#include "win32/net_handles.h"
 
 namespace mail {
 
@@ -55,8 +55,8 @@ private:
     // Ready when the socket reported something; clears the event.
     IoResult WaitForSocket(const Deadline& deadline, HANDLE other);
 
-    UniqueSocket m_socket;
-    UniqueWsaEvent m_event;
+    win32::UniqueSocket m_socket;
+    win32::UniqueWsaEvent m_event;
 };
 
 } // namespace mail

@@ -5,22 +5,18 @@
 #include <vector>
 
 #include "token_output.h"
-#include "unique_any.h"
+#include "win32/error_text.h"
+#include "win32/handles.h"
 
 namespace mail {
 
 namespace {
 
-    using fw::UniqueHandle;
+    using win32::ErrorText;
+    using win32::UniqueFile;
+    using win32::UniqueHandle;
 
     LONG g_pipeSerial = 0;
-
-    HANDLE NullIfInvalid(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
-
-    std::string ErrorText(const char* call)
-    {
-        return std::string(call) + " failed (error " + std::to_string(::GetLastError()) + ")";
-    }
 
     // Limits what the child inherits to its own two handles, so that
     // commands started at the same time by other threads never hold each
@@ -63,23 +59,23 @@ namespace {
     // buffer goes away.
     class OutputPipe {
     public:
-        bool Create(UniqueHandle* client, std::string* why)
+        bool Create(UniqueFile* client, std::string* why)
         {
             char name[96];
             snprintf(name, sizeof name, "\\\\.\\pipe\\larkbellwatch-token-%lu-%ld", ::GetCurrentProcessId(),
                 ::InterlockedIncrement(&g_pipeSerial));
-            m_server.reset(NullIfInvalid(::CreateNamedPipeA(name,
+            m_server.reset(::CreateNamedPipeA(name,
                 PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 4096, 0, nullptr)));
+                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 4096, 0, nullptr));
             m_event.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
             if (!m_server || !m_event) {
-                *why = ErrorText("CreateNamedPipe");
+                *why = ErrorText("CreateNamedPipe failed");
                 return false;
             }
             SECURITY_ATTRIBUTES inherit { sizeof inherit, nullptr, TRUE };
-            client->reset(NullIfInvalid(::CreateFileA(name, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr)));
+            client->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr));
             if (!*client) {
-                *why = ErrorText("CreateFile on the output pipe");
+                *why = ErrorText("CreateFile on the output pipe failed");
                 return false;
             }
             return true;
@@ -146,7 +142,7 @@ namespace {
             m_output.append(m_buffer, got < room ? got : room);
         }
 
-        UniqueHandle m_server;
+        UniqueFile m_server;
         UniqueHandle m_event;
         OVERLAPPED m_overlapped {};
         char m_buffer[4096];
@@ -194,14 +190,14 @@ bool RunTokenCommand(const std::string& command, HANDLE stop, DWORD limit_ms, st
 {
     token->clear();
     OutputPipe pipe;
-    UniqueHandle client;
+    UniqueFile client;
     if (!pipe.Create(&client, why))
         return false;
     SECURITY_ATTRIBUTES inherit { sizeof inherit, nullptr, TRUE };
-    UniqueHandle nul(NullIfInvalid(::CreateFileA(
-        "NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr)));
+    UniqueFile nul(::CreateFileA(
+        "NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
     if (!nul) {
-        *why = ErrorText("CreateFile NUL");
+        *why = ErrorText("CreateFile NUL failed");
         return false;
     }
     HANDLE inherited[] = { client.get(), nul.get() };
@@ -219,7 +215,7 @@ bool RunTokenCommand(const std::string& command, HANDLE stop, DWORD limit_ms, st
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
             CREATE_NO_WINDOW | (list.get() ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr, nullptr, &startup.StartupInfo,
             &started)) {
-        *why = "cannot start it: " + ErrorText("CreateProcess");
+        *why = "cannot start it: " + ErrorText("CreateProcess failed");
         return false;
     }
     UniqueHandle process(started.hProcess);

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "code_pages.h"
-#include "unique_any.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -26,12 +26,11 @@ namespace {
             *line += "...";
     }
 
-    fw::UniqueHandle OpenForAppend(const std::string& path)
+    win32::UniqueFile OpenForAppend(const std::string& path)
     {
-        HANDLE file
-            = ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return fw::UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+        return win32::UniqueFile(
+            ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
 
 } // namespace
@@ -40,10 +39,7 @@ WatchLog::WatchLog(std::string path, uint64_t limit)
     : m_path(std::move(path))
     , m_limit(limit)
 {
-    ::InitializeCriticalSection(&m_lock);
 }
-
-WatchLog::~WatchLog() { ::DeleteCriticalSection(&m_lock); }
 
 void WatchLog::Write(std::string_view where, std::string_view text)
 {
@@ -57,14 +53,13 @@ void WatchLog::Write(std::string_view where, std::string_view text)
     line += "] ";
     AppendSanitised(&line, text);
     line += "\r\n";
-    ::EnterCriticalSection(&m_lock);
+    const win32::SectionHold hold(m_lock);
     AppendLocked(line);
-    ::LeaveCriticalSection(&m_lock);
 }
 
 void WatchLog::AppendLocked(const std::string& line)
 {
-    fw::UniqueHandle file = OpenForAppend(m_path);
+    win32::UniqueFile file = OpenForAppend(m_path);
     if (!file)
         return;
     LARGE_INTEGER size = {};

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "win32/locks.h"
+
 namespace mail {
 
 class WatchLog {
@@ -18,7 +20,6 @@ public:
     explicit WatchLog(std::string path, uint64_t limit = kDefaultLimit);
     WatchLog(const WatchLog&) = delete;
     WatchLog& operator=(const WatchLog&) = delete;
-    ~WatchLog();
 
     // "YYYY-MM-DD hh:mm:ss [where] text", both parts given in UTF-8 and
     // written in code page 932 like the settings. Control characters become
@@ -30,7 +31,7 @@ private:
 
     std::string m_path;
     uint64_t m_limit;
-    CRITICAL_SECTION m_lock;
+    win32::CriticalSection m_lock;
 };
 
 } // namespace mail

@@ -2,30 +2,19 @@
 
 #include <windows.h>
 
-#include <stdio.h>
-
-#include "unique_any.h"
+#include "win32/error_text.h"
+#include "win32/handles.h"
 
 namespace mail {
 
-namespace {
-
-    fw::UniqueHandle OwnFile(HANDLE file) { return fw::UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file); }
-
-    std::string ErrorText(const char* what, const std::string& path)
-    {
-        char code[32];
-        snprintf(code, sizeof code, " (error %lu)", ::GetLastError());
-        return std::string(what) + " " + path + code;
-    }
-
-} // namespace
+using win32::ErrorText;
+using win32::UniqueFile;
 
 ReadOutcome ReadWholeFile(const std::string& path, size_t limit, std::string* contents)
 {
     contents->clear();
-    const fw::UniqueHandle file = OwnFile(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ReadOutcome::Missing
@@ -51,7 +40,7 @@ bool ReplaceWholeFile(const std::string& path, std::string_view contents, std::s
 {
     const std::string temporary = path + ".tmp";
     {
-        const fw::UniqueHandle file = OwnFile(
+        const UniqueFile file(
             ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             *why = ErrorText("cannot create", temporary);

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace fw {
+namespace win32 {
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class WindowDC {
@@ -49,4 +49,4 @@ private:
     HGDIOBJ m_previous;
 };
 
-} // namespace fw
+} // namespace win32
