@@ -9,7 +9,7 @@ JOBS := $(shell nproc)
 all: build
 
 setup:
-	@scripts/setup
+	@scripts/setup $(BUILD)
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)

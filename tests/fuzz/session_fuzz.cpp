@@ -18,9 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     login.starttls = data[0] & 2;
     login.credentials_may_be_sent = data[0] & 4;
     login.check_only = data[0] & 8;
-    mail::FolderState state { (data[0] & 16) != 0, 7, (data[0] & 32) ? 4294967295u : 12u };
+    mail::FolderState state { (data[0] & 16) != 0, 7, (data[0] & 32) ? 4294967295u : 12u, (data[0] & 128) ? 2u : 0u };
     mail::ImapSession session(login, state, { 100, 1000, 50, 500 }, 0);
     PlayServerBytes(session, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1), "Pw\xC3\xA4secret",
-        login.starttls, login.credentials_may_be_sent);
+        login.starttls, login.credentials_may_be_sent, state);
     return 0;
 }

@@ -2,20 +2,32 @@
 // them into reads, each followed by 40 ms and a tick; then logout and a lost
 // connection. Checked besides the sanitizers: nothing after Close and closed
 // at the end, the secret in no log line, no credential before encryption,
-// never a command that reads or changes messages.
+// never a command that reads or changes messages, and no Count before the
+// baseline is done: `stored` is the state the session starts from, and a
+// Count must carry the UIDVALIDITY of that state or of the last Baseline.
 #pragma once
 #include <stdlib.h>
 
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "mail_session.h"
 
-template <typename Session>
-void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send)
+// A POP3 action carries no UIDVALIDITY: 0, as for a folder not yet known.
+inline uint32_t UidValidityOf(const mail::Action& action)
 {
-    bool closed = false, encrypted = !starttls;
+    const mail::FolderState* folder = std::get_if<mail::FolderState>(&action.state);
+    return folder ? folder->uidvalidity : 0;
+}
+
+template <typename Session>
+void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send,
+    const mail::FolderState& stored)
+{
+    bool closed = false, encrypted = !starttls, baselined = stored.known;
+    uint32_t uidvalidity = stored.uidvalidity;
     auto drain = [&] {
         for (mail::Action action; session.next_action(action); closed = action.kind == mail::Action::Kind::Close) {
             const std::string& bytes = action.bytes;
@@ -24,7 +36,11 @@ void PlayServerBytes(Session& session, std::string_view input, const std::string
             bool early = credential && !(encrypted && (may_send || starttls));
             bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("TOP ", 0) == 0
                 || bytes.rfind("RSET", 0) == 0;
-            if (closed || leak || early || harmful)
+            if (action.kind == mail::Action::Kind::Baseline)
+                baselined = true, uidvalidity = UidValidityOf(action);
+            bool counted_early
+                = action.kind == mail::Action::Kind::Count && (!baselined || UidValidityOf(action) != uidvalidity);
+            if (closed || leak || early || harmful || counted_early)
                 abort();
             if (action.kind == mail::Action::Kind::StartTls)
                 session.tls_ready(0), encrypted = true;

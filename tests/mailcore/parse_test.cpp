@@ -26,10 +26,15 @@ std::string Cut(const std::vector<std::string>& chunks)
 TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
 {
     const std::string big_literal = "* 1 FETCH (BODY[] {65536}\r\n" + std::string(65536, 'x') + ")\r\n";
-    const std::string longest_line = std::string(1024 * 1024 - 2, 'a') + "\r\n";
+    const size_t kMiB = 1024 * 1024; // the response limit, written out so that a moved limit fails here
+    const std::string longest_line = std::string(kMiB - 2, 'a') + "\r\n";
     std::string many_literals = "* A";
     for (int i = 0; i < 17; ++i)
         many_literals += " {64000}\r\n" + std::string(64000, 'x');
+    std::string literals = "* A"; // then one literal announced in " {nnnnn}\r\n" that ends at the limit
+    for (int i = 0; i < 15; ++i)
+        literals += " {65536}\r\n" + std::string(65536, 'x');
+    const size_t room = kMiB - literals.size() - 10;
     const struct {
         std::string input;
         std::string expected;
@@ -46,7 +51,9 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
         { "* 1 FETCH (BODY[] {65537}\r\n", "TOO LONG" }, // refused before any of it arrives
         { "* 1 FETCH (BODY[] {99999999999999999999999}\r\n", "TOO LONG" },
         { longest_line, longest_line.substr(0, longest_line.size() - 2) + "|" }, { "a" + longest_line, "TOO LONG" },
-        { std::string(1024 * 1024 + 1, 'a'), "TOO LONG" }, // no line end at all
+        { std::string(kMiB + 1, 'a'), "TOO LONG" }, // no line end at all
+        { literals + " {" + std::to_string(room) + "}\r\n", "" }, // a literal may end at the limit
+        { literals + " {" + std::to_string(room + 1) + "}\r\n", "TOO LONG" }, // refused before it arrives
         { many_literals, "TOO LONG" }, // literals count towards the whole response
         { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" } // and nothing after that
     };
@@ -72,7 +79,7 @@ std::string Parsed(const std::string& line)
         return "ERROR";
     const char* kinds[] = { "T", "U", "+" };
     const char* statuses[] = { "-", "OK", "NO", "BAD", "BYE", "PREAUTH" };
-    const char* data[] = { "-", "CAPABILITY", "EXISTS", "EXPUNGE", "SEARCH", "FLAGS", "LIST", "OTHER" };
+    const char* data[] = { "-", "CAPABILITY", "EXISTS", "EXPUNGE", "SEARCH", "FLAGS", "LIST", "FETCH", "OTHER" };
     std::string out = std::string(kinds[static_cast<int>(r.kind)]) + " " + r.tag + " "
         + statuses[static_cast<int>(r.status)] + " " + data[static_cast<int>(r.data)] + " " + std::to_string(r.number)
         + " [";
@@ -83,6 +90,8 @@ std::string Parsed(const std::string& line)
         out += capability + ",";
     if (r.data == ImapResponse::Data::List)
         out += r.list_delimiter ? std::string("] delimiter ") + r.list_delimiter : std::string("] delimiter NIL");
+    if (r.fetch_uid)
+        out += "] uid " + std::to_string(r.fetch_uid);
     return out + "] " + r.code + "=" + std::to_string(r.code_number) + " " + r.text;
 }
 
@@ -100,7 +109,12 @@ TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
         { "a1 NO [AUTHENTICATIONFAILED] nope", "T a1 NO - 0 [] [] AUTHENTICATIONFAILED=0 nope" },
         { "* BYE", "U  BYE - 0 [] [] =0 " }, { "* PREAUTH hi", "U  PREAUTH - 0 [] [] =0 hi" },
         { "* 4294967295 EXISTS", "U  - EXISTS 4294967295 [] [] =0 " }, { "* 7 expunge", "U  - EXPUNGE 7 [] [] =0 " },
-        { "* 7 FETCH (FLAGS (\\Seen) BODY[] {3}\r\n)))", "U  - OTHER 7 [] [] =0 " },
+        { "* 7 FETCH (FLAGS (\\Seen) BODY[] {3}\r\n)))", "U  - FETCH 7 [] [] =0 " },
+        { "* 7 FETCH (UID 4294967295)", "U  - FETCH 7 [] [] uid 4294967295] =0 " },
+        { "* 7 fetch (FLAGS (\\Seen UID) uid 12 UID 13)", "U  - FETCH 7 [] [] uid 12] =0 " }, // the item, not a flag
+        { "* 7 FETCH (BODY[] \"UID 5\" UID 6)", "U  - FETCH 7 [] [] =0 " }, // a string ends the look
+        { "* 7 FETCH (BODY[] {5}\r\nUID 5 UID 6)", "U  - FETCH 7 [] [] =0 " }, // and so does a literal
+        { "* 7 FETCH (UID 4294967296)", "ERROR" }, { "* 7 FETCH (UID 0)", "ERROR" }, { "* 7 FETCH (UID)", "ERROR" },
         { "* SEARCH", "U  - SEARCH 0 [] [] =0 " },
         { "* SEARCH 1 4294967295 7 (MODSEQ 9)", "U  - SEARCH 0 [1,4294967295,7,] [] =0 " },
         { "* FLAGS (\\Seen)", "U  - FLAGS 0 [] [] =0 " },

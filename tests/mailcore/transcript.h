@@ -13,7 +13,8 @@
 
 namespace mail {
 
-// "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is set.
+// "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is
+// set, and "/changes" when UIDVALIDITY changed in sessions before.
 inline std::string Render(const Action& action)
 {
     const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
@@ -25,7 +26,8 @@ inline std::string Render(const Action& action)
     const FolderState* folder = std::get_if<FolderState>(&action.state);
     std::string state = !folder || folder->uidvalidity == 0
         ? ""
-        : " " + std::to_string(folder->uidvalidity) + "/" + std::to_string(folder->last_uid);
+        : " " + std::to_string(folder->uidvalidity) + "/" + std::to_string(folder->last_uid)
+            + (folder->uidvalidity_changes ? "/" + std::to_string(folder->uidvalidity_changes) : "");
     return kinds[static_cast<int>(action.kind)]
         + (action.kind == Action::Kind::Send            ? bytes
                 : action.kind == Action::Kind::Count    ? std::to_string(action.count) + state

@@ -72,6 +72,7 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     state[{ "home", "INBOX" }] = { true, 7, 12 };
     state[{ "\x83\x81\x81\x5B\x83\x8B %\t\r\n:", "&U9dP4TDIMOwwpA-" }] = { true, 1, 0 }; // CP932 bytes and separators
     state[{ "home", "INBOX.x y" }] = { true, UINT32_MAX, UINT32_MAX };
+    state[{ "home", "Lists" }] = { true, 9, 3, kUidValidityChangesTold }; // the most changes it tells apart
     state[{ "new", "INBOX" }] = { false, 3, 4 }; // left out, like entries the parser would refuse
     state[{ "", "INBOX" }] = { true, 5, 5 };
     Pop3State pop3;
@@ -83,11 +84,12 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     std::string text = SerializeWatchState(state, pop3);
     EXPECT_EQ(text,
         "larkbellwatch-state 2\nimap home INBOX 7 12\nimap home INBOX.x%20y 4294967295 4294967295\n"
+        "imap home Lists 9 3 2\n"
         "imap %83%81%81[%83%8B%20%25%09%0D%0A: &U9dP4TDIMOwwpA- 1 0\npop3 empty ids 0\npop3 isp ids 3\na%25b\n~!\n"
             + std::string(70, 'x') + "\npop3 old%20%83%81 messages 31\n");
     WatchState parsed;
     Pop3State parsed_pop3;
-    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && parsed.size() == 3 && parsed_pop3.size() == 3
+    EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && parsed.size() == 4 && parsed_pop3.size() == 3
         && SerializeWatchState(parsed, parsed_pop3) == text);
     EXPECT_TRUE(ParseWatchState(SerializeWatchState({}), &parsed) && parsed.empty());
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
@@ -136,7 +138,8 @@ TEST(WatchState, ReadsUpToTheLimitsAndRejectsDamagedFilesWhole)
         v2 + "pop3 a ids 1\n" + std::string(71, 'x') + "\n", v2 + "pop3 a ids 1\nx%20y\n", v2 + "pop3 a ids 1\n\n",
         v2 + "pop3 a seen 1\n", v2 + "pop3 a messages\n", v2 + "pop3 a messages 1\npop3 a messages 2\n",
         v2 + "home INBOX 7 12\n", v1 + "pop3 a messages 1\n", over, folders + "imap b 1 1 1\n",
-        accounts + "pop3 b messages 1\n", v2 + "imap a" + line_of_4096.substr(5), v2 + "imap a%2a INBOX 1 2\n" };
+        accounts + "pop3 b messages 1\n", v2 + "imap a" + line_of_4096.substr(5), v2 + "imap a%2a INBOX 1 2\n",
+        v2 + "imap a INBOX 1 2 3\n", v2 + "imap a INBOX 1 2 1 1\n" };
     for (const std::string& text : bad) {
         WatchState parsed { { { "x", "y" }, {} } };
         Pop3State parsed_pop3 { { "x", {} } };

@@ -217,6 +217,119 @@ userdb {{""", 1)
         return sum(b"IDLE" in open(path, "rb").read() for path in glob.glob(f"{self.folder}/rawlog/{user}/*.in"))
 
 
+class Courier:
+    """Courier IMAP for one virtual user (alice) from a maildir of its own, with implicit TLS on a free loopback port.
+    Installed, its package would remove Dovecot's, so it runs from the package scripts/setup unpacked into
+    BUILD/courier-imap. Its authdaemond reads a userdb under `folder`; that folder is bound over /etc/courier and
+    /run/courier in a mount namespace of its own, since their paths are built in, and the machine's stay untouched.
+    Mail is delivered as an MTA would: written to tmp/, renamed into new/. Its IDLE looks at the maildir once a
+    minute."""
+
+    STARTUP = r"""mount --bind "$1/etc" /etc/courier && mount --bind "$1/run" /run/courier || exit 1
+cd /etc/courier && makeuserdb || exit 1
+/usr/lib/courier/courier-authlib/authdaemond &
+set -a
+. /etc/courier/imapd
+. /etc/courier/imapd-ssl
+IMAP_TLS=1
+TLS_CERTFILE=$1/server.pem
+TLS_CACHEFILE=
+exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTLS" -server -tcpd \
+  "$1/bin/imaplogin" "$1/bin/imapd" Maildir"""
+
+    def __init__(self, folder, certs, build):
+        self.folder, self.certs, self.process, self.monitors = folder, certs, None, set()
+        self.root = f"{build}/courier-imap"
+        if not os.path.exists(f"{self.root}/usr/bin/imapd"):
+            raise RuntimeError(f"{self.root} holds no Courier IMAP: run scripts/setup {build}")
+        self.ports = {"imaps": free_port()}
+        self.log = f"{folder}/courier.log"
+        self.maildir = f"{folder}/home/alice/Maildir"
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(f"{folder}/run/authdaemon")
+        os.makedirs(f"{folder}/home/alice")
+        shutil.copytree(f"{self.root}/etc/courier", f"{folder}/etc")
+        # imapd starts as the user, who may not reach into the build folder either.
+        os.makedirs(f"{folder}/bin")
+        for program in ("usr/lib/courier/courier/imaplogin", "usr/bin/imapd"):
+            shutil.copy(f"{self.root}/{program}", f"{folder}/bin")
+        with open(f"{folder}/server.pem", "w") as pem:
+            pem.write(open(f"{certs}/localhost.key").read() + open(f"{certs}/localhost.pem").read())
+        with open(f"{folder}/etc/authdaemonrc", "w") as rc:
+            rc.write('authmodulelist="authuserdb"\ndaemons=1\nauthdaemonvar=/run/courier/authdaemon\n')
+        hashed = subprocess.run(["openssl", "passwd", "-6", PASSWORDS["alice"]], capture_output=True, text=True,
+            check=True).stdout.strip()
+        with open(os.open(f"{folder}/etc/userdb", os.O_WRONLY | os.O_CREAT, 0o600), "w") as userdb:
+            userdb.write(f"alice\tuid={NOBODY}|gid={NOBODY}|home={folder}/home/alice|mail={self.maildir}"
+                f"|systempw={hashed}\n")
+        subprocess.run(["maildirmake.courier", self.maildir], check=True)
+        os.makedirs("/run/courier", exist_ok=True)
+        open(self.log, "w").close()
+        subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", f"{folder}/home"], check=True)
+
+    def add_folder(self, name):
+        """A folder below INBOX, as Courier keeps it: Maildir/.NAME in UTF-8."""
+        subprocess.run(["maildirmake.courier", "-f", name, self.maildir], check=True)
+        subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", self.maildir], check=True)
+
+    @staticmethod
+    def _propagation():
+        """Private, unless "/" is no mount point (a chroot): there the mounts must not be shared already, or the
+        binds would show outside."""
+        private = ["unshare", "--mount", "--propagation", "private", "true"]
+        if subprocess.run(private, capture_output=True).returncode == 0:
+            return "private"
+        if "shared:" in open("/proc/self/mountinfo").read():
+            raise RuntimeError("cannot bind Courier's settings privately: / is no mount point, and mounts are shared")
+        return "unchanged"
+
+    def start(self):
+        self.monitors = self._monitors()  # the machine's own, if any
+        with open(self.log, "a") as log:
+            self.process = subprocess.Popen(["unshare", "--mount", "--propagation", self._propagation(), "sh", "-c",
+                self.STARTUP, "courier", self.folder, str(self.ports["imaps"])], stdin=subprocess.DEVNULL,
+                stdout=log, stderr=log, start_new_session=True)
+        # Logins fail until authdaemond has its socket.
+        if not wait_for(lambda: accepts(self.ports["imaps"]) and os.path.exists(f"{self.folder}/run/authdaemon/socket"),
+                30):
+            raise RuntimeError(f"Courier did not start: {open(self.log).read()[-2000:]}")
+
+    def stop(self):
+        """Ends the whole session (authdaemond, every imapd), and the file monitor its imapd started, by their ids."""
+        os.killpg(self.process.pid, signal.SIGTERM)
+        self.process.wait(30)
+        wait_for(lambda: not accepts(self.ports["imaps"]), 30)
+        for pid in self._monitors() - self.monitors:
+            with contextlib.suppress(OSError):
+                os.kill(pid, signal.SIGTERM)
+
+    @staticmethod
+    def _monitors():
+        """Gamin's servers running as the mail user: imapd starts one, which outlives the session."""
+        pids = set()
+        for pid in wine_processes("gam_server"):
+            with contextlib.suppress(OSError):
+                if os.stat(f"/proc/{pid}").st_uid == NOBODY:
+                    pids.add(pid)
+        return pids
+
+    def session(self, user):
+        try:
+            return Dovecot.session(self, user)
+        except imaplib.IMAP4.error as error:
+            raise RuntimeError(f"{error} Courier's log: {open(self.log).read()[-2000:]}") from error
+
+    def deliver(self, user, count=1, mailbox="INBOX", seen=False):
+        """Writes `count` messages into the folder's maildir; "INBOX.NAME" is the folder NAME below INBOX."""
+        folder = self.maildir + ("" if mailbox == "INBOX" else "/." + mailbox[len("INBOX."):])
+        for n in range(count):
+            name = f"{time.time_ns()}.larkbell{n}.localhost"
+            with open(f"{folder}/tmp/{name}", "w") as message:
+                message.write(f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n")
+            os.chown(f"{folder}/tmp/{name}", NOBODY, NOBODY)
+            os.rename(f"{folder}/tmp/{name}", f"{folder}/cur/{name}:2,S" if seen else f"{folder}/new/{name}")
+
+
 class Relay:
     """A loopback server that counts connections and the bytes clients send. With a certificate it does the
     TLS handshake first. Then it forwards to `upstream`, or with `flood` = "line" or "literal" it greets and
@@ -401,15 +514,17 @@ def rss_kb(path_tail):
     return max(sizes, default=None)
 
 
-def session(name):
-    """The scenario's folder under BUILD/mailrig, Dovecot started, Wine up with the test CA trusted."""
+def session(name, server=None):
+    """The scenario's folder under BUILD/mailrig, the server (Dovecot unless given) started, Wine up with the test CA
+    trusted."""
     build = os.path.abspath(sys.argv[2])
     folder = f"{build}/mailrig/{name}"
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
     certs = make_certs(f"{build}/mailrig/certs")
-    # Dovecot runs as nobody, who may not reach into the build folder (a clone under /root, say).
-    dovecot = Dovecot(f"/tmp/larkbell-mailrig-{os.getpid()}-{name}", certs)
+    # The servers' users are nobody, who may not reach into the build folder (a clone under /root, say).
+    home = f"/tmp/larkbell-mailrig-{os.getpid()}-{name}"
+    dovecot = server(home, certs, build) if server else Dovecot(home, certs)
     dovecot.start()
     try:
         wine = Wine(build, f"{folder}/wine.log")
@@ -424,11 +539,11 @@ def session(name):
 
 
 @contextlib.contextmanager
-def scenario(name):
-    """session() with a Rig, for one scenario: yields its Checks, the certificates, Dovecot and the Rig; at the end
-    checks that the watcher's log holds no password, always ends Wine and Dovecot, and exits with the verdict."""
+def scenario(name, server=None):
+    """session() with a Rig, for one scenario: yields its Checks, the certificates, the server and the Rig; at the end
+    checks that the watcher's log holds no password, always ends Wine and the server, and exits with the verdict."""
     check = Checks()
-    build, folder, certs, dovecot, wine = session(name)
+    build, folder, certs, dovecot, wine = session(name, server)
     try:
         rig = Rig(wine, build, f"{folder}/rig")
         yield check, certs, dovecot, rig

@@ -134,6 +134,22 @@ namespace {
         return true;
     }
 
+    // "* 5 FETCH (FLAGS (\Seen) UID 12)": only the UID matters. A quoted string
+    // or a literal ends the look, so their contents are never taken for items.
+    bool ParseFetchUid(std::string_view rest, ImapResponse* out)
+    {
+        int depth = 0;
+        while (!rest.empty() && rest[0] != '"' && rest[0] != '{') {
+            if (rest[0] == '(' || rest[0] == ')' || rest[0] == ' ') {
+                depth += rest[0] == '(' ? 1 : rest[0] == ')' ? -1 : 0;
+                rest.remove_prefix(1);
+            } else if (EqualsIgnoringCase(Word(rest, ')'), "UID") && depth == 1) {
+                return SkipSpace(rest) && ParseUint32(Word(rest, ')'), &out->fetch_uid) && out->fetch_uid > 0;
+            }
+        }
+        return true;
+    }
+
     bool ParseUntagged(std::string_view rest, ImapResponse* out)
     {
         using Data = ImapResponse::Data;
@@ -144,8 +160,9 @@ namespace {
             std::string_view name = Word(rest);
             out->data = EqualsIgnoringCase(name, "EXISTS") ? Data::Exists
                 : EqualsIgnoringCase(name, "EXPUNGE")      ? Data::Expunge
+                : EqualsIgnoringCase(name, "FETCH")        ? Data::Fetch
                                                            : Data::Other;
-            return !name.empty();
+            return !name.empty() && (out->data != Data::Fetch || ParseFetchUid(rest, out));
         }
         if (ParseStatus(first, &out->status)) {
             if (!rest.empty() && !SkipSpace(rest))

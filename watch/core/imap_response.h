@@ -13,7 +13,7 @@ namespace mail {
 struct ImapResponse {
     enum class Kind { Tagged, Untagged, Continuation };
     enum class Status { None, Ok, No, Bad, Bye, Preauth };
-    enum class Data { None, Capability, Exists, Expunge, Search, Flags, List, Other };
+    enum class Data { None, Capability, Exists, Expunge, Search, Flags, List, Fetch, Other };
 
     Kind kind = Kind::Untagged;
     std::string tag; // Tagged only
@@ -21,6 +21,7 @@ struct ImapResponse {
     Data data = Data::None; // untagged data responses
     uint32_t number = 0; // n of "* n EXISTS" / "* n EXPUNGE"
     std::vector<uint32_t> search; // "* SEARCH ..."
+    uint32_t fetch_uid = 0; // "* n FETCH (... UID u ...)", 0 when not given
     char list_delimiter = 0; // "* LIST (...) "/" ...": the hierarchy delimiter, 0 for NIL
     // From "* CAPABILITY ..." or a [CAPABILITY ...] code, upper-cased.
     std::vector<std::string> capabilities;

@@ -104,6 +104,8 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
     }
     if (response.code == "UIDVALIDITY" && step_ == Step::Examine)
         examined_uidvalidity_ = response.code_number;
+    if (response.code == "UIDNEXT" && step_ == Step::Examine)
+        examined_uidnext_ = response.code_number;
     switch (response.status) {
     case Status::Bye:
         if (logout_wanted_) {
@@ -150,6 +152,8 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
             newest_uid_ = uid > newest_uid_ ? uid : newest_uid_;
             new_count_ += uid > state_.last_uid ? 1 : 0;
         }
+    } else if (response.data == Data::Fetch && step_ == Step::Baseline) {
+        newest_uid_ = response.fetch_uid > newest_uid_ ? response.fetch_uid : newest_uid_;
     }
 }
 
@@ -247,11 +251,7 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         }
         break;
     case Step::Baseline:
-        if (ok) {
-            baseline(newest_uid_, now_ms);
-        } else {
-            fail("the server refused to search: " + Printable(response.text));
-        }
+        after_baseline_search(now_ms); // a refusal is one answer fewer
         break;
     case Step::Check:
         if (ok)
@@ -398,27 +398,65 @@ void ImapSession::after_examine(int64_t now_ms)
         return;
     }
     if (state_.known && state_.uidvalidity == examined_uidvalidity_) {
+        state_.uidvalidity_changes = 0;
         send_check(now_ms);
         return;
     }
-    if (state_.known)
-        log("UIDVALIDITY changed in " + folder_name() + " from " + std::to_string(state_.uidvalidity) + " to "
-            + std::to_string(examined_uidvalidity_) + "; counting starts again from the newest message");
-    newest_uid_ = 0;
-    if (exists_known_ && exists_ == 0) {
-        baseline(0, now_ms); // some servers refuse "*" in an empty folder; every later UID is new anyway
-        return;
+    const uint32_t before = state_.known ? state_.uidvalidity_changes : 0;
+    if (state_.known) {
+        std::string change = " in " + folder_name() + " from " + std::to_string(state_.uidvalidity) + " to "
+            + std::to_string(examined_uidvalidity_);
+        if (before == 0)
+            log("UIDVALIDITY changed" + change + "; counting starts again from the newest message");
+        else if (before + 1 == kUidValidityChangesTold)
+            log("UIDVALIDITY changed again" + change
+                + ": this server does not keep its UIDs, so mail that arrives while the watcher is stopped cannot be"
+                  " counted there");
     }
-    send_command("UID SEARCH UID *", Step::Baseline, now_ms);
+    state_.uidvalidity_changes = !state_.known ? 0
+        : before < kUidValidityChangesTold     ? before + 1
+                                               : kUidValidityChangesTold;
+    baseline_searched_ = false;
+    // Every server must send UIDNEXT; the newest UID itself is asked for too,
+    // since a server's UIDNEXT may lag behind or be missing.
+    newest_uid_ = examined_uidnext_ > 0 ? examined_uidnext_ - 1 : 0;
+    if (exists_known_ && exists_ == 0)
+        baseline(newest_uid_, now_ms); // nothing there to count, whatever UIDNEXT says
+    else
+        send_command("UID FETCH * (UID)", Step::Baseline, now_ms);
 }
 
+// Some servers answer "UID SEARCH UID *" with nothing in a folder that holds
+// messages: it is only the last resort, and a folder whose newest UID nobody
+// named is an error, never a baseline at 0 that would count all its mail.
+void ImapSession::after_baseline_search(int64_t now_ms)
+{
+    if (newest_uid_ > 0) {
+        baseline(newest_uid_, now_ms);
+    } else if (!baseline_searched_) {
+        baseline_searched_ = true;
+        send_command("UID SEARCH UID *", Step::Baseline, now_ms);
+    } else {
+        fail("cannot find the newest message in " + folder_name() + " (" + std::to_string(exists_)
+            + " messages): the server named no UID");
+    }
+}
+
+// The check that follows is part of the baseline: what it finds was there
+// already, whatever UIDNEXT said. Only then is the baseline stored.
 void ImapSession::baseline(uint32_t newest_uid, int64_t now_ms)
 {
-    state_ = { true, examined_uidvalidity_, newest_uid };
+    state_ = { true, examined_uidvalidity_, newest_uid, state_.uidvalidity_changes };
+    baseline_pending_ = true;
+    send_check(now_ms);
+}
+
+void ImapSession::finish_baseline()
+{
+    baseline_pending_ = false;
     Action action = MakeAction(Action::Kind::Baseline);
     action.state = state_;
     push(std::move(action));
-    send_check(now_ms);
 }
 
 // Only UIDs above the last counted one are new: "n:*" also returns the
@@ -429,6 +467,8 @@ void ImapSession::send_check(int64_t now_ms)
     newest_uid_ = 0;
     new_count_ = 0;
     if (state_.last_uid == UINT32_MAX) {
+        if (baseline_pending_)
+            finish_baseline();
         idle_or_poll(now_ms);
         return;
     }
@@ -437,7 +477,14 @@ void ImapSession::send_check(int64_t now_ms)
 
 void ImapSession::after_check(int64_t now_ms)
 {
-    if (new_count_ > 0) {
+    if (baseline_pending_) {
+        if (new_count_ > 0) {
+            log("the server named UID " + std::to_string(state_.last_uid) + " as the newest in " + folder_name()
+                + ", yet it holds UID " + std::to_string(newest_uid_) + "; counting starts after that");
+            state_.last_uid = newest_uid_;
+        }
+        finish_baseline();
+    } else if (new_count_ > 0) {
         state_.last_uid = newest_uid_;
         Action count = MakeAction(Action::Kind::Count);
         count.count = new_count_;

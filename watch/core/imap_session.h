@@ -75,6 +75,8 @@ private:
     void after_capabilities(int64_t now_ms);
     void after_examine(int64_t now_ms);
     void baseline(uint32_t newest_uid, int64_t now_ms);
+    void after_baseline_search(int64_t now_ms);
+    void finish_baseline();
     void after_check(int64_t now_ms);
     void send_login(int64_t now_ms);
     void send_authenticate(AuthMethod method, int64_t now_ms);
@@ -107,9 +109,12 @@ private:
     uint32_t exists_ = 0;
     bool exists_known_ = false;
     uint32_t examined_uidvalidity_ = 0;
-    uint32_t newest_uid_ = 0; // the highest UID a SEARCH returned
+    uint32_t examined_uidnext_ = 0; // 0: EXAMINE did not say
+    uint32_t newest_uid_ = 0; // the highest UID a SEARCH (or FETCH, for a baseline) returned
     uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
+    bool baseline_searched_ = false; // UID SEARCH UID *, the last way to find the newest UID, was tried
+    bool baseline_pending_ = false; // the check that follows a baseline is still part of it
     bool logged_in_ = false;
     bool logout_wanted_ = false;
     std::string mailbox_; // the folder as the server names it, once known

@@ -16,7 +16,12 @@ struct FolderState {
     bool known = false; // false: first sight, baseline and count nothing
     uint32_t uidvalidity = 0;
     uint32_t last_uid = 0;
+    // Sessions in a row that found a new UIDVALIDITY, up to
+    // kUidValidityChangesTold: at that many the log has said so once.
+    uint32_t uidvalidity_changes = 0;
 };
+
+constexpr uint32_t kUidValidityChangesTold = 2;
 
 // What the watcher remembers of one POP3 mailbox.
 struct Pop3Seen {

@@ -2,6 +2,8 @@
 
 #include <stdint.h>
 
+#include <algorithm>
+
 #include "ascii_text.h"
 
 namespace mail {
@@ -120,8 +122,13 @@ namespace {
         folder_state.known = true;
         if (!Unescape(NextField(line), &account) || !Unescape(NextField(line), &folder)
             || !ParseNumber(NextField(line), &folder_state.uidvalidity)
-            || !ParseNumber(NextField(line), &folder_state.last_uid) || !line.empty() || account.empty()
-            || folder.empty() || folder_state.uidvalidity == 0)
+            || !ParseNumber(NextField(line), &folder_state.last_uid) || account.empty() || folder.empty()
+            || folder_state.uidvalidity == 0)
+            return false;
+        // Written only when not 0, so that an older watcher still reads most files.
+        if (!line.empty()
+            && (!ParseNumber(NextField(line), &folder_state.uidvalidity_changes)
+                || folder_state.uidvalidity_changes > kUidValidityChangesTold || !line.empty()))
             return false;
         return state->emplace(WatchKey(std::move(account), std::move(folder)), folder_state).second;
     }
@@ -138,7 +145,10 @@ std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3)
         AppendEscaped(key.first, &text);
         text += ' ';
         AppendEscaped(key.second, &text);
-        text += ' ' + std::to_string(folder_state.uidvalidity) + ' ' + std::to_string(folder_state.last_uid) + '\n';
+        text += ' ' + std::to_string(folder_state.uidvalidity) + ' ' + std::to_string(folder_state.last_uid);
+        if (folder_state.uidvalidity_changes > 0)
+            text += ' ' + std::to_string(std::min(folder_state.uidvalidity_changes, kUidValidityChangesTold));
+        text += '\n';
     }
     for (const auto& [account, seen] : pop3) {
         if (account.empty() || !IsSerializable(seen))

@@ -1,0 +1,57 @@
+"""Delivery against Courier IMAP, a second server beside Dovecot. Courier sends no UIDNEXT with EXAMINE and answers
+"UID SEARCH UID *" with nothing: a first look must still name the newest message and count none of the unseen mail
+already there. Then new mail counts, and mail that came while the watcher was stopped counts once in INBOX, which a
+mail client has opened. A Japanese folder below INBOX that only the watcher opens (read-only) gets a new UIDVALIDITY
+at each session: each restart is a new baseline there, the log says once that mail cannot be counted across them, and
+mail that comes while the watcher runs still counts. Courier's IDLE looks at the maildir once a minute, so each wait
+for a count may take that long.
+    courier_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+LISTS = "リスト"  # "INBOX/リスト" in the settings, "INBOX.&MOowuTDI-" on the wire, Maildir/.リスト on disk
+IDLE_WAIT = 150
+with scenario("courier", Courier) as (check, certs, courier, rig):
+    started = time.monotonic()
+    courier.add_folder(LISTS)
+    courier.deliver("alice", 3)
+    courier.deliver("alice", 2, seen=True)
+    courier.deliver("alice", 2, mailbox=f"INBOX.{LISTS}")
+    with courier.session("alice") as client:  # Courier keeps INBOX's UIDs from here on
+        client.select("INBOX")
+    rig.write_settings({"courier": dict(host="localhost", port=courier.ports["imaps"], security="tls", user="alice",
+        folders=f"INBOX,INBOX/{LISTS}")})
+    rig.ctl("password", "courier", text=PASSWORDS["alice"] + "\n")
+    base = rig.count() or 0
+
+    def restart(lists_baselines):
+        """Courier's new UIDVALIDITY is the time in seconds: the next session must start in a later second."""
+        second = int(time.time())
+        rig.stop()
+        wait_for(lambda: int(time.time()) > second)
+        rig.start()
+        return rig.wait_log(rf"{LISTS}\] baseline", lists_baselines)
+
+    rig.start()
+    check("a first look at each folder is a baseline at its newest message",
+        rig.wait_log(r"INBOX\] baseline: counting starts after UID 5 ") and rig.wait_log(r"baseline.* after UID 2 "),
+        rig.log())
+    courier.deliver("alice", 1)
+    check("the unseen mail already there counts nothing, a new message adds 1",
+        rig.wait_count(base + 1, IDLE_WAIT) == base + 1, rig.count())
+
+    courier.deliver("alice", 2)
+    check("a restart with a new UIDVALIDITY in the read-only folder is a baseline there", restart(2), rig.log())
+    check("2 delivered while stopped add 2 at the next start, nothing twice", rig.wait_count(base + 3) == base + 3,
+        rig.count())
+    check("the second new UIDVALIDITY in a row is logged", restart(3) and rig.wait_log("UIDVALIDITY changed again"),
+        rig.log())
+    check("the third is not", restart(4) and len(re.findall("changed again", rig.log())) == 1, rig.log())
+    courier.deliver("alice", 1, mailbox=f"INBOX.{LISTS}")
+    check("a message in that folder while the watcher runs adds 1", rig.wait_count(base + 4, IDLE_WAIT) == base + 4,
+        rig.count())
+    log = rig.log()
+    check("the log sums to what was counted; INBOX kept its UIDVALIDITY",
+        sum(map(int, re.findall(r"new messages: (\d+)", log))) == 4 and len(re.findall(r"INBOX\] baseline", log)) == 1,
+        log)
+    rig.stop()
+    print(f"Courier scenario: {time.monotonic() - started:.0f} s", flush=True)
