@@ -6,7 +6,12 @@
 
 // "password NAME": one line from standard input, protected for the current
 // user, stored as the account's password. Returns the exit code.
-int RunPasswordCommand(const char* account);
+// With key "client_secret", the same for the account's OAuth client secret.
+int RunPasswordCommand(const char* account, const char* key);
+
+// "login NAME [--device]": OAuth sign-in, the refresh token stored, then
+// the same as check. Returns the exit code.
+int RunLoginCommand(const char* account, bool device);
 
 // "check NAME": connects, verifies TLS, logs in and opens each folder once,
 // printing one line per folder or one error line. Returns the exit code.

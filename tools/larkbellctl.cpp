@@ -8,10 +8,12 @@
 #include "counter.h"
 #include "ctl_watch.h"
 #include "recent_section.h"
+#include "watch_settings.h"
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | check NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | secret NAME | "
+                      "check NAME | login NAME [--device]\n";
 
 using mail::CtlVerb;
 
@@ -60,7 +62,15 @@ int RunWatchCommand(CtlVerb verb, const char* account)
         fprintf(stderr, "larkbellctl: not an account name: %s\n", account);
         return 2;
     }
-    return verb == CtlVerb::Password ? RunPasswordCommand(account) : RunCheckCommand(account);
+    switch (verb) {
+    case CtlVerb::Login:
+    case CtlVerb::LoginDevice:
+        return RunLoginCommand(account, verb == CtlVerb::LoginDevice);
+    case CtlVerb::Check:
+        return RunCheckCommand(account);
+    default:
+        return RunPasswordCommand(account, verb == CtlVerb::Secret ? mail::kClientSecretKey : mail::kPasswordKey);
+    }
 }
 
 } // namespace
@@ -68,7 +78,8 @@ int RunWatchCommand(CtlVerb verb, const char* account)
 int main(int argc, char** argv)
 {
     const CtlVerb command = mail::ParseCtlVerb(argc, argv);
-    if (command == CtlVerb::Password || command == CtlVerb::Check)
+    if (command == CtlVerb::Password || command == CtlVerb::Secret || command == CtlVerb::Check
+        || command == CtlVerb::Login || command == CtlVerb::LoginDevice)
         return RunWatchCommand(command, argv[2]);
     if (command == CtlVerb::Recent)
         return RunRecentCommand();

@@ -31,7 +31,7 @@ std::set<std::string> DocumentedKeys(const std::string& text, const std::string&
     std::set<std::string> keys;
     std::istringstream lines(text);
     bool inside = false;
-    static const std::regex key(R"(^;?([a-z0-9]+)=)");
+    static const std::regex key(R"(^;?([a-z0-9_]+)=)");
     for (std::string line; std::getline(lines, line);) {
         std::smatch match;
         if (line.rfind("[", 0) == 0)

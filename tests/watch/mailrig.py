@@ -164,6 +164,22 @@ service anvil {{
         self.process.wait(30)
         wait_for(lambda: not any(accepts(port) for port in self.ports.values()), 30)
 
+    def use_oauth2(self, endpoint):
+        """Restarts with Dovecot's oauth2 passdb in front, asking `endpoint` (RFC 7662 introspection) about tokens."""
+        self.stop()
+        conf = open(f"{self.folder}/dovecot.conf").read().replace("auth_mechanisms = plain login",
+            "auth_mechanisms = plain login xoauth2 oauthbearer").replace("userdb {", f"""passdb {{
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = {self.folder}/oauth2.conf.ext
+}}
+userdb {{""", 1)
+        open(f"{self.folder}/dovecot.conf", "w").write(conf)
+        open(f"{self.folder}/oauth2.conf.ext", "w").write(f"introspection_mode = post\nintrospection_url = "
+            f"{endpoint}\nforce_introspection = yes\nusername_attribute = username\nactive_attribute = active\n"
+            "active_value = true\n")
+        self.start()
+
     def session(self, user):
         context = ssl.create_default_context(cafile=f"{self.certs}/ca.pem")
         client = imaplib.IMAP4_SSL("localhost", self.ports["imaps"], ssl_context=context, timeout=30)

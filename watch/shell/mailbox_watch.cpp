@@ -20,6 +20,9 @@ namespace {
     // back-off from the beginning again.
     constexpr int64_t kStableMs = 30 * 1000;
 
+    // How often an account waiting for a new sign-in looks at its token file.
+    constexpr int64_t kSignInLookMs = 2 * 1000;
+
     int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
 
     bool IsSet(HANDLE event) { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
@@ -157,10 +160,20 @@ void MailboxWatch::Run()
 {
     int failures = 0;
     bool token_retried = false;
+    TokenUse token;
     while (!IsSet(m_context.stop)) {
-        const Attempt attempt = ConnectOnce();
+        const Attempt attempt = ConnectOnce(&token);
+        token.refused = attempt.token_refused;
         if (attempt.stopped || IsSet(m_context.stop))
             return;
+        if (attempt.sign_in_again) {
+            // No request until a new sign-in is stored: only the file is looked at.
+            if (attempt.log_it)
+                m_context.log.Write(m_where, attempt.why);
+            if (WaitBeforeReconnect(kSignInLookMs) == Waited::Stop)
+                return;
+            continue;
+        }
         if (attempt.woken) {
             m_context.log.Write(m_where, "reconnecting at once");
             failures = 0;
@@ -168,8 +181,11 @@ void MailboxWatch::Run()
         }
         token_retried = token_retried && !attempt.worked;
         if (attempt.token_refused && !token_retried) {
-            // Expired, most likely: the command gives a fresh one.
-            m_context.log.Write(m_where, attempt.why + "; running the token command again");
+            // Expired, most likely: the command or the token server gives a fresh one.
+            m_context.log.Write(m_where,
+                attempt.why
+                    + (m_account.oauth.provider == OAuthProvider::None ? "; running the token command again"
+                                                                       : "; asking for a fresh token"));
             token_retried = true;
             continue;
         }
@@ -190,14 +206,24 @@ void MailboxWatch::Run()
     }
 }
 
-MailboxWatch::Attempt MailboxWatch::ConnectOnce()
+MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
         return PollOnce();
     Attempt attempt;
     ImapLogin login;
-    if (!PrepareLogin(m_account, m_folder, m_context.stop, &login, &attempt.why)) {
+    bool log_it = true;
+    switch (PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it)) {
+    case Credentials::Ready:
+        break;
+    case Credentials::Refused:
         attempt.login_refused = true;
+        return attempt;
+    case Credentials::Unavailable:
+        return attempt;
+    case Credentials::SignInAgain:
+        attempt.sign_in_again = true;
+        attempt.log_it = log_it;
         return attempt;
     }
     login.fetch_headers = m_context.recent != nullptr;

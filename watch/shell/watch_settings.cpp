@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "token_file.h"
+
 namespace mail {
 
 namespace {
@@ -60,6 +62,9 @@ namespace {
         entry.name = name;
         for (const AccountKey& key : kAccountKeys)
             entry.*key.value = ReadString(section, key.name, "", path);
+        const size_t slash = path.find_last_of("\\/");
+        entry.token_path
+            = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + TokenFileName(name);
         return entry;
     }
 
