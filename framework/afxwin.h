@@ -84,6 +84,11 @@ template <class T, void (T::*F)(UINT, POINT)> LRESULT Mouse(CCmdTarget* t, WPARA
     return 0;
 }
 
+template <class T, LRESULT (T::*F)(WPARAM, LPARAM)> LRESULT Message(CCmdTarget* t, WPARAM wParam, LPARAM lParam)
+{
+    return (As<T>(t)->*F)(wParam, lParam);
+}
+
 template <class T, HCURSOR (T::*F)()> LRESULT Cursor(CCmdTarget* t, WPARAM, LPARAM)
 {
     return reinterpret_cast<LRESULT>((As<T>(t)->*F)());
@@ -115,6 +120,9 @@ template <auto F> LRESULT Command(CCmdTarget* t, WPARAM, LPARAM)
 #define ON_WM_RBUTTONDOWN() AFX_MSG_ENTRY(WM_RBUTTONDOWN, Mouse, OnRButtonDown)
 #define ON_WM_RBUTTONUP() AFX_MSG_ENTRY(WM_RBUTTONUP, Mouse, OnRButtonUp)
 #define ON_WM_MOUSEMOVE() AFX_MSG_ENTRY(WM_MOUSEMOVE, Mouse, OnMouseMove)
+#define ON_MESSAGE(msg, memberFxn) AFX_MSG_ENTRY(msg, Message, memberFxn)
+#define ON_WM_MOUSEHOVER() AFX_MSG_ENTRY(WM_MOUSEHOVER, Mouse, OnMouseHover)
+#define ON_WM_MOUSELEAVE() AFX_MSG_ENTRY(WM_MOUSELEAVE, Void, OnMouseLeave)
 #define ON_COMMAND(id, memberFxn) { WM_COMMAND, id, &afx_crack::Command<&memberFxn> },
 
 // ---------------------------------------------------------------------------

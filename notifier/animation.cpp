@@ -20,19 +20,25 @@ BOOL CNotifierDlg::OnInitDialog()
     if (!LoadSkinStrip(&loaded, &description))
         return FALSE;
     LoadSettings();
-    m_countFont.reset(CreateCountFont(m_settings.fontSize, m_settings.fontFace));
+    m_scale = StartScale();
+    m_preview.Open();
+    m_countFont.reset(CreateCountFont(m_settings.fontSize * m_scale, m_settings.fontFace));
     if (!BuildSkin(std::move(loaded), description))
         return FALSE;
     ApplyFrameRegion(0, TRUE);
     m_curFrame = 0;
+    // At 1 the template's own size stands, as it always has.
+    if (m_scale > 1)
+        SizeWindowForScale();
 
     KeepOnScreen();
-    ::SetTimer(m_hWnd, TOPMOST_TIMER, 100, nullptr);
+    // Before the window first shows: full-screen work in front keeps it hidden.
+    WatchPresence();
     SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
     if (m_settings.interval == 0)
         m_settings.interval = 1000;
-    // One frame has nothing to step to, but its count follows the shared one.
-    ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
+    if (!m_presence.heldBack)
+        StartTimers(false);
     ApplyAlpha(m_settings.trans);
     return TRUE;
 }
@@ -43,6 +49,8 @@ void CNotifierDlg::OnTimer(UINT id)
         ShowNextFrame();
     else if (id == TOPMOST_TIMER)
         RefreshTopMost();
+    else if (id == QUIET_TIMER)
+        UpdatePresence();
     Default();
 }
 
@@ -72,7 +80,8 @@ void CNotifierDlg::DrawCount(HDC dc, int count)
     const win32::ObjectSelection selection(dc, m_countFont.get());
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, m_settings.textColor);
-    RECT box = m_settings.textRect;
+    const RECT& r = m_settings.textRect;
+    RECT box = { r.left * m_scale, r.top * m_scale, r.right * m_scale, r.bottom * m_scale };
     ::DrawTextA(dc, text, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
 

@@ -5,7 +5,7 @@
 
 #include "win32/handles.h"
 
-HRGN RegionFromRuns(const PixelRun* runs, size_t count)
+HRGN RegionFromRuns(const PixelRun* runs, size_t count, int scale)
 {
     std::vector<BYTE> buffer(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
     auto* data = reinterpret_cast<RGNDATA*>(buffer.data());
@@ -16,7 +16,8 @@ HRGN RegionFromRuns(const PixelRun* runs, size_t count)
     RECT bounds = { 0, 0, 0, 0 };
     auto* rects = reinterpret_cast<RECT*>(data->Buffer);
     for (size_t i = 0; i < count; ++i) {
-        rects[i] = RECT { runs[i].left, runs[i].top, runs[i].right, runs[i].top + 1 };
+        const PixelRun& run = runs[i];
+        rects[i] = RECT { run.left * scale, run.top * scale, run.right * scale, (run.top + 1) * scale };
         ::UnionRect(&bounds, &bounds, &rects[i]);
     }
     data->rdh.rcBound = bounds;
@@ -27,7 +28,11 @@ HRGN BuildFrameRegion(const BYTE* bits, int stride, int height, int frame, int f
 {
     std::vector<PixelRun> runs;
     ScanFrameRuns(bits, stride, height, frame, frameWidth, key, &runs);
+    return RegionOfRuns(runs, 1);
+}
 
+HRGN RegionOfRuns(const std::vector<PixelRun>& runs, int scale)
+{
     // Merging run by run copies the growing region once per run, and so does
     // one ExtCreateRegion of every run: both grow with the square of the runs.
     // One region per row, joined in pairs level by level, copies each
@@ -37,7 +42,7 @@ HRGN BuildFrameRegion(const BYTE* bits, int stride, int height, int frame, int f
         size_t end = first;
         while (end < runs.size() && runs[end].top == runs[first].top)
             ++end;
-        level.emplace_back(RegionFromRuns(&runs[first], end - first));
+        level.emplace_back(RegionFromRuns(&runs[first], end - first, scale));
         first = end;
     }
     if (level.empty())

@@ -12,6 +12,7 @@ void CNotifierDlg::OnLButtonUp(UINT, POINT)
 
 void CNotifierDlg::OnRButtonDown(UINT, POINT)
 {
+    m_preview.Hide();
     ::KillTimer(m_hWnd, ANIMATION_TIMER);
     ::SetCapture(m_hWnd);
     POINT cursor;
@@ -30,7 +31,24 @@ void CNotifierDlg::OnMouseMove(UINT, POINT)
         POINT cursor;
         ::GetCursorPos(&cursor);
         SetWindowPos(&wndTopMost, cursor.x + m_drag.offset.x, cursor.y + m_drag.offset.y, 0, 0, SWP_NOSIZE);
+    } else {
+        // Every move asks again: a hover is reported once per request.
+        TRACKMOUSEEVENT track = { sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, HOVER_DEFAULT };
+        ::TrackMouseEvent(&track);
     }
+    Default();
+}
+
+void CNotifierDlg::OnMouseHover(UINT, POINT)
+{
+    if (!m_drag.dragging)
+        m_preview.Show(m_hWnd, m_settings.previewLines, m_mailCount.Read());
+    Default();
+}
+
+void CNotifierDlg::OnMouseLeave()
+{
+    m_preview.Hide();
     Default();
 }
 
@@ -45,7 +63,9 @@ void CNotifierDlg::OnRButtonUp(UINT, POINT)
         m_settings.posX = cursor.x + m_drag.offset.x;
         m_settings.posY = cursor.y + m_drag.offset.y;
         SetWindowPos(&wndTopMost, m_settings.posX, m_settings.posY, 0, 0, SWP_NOSIZE);
-        ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
+        // Not while nobody can see it.
+        if (m_presence.timersRunning)
+            ::SetTimer(m_hWnd, ANIMATION_TIMER, m_settings.interval, nullptr);
         SavePosition();
     }
     Default();

@@ -5,11 +5,17 @@
 #include "afxwin.h"
 #include "counter.h"
 #include "notifier_skin.h"
+#include "preview_panel.h"
 #include "resource.h"
 #include "settings_file.h"
+#include "win32/unique_any.h"
 
 constexpr UINT ANIMATION_TIMER = 1;
 constexpr UINT TOPMOST_TIMER = 2;
+// Looks for full-screen work once a second while someone may be looking.
+constexpr UINT QUIET_TIMER = 3;
+// Posted by the foreground-change hook.
+constexpr UINT WM_FOREGROUND_CHANGED = WM_APP + 1;
 
 class CNotifierDlg : public CDialog {
 public:
@@ -35,6 +41,13 @@ protected:
     afx_msg void OnRButtonDown(UINT flags, POINT point);
     afx_msg void OnRButtonUp(UINT flags, POINT point);
     afx_msg void OnMouseMove(UINT flags, POINT point);
+    afx_msg LRESULT OnWindowPosChanging(WPARAM, LPARAM pos);
+    afx_msg LRESULT OnSessionChange(WPARAM event, LPARAM);
+    afx_msg LRESULT OnPowerBroadcast(WPARAM event, LPARAM setting);
+    afx_msg LRESULT OnForegroundChanged(WPARAM, LPARAM);
+    afx_msg LRESULT OnDpiChanged(WPARAM dpi, LPARAM suggested);
+    afx_msg void OnMouseHover(UINT flags, POINT point);
+    afx_msg void OnMouseLeave();
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -59,6 +72,23 @@ private:
     // Teardown.
     void FinishNotification();
 
+    // Who can see the popup.
+    void WatchPresence();
+    void StopWatchingPresence();
+    void ApplyPresence();
+    void StartTimers(bool redraw);
+    void StopTimers();
+    void UpdatePresence();
+    void SetHidden(bool hidden);
+    RECT PopupMonitor() const;
+    bool FullScreenWorkInFront() const;
+
+    // High DPI: the skin drawn at a whole factor of its pixels.
+    int ScaleForDpi(int dpi) const;
+    int StartScale();
+    void ApplyScale(int scale);
+    void SizeWindowForScale();
+
     // A right-button drag: the window's corner minus the cursor at the press.
     struct RightDrag {
         bool dragging = false;
@@ -78,7 +108,26 @@ private:
     // What the window shows: a one-frame skin redraws only when it changes.
     int m_shownCount = 0;
     NotifierSkin m_skin;
+    // Who wrote: shown while the pointer rests on the popup.
+    CPreviewPanel m_preview;
     HICON m_hIcon = nullptr;
     // The teardown runs once.
     bool m_finished = false;
+
+    // A locked session or a dark display stops the timers; full-screen work
+    // in front holds the popup back, hidden.
+    struct Presence {
+        bool locked = false;
+        bool displayOff = false;
+        bool heldBack = false;
+        bool hidden = false;
+        bool timersRunning = false;
+        bool away() const { return locked || displayOff; }
+    };
+    Presence m_presence;
+    win32::UniqueAny<HPOWERNOTIFY, ::UnregisterPowerSettingNotification> m_displayNotify;
+    win32::UniqueAny<HWINEVENTHOOK, ::UnhookWinEvent> m_foregroundHook;
+    bool m_sessionNotify = false;
+    // The whole factor the skin is drawn at.
+    int m_scale = 1;
 };

@@ -44,6 +44,10 @@ void ReadSettingsFile(const char* path, NotifierSettings* s)
     s->textColor = PackColour(red, green, blue);
     ::GetPrivateProfileStringA(
         kSection, kSettingKeys[kKeyFont], "ＭＳ ゴシック", s->fontFace, sizeof s->fontFace, path);
+    // "auto", or no number at all, reads as 0.
+    s->scale = ReadInt(kKeyScale, 0, path);
+    s->quiet = ReadInt(kKeyQuiet, 1, path);
+    s->previewLines = static_cast<int>(::GetPrivateProfileIntA(kPreviewSection, kPreviewKeys[0], 5, path));
 }
 
 void WritePositionToFile(const char* path, int x, int y)

@@ -20,6 +20,11 @@ struct NotifierSettings {
     int fontSize;
     COLORREF textColor;
     char fontFace[128];
+    // 0 ("auto"): the monitor's nearest whole factor; 1 to 3 force one.
+    int scale;
+    // Non-zero: held back while full-screen work is in the foreground.
+    int quiet;
+    int previewLines; // [preview] lines: messages the panel beside the popup lists
 };
 
 // The settings file beside the executable, under its base name.

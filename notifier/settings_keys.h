@@ -19,9 +19,15 @@ enum SettingKey {
     kKeyFontColG,
     kKeyFontColB,
     kKeyFont,
+    kKeyScale,
+    kKeyQuiet,
     kSettingKeyCount
 };
 
 constexpr const char* kSettingKeys[kSettingKeyCount]
     = { "interval", "trans", "bmpwidth", "posx", "posy", "textleft", "texttop", "textright", "textbottom", "activate",
-          "windowname", "fontsize", "fontcolr", "fontcolg", "fontcolb", "font" };
+          "windowname", "fontsize", "fontcolr", "fontcolg", "fontcolb", "font", "scale", "quiet" };
+
+// The keys of section [preview].
+constexpr char kPreviewSection[] = "preview";
+constexpr const char* kPreviewKeys[] = { "lines" };

@@ -40,7 +40,7 @@ BOOL CNotifierDlg::LoadSkinStrip(win32::UniqueBitmap* loaded, BITMAP* descriptio
 
 BOOL CNotifierDlg::BuildSkin(win32::UniqueBitmap loaded, const BITMAP& description)
 {
-    const bool built = m_skin.Build(loaded.get(), description, m_settings.bmpWidth);
+    const bool built = m_skin.Build(loaded.get(), description, m_settings.bmpWidth, m_scale);
     loaded.reset();
     if (!built) {
         ReportSkinFailure(kDataError);
@@ -57,7 +57,7 @@ void CNotifierDlg::ApplyFrameRegion(int frame, BOOL redraw)
         ::DeleteObject(shape);
 }
 
-bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWidth)
+bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWidth, int scale)
 {
     m_memDC.CreateCompatibleDC(nullptr);
     BITMAP copyDescription = description;
@@ -79,7 +79,7 @@ bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWid
         m_frameCount = FrameCount(description.bmWidth, m_bmpWidth);
 
         // A skin must give at least one whole frame to show and to step through.
-        built = m_frameCount > 0 && BuildFrameRegions(sourceDC.get());
+        built = m_frameCount > 0 && ScanFrames(sourceDC.get());
     }
     if (!built) {
         // A bitmap still selected into its DC cannot be deleted: the DC goes first.
@@ -88,7 +88,43 @@ bool NotifierSkin::Build(HBITMAP loaded, const BITMAP& description, int frameWid
         return false;
     }
     m_skinLoaded = true;
+    SetScale(scale);
     return true;
+}
+
+void NotifierSkin::SetScale(int scale)
+{
+    m_scale = scale;
+    for (int i = 0; i < m_frameCount; ++i) {
+        m_frameRgn[i].DeleteObject();
+        m_frameRgn[i].Attach(RegionOfRuns(m_frameRuns[i], scale));
+    }
+    ReleaseScaled();
+    if (scale > 1)
+        BuildScaled();
+}
+
+void NotifierSkin::BuildScaled()
+{
+    BITMAP strip;
+    ::GetObjectA(m_stripBitmap, sizeof strip, &strip);
+    {
+        const win32::WindowDC screen(nullptr);
+        m_scaledBitmap.reset(::CreateCompatibleBitmap(screen.get(), strip.bmWidth * m_scale, strip.bmHeight * m_scale));
+    }
+    m_scaledDC.reset(::CreateCompatibleDC(nullptr));
+    // The DC's own first bitmap is not kept, as for the painting copy.
+    ::SelectObject(m_scaledDC.get(), m_scaledBitmap.get());
+    // A whole factor with no blending copies every pixel into a square.
+    ::SetStretchBltMode(m_scaledDC.get(), COLORONCOLOR);
+    ::StretchBlt(m_scaledDC.get(), 0, 0, strip.bmWidth * m_scale, strip.bmHeight * m_scale, m_memDC, 0, 0,
+        strip.bmWidth, strip.bmHeight, SRCCOPY);
+}
+
+void NotifierSkin::ReleaseScaled()
+{
+    m_scaledDC.reset();
+    m_scaledBitmap.reset();
 }
 
 void NotifierSkin::Release()
@@ -96,6 +132,7 @@ void NotifierSkin::Release()
     for (int i = 0; i < m_frameCount; ++i)
         m_frameRgn[i].DeleteObject();
     if (m_skinLoaded) {
+        ReleaseScaled();
         m_memDC.DeleteDC();
         m_stripBitmap.DeleteObject();
     }
@@ -103,7 +140,9 @@ void NotifierSkin::Release()
 
 void NotifierSkin::CopyFrameTo(HDC dc, int frame) const
 {
-    ::BitBlt(dc, 0, 0, m_bmpWidth, m_stripHeight, m_memDC, frame * m_bmpWidth, 0, SRCCOPY);
+    const int width = m_bmpWidth * m_scale;
+    ::BitBlt(
+        dc, 0, 0, width, m_stripHeight * m_scale, m_scale > 1 ? m_scaledDC.get() : m_memDC, frame * width, 0, SRCCOPY);
 }
 
 HRGN NotifierSkin::FrameRegionCopy(int frame) const
@@ -114,7 +153,7 @@ HRGN NotifierSkin::FrameRegionCopy(int frame) const
     return copy.Detach();
 }
 
-bool NotifierSkin::BuildFrameRegions(HDC sourceDC)
+bool NotifierSkin::ScanFrames(HDC sourceDC)
 {
     const win32::UniqueMemoryDC scanDC(::CreateCompatibleDC(nullptr));
     win32::UniqueLocal header;
@@ -140,7 +179,7 @@ bool NotifierSkin::BuildFrameRegions(HDC sourceDC)
     const auto* pixels = static_cast<const BYTE*>(bits);
     const COLORREF key = PixelAt(0, 0, pixels, m_stripStride, m_stripHeight);
     for (int i = 0; i < m_frameCount; ++i)
-        m_frameRgn[i].Attach(BuildFrameRegion(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key));
+        ScanFrameRuns(pixels, m_stripStride, m_stripHeight, i, m_bmpWidth, key, &m_frameRuns[i]);
     return true;
 }
 

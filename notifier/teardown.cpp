@@ -30,6 +30,7 @@ void CNotifierDlg::OnDestroy()
 {
     CWnd::OnDestroy();
     FinishNotification();
+    StopWatchingPresence();
 }
 
 void CNotifierDlg::FinishNotification()
@@ -44,4 +45,5 @@ void CNotifierDlg::FinishNotification()
     if (m_settings.activate)
         ::EnumWindows(&ActivateMatchingWindow, reinterpret_cast<LPARAM>(m_settings.windowName));
     WriteMailCount(0);
+    m_preview.Dismiss();
 }

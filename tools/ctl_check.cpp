@@ -53,11 +53,14 @@ bool CheckFolder(
     const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
     CheckSink sink;
     mail::ConnectionEnd end;
+    mail::TokenUse use;
     // As the watcher does: a refused token is tried once more with a fresh one.
     for (int attempt = 0; attempt < 2 && (attempt == 0 || end.reason == mail::CloseReason::TokenRejected); ++attempt) {
         mail::ImapLogin login;
         std::string why;
-        if (!mail::PrepareLogin(account, folder, nullptr, &login, &why)) {
+        bool log_it = true;
+        use.refused = end.reason == mail::CloseReason::TokenRejected;
+        if (mail::PrepareLogin(account, folder, nullptr, &use, &login, &why, &log_it) != mail::Credentials::Ready) {
             fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), mail::Utf8ToCp932(why).c_str());
             return false;
         }

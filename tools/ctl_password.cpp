@@ -80,7 +80,7 @@ bool IsValidAccountName(const char* account)
     return true;
 }
 
-int RunPasswordCommand(const char* account)
+int RunPasswordCommand(const char* account, const char* key)
 {
     std::string password;
     if (!ReadSecretLine(&password)) {
@@ -98,10 +98,10 @@ int RunPasswordCommand(const char* account)
     }
     const std::string path = WatchSettingsPath();
     const std::string section = std::string(mail::kAccountPrefix) + account;
-    if (!::WritePrivateProfileStringA(section.c_str(), mail::kPasswordKey, blob.c_str(), path.c_str())) {
+    if (!::WritePrivateProfileStringA(section.c_str(), key, blob.c_str(), path.c_str())) {
         fprintf(stderr, "larkbellctl: cannot write %s (error %lu)\n", path.c_str(), ::GetLastError());
         return 1;
     }
-    printf("password stored for account %s in %s\n", account, path.c_str());
+    printf("%s stored for account %s in %s\n", key, account, path.c_str());
     return 0;
 }

@@ -6,11 +6,20 @@
 
 // "password NAME": one line from standard input, protected for the current
 // user, stored as the account's password. Returns the exit code.
-int RunPasswordCommand(const char* account);
+// With key "client_secret", the same for the account's OAuth client secret.
+int RunPasswordCommand(const char* account, const char* key);
+
+// "login NAME [--device]": OAuth sign-in, the refresh token stored, then
+// the same as check. Returns the exit code.
+int RunLoginCommand(const char* account, bool device);
 
 // "check NAME": connects, verifies TLS, logs in and opens each folder once,
 // printing one line per folder or one error line. Returns the exit code.
 int RunCheckCommand(const char* account);
+
+// "recent": the senders and subjects the watcher handed to the popup,
+// newest first. Returns the exit code.
+int RunRecentCommand();
 
 // The watcher's settings file beside larkbellctl.
 std::string WatchSettingsPath();

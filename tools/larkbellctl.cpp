@@ -7,10 +7,13 @@
 #include "count_math.h"
 #include "counter.h"
 #include "ctl_watch.h"
+#include "recent_section.h"
+#include "watch_settings.h"
 
 namespace {
 
-const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | password NAME | check NAME\n";
+const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | secret NAME | "
+                      "check NAME | login NAME [--device]\n";
 
 using mail::CtlVerb;
 
@@ -59,7 +62,15 @@ int RunWatchCommand(CtlVerb verb, const char* account)
         fprintf(stderr, "larkbellctl: not an account name: %s\n", account);
         return 2;
     }
-    return verb == CtlVerb::Password ? RunPasswordCommand(account) : RunCheckCommand(account);
+    switch (verb) {
+    case CtlVerb::Login:
+    case CtlVerb::LoginDevice:
+        return RunLoginCommand(account, verb == CtlVerb::LoginDevice);
+    case CtlVerb::Check:
+        return RunCheckCommand(account);
+    default:
+        return RunPasswordCommand(account, verb == CtlVerb::Secret ? mail::kClientSecretKey : mail::kPasswordKey);
+    }
 }
 
 } // namespace
@@ -67,8 +78,11 @@ int RunWatchCommand(CtlVerb verb, const char* account)
 int main(int argc, char** argv)
 {
     const CtlVerb command = mail::ParseCtlVerb(argc, argv);
-    if (command == CtlVerb::Password || command == CtlVerb::Check)
+    if (command == CtlVerb::Password || command == CtlVerb::Secret || command == CtlVerb::Check
+        || command == CtlVerb::Login || command == CtlVerb::LoginDevice)
         return RunWatchCommand(command, argv[2]);
+    if (command == CtlVerb::Recent)
+        return RunRecentCommand();
     int32_t number = 0;
     // Each refusal says why in one line.
     if (command == CtlVerb::Usage) {
@@ -89,6 +103,9 @@ int main(int argc, char** argv)
         fputs("larkbellctl: the count could not be stored\n", stderr);
         return 1;
     }
+    // The senders and subjects belong to the messages the count held.
+    if (count == 0 && command != CtlVerb::Get)
+        preview::ClearRecent();
     printf("%ld\n", static_cast<long>(count));
     if (!kept && command != CtlVerb::Get)
         fputs("larkbellctl: no notifier is running, so the count is not kept after this command\n", stderr);

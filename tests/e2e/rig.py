@@ -97,10 +97,10 @@ def counter():
     return {k: int(v) for k, v in (f.split("=") for f in probe("count").split())}
 
 
-def windows(exe="larkbell.exe"):
-    # Visible top-level windows of processes named exe, top first, each with its children.
+def windows(exe="larkbell.exe", *hidden):
+    # Visible (or, asked for, hidden) top-level windows of processes named exe, top first, each with its children.
     found = []
-    for line in probe("windows", exe).splitlines():
+    for line in probe("windows", exe, *hidden).splitlines():
         head, _, text = line.partition(" text=" if line.startswith("  ") else " title=")
         facts = dict(f.split("=", 1) for f in head.split() if f != "child")
         if line.startswith("  "):

@@ -1,7 +1,9 @@
 # The running popup: its shape frame by frame against the skin's own pixels,
 # every bitmap format, frame geometry, skins that cannot be used, place and
 # alpha, the off-screen guard, the animation's pace, the count it draws, its
-# place above other top-most windows, and the GDI objects its ticks give back.
+# place above other top-most windows, the GDI objects its ticks give back, its
+# size on a high-DPI screen, and how it keeps out of full-screen work and
+# stands still while the session is locked.
 import io
 import os
 import random
@@ -10,7 +12,8 @@ import unittest
 
 from PIL import Image
 
-from rig import KEY, PROBE, Scenario, Titled, ctl, in_turn, probe, run, screen, shape_hash, strip_of, wait_for, windows
+from rig import (KEY, PROBE, Scenario, Titled, counter, ctl, in_turn, probe, run, screen, shape_hash, strip_of, wait_for,
+                 windows)
 
 BODY, EDGE, TEXT = (0, 64, 128), (248, 200, 16), (255, 255, 0)
 LOAD_FAILED, DATA_ERROR = "受信アニメBmpのロードに失敗しました", "BMPデータエラーが発生しました"
@@ -195,6 +198,94 @@ class Popup(Scenario):
         self.assertGreaterEqual(len(rig.watch(30000, 1500)), 1500)
         after = int(probe("gdi", rig.popup["pid"]).split("=")[1])
         self.assertTrue(5 < after <= before, (before, after))  # 5: the table was read at all
+
+
+    def counted(self, scale=1):
+        # Two frames of one colour with a checkered patch; the count in a box, as the count test draws it.
+        frame = Image.new("RGB", (100, 80), BODY)
+        for x in range(10, 30):
+            for y in range(10, 30):
+                frame.putpixel((x, y), EDGE if (x + y) % 2 else TEXT)
+        frame.putpixel((0, 0), KEY)
+        frame.putpixel((99, 79), KEY)
+        skin = Image.new("RGB", (200, 80))
+        skin.paste(frame, (0, 0))
+        skin.paste(frame, (100, 0))
+        settings = {"bmpwidth": 100, "trans": 255, "posx": 200, "posy": 150, "textleft": 40, "texttop": 30,
+                    "textright": 80, "textbottom": 60, "fontsize": 16, "fontcolr": 255, "fontcolg": 255, "fontcolb": 0}
+        def drawn(text):  # the count's box and the patch on screen, as they should be
+            s = scale
+            shot = screen(200, 150, 100 * s, 80 * s)
+            box = "".join("#" if shot.getpixel((x, y)) == TEXT else "." for y in range(30 * s, 60 * s)
+                          for x in range(40 * s, 80 * s))
+            rows = probe("render", "ＭＳ ゴシック", 16 * s, "00ffff", text, 40 * s, 30 * s)
+            patch = shot.crop((10 * s, 10 * s, 30 * s, 30 * s)).tobytes() == frame.crop((10, 10, 30, 30)).resize(
+                (20 * s, 20 * s), Image.NEAREST).tobytes()
+            self.last_drawn = (box, "".join(rows.split()), patch)
+            return box == "".join(rows.split()) and patch
+        return skin, settings, drawn
+
+    def test_on_a_high_dpi_screen_every_skin_pixel_is_doubled(self):
+        skin, settings, drawn = self.counted(scale=2)
+        rig = self.rig(skin=skin, settings=settings)
+        size = lambda rect: (rect[2] - rect[0], rect[3] - rect[1])
+        at96 = size(rig.start(7)["rect"])
+        doubled = skin.resize((400, 160), Image.NEAREST)
+        rig = self.rig(skin=skin, settings=settings)
+        logpixels = ("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/f", "/d")
+        self.addCleanup(run, "reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        self.assertEqual(run(*logpixels, 192)[0], 0)
+        popup = rig.start(7)  # the prefix's DPI is read once, as the process starts
+        run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        self.assertEqual((size(popup["rect"]), popup["shape"]), ((at96[0] * 2, at96[1] * 2), shape_hash(doubled, 0, 200)))
+        wait_for(lambda: drawn("7"), 20, "7 drawn twice the size and the patch doubled")
+        self.assertIn("#", self.last_drawn[0])
+        # Forced back to 1: the popup as it always was.
+        rig = self.rig(skin=skin, settings=dict(settings, scale=1))
+        run(*logpixels, 192)
+        popup = rig.start(7)
+        run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        self.assertEqual(popup["shape"], shape_hash(skin, 0, 100))
+        wait_for(lambda: self.counted(scale=1)[2]("7"), 20, "7 drawn at its own size")
+
+    def test_full_screen_work_holds_the_popup_back_until_it_ends(self):
+        skin, settings, drawn = self.counted()
+        go = os.path.join(self.scratch, "go")
+        self.helper("fullscreen", go, ready="ready")
+        rig = self.rig(skin=skin, settings=settings)
+        notifier = rig.launch(3)
+        wait_for(lambda: any(w["class"] == "#32770" for w in windows("larkbell.exe", "hidden")), 30, "the hidden popup")
+        self.assertEqual(rig.add(2), 0)
+        wait_for(lambda: counter()["count"] == 5, 10, "the count to add up")
+        self.assertEqual((rig.facts(), notifier.running()), (None, True))
+        open(go, "w").close()
+        rig.popup = wait_for(rig.facts, 10, "the popup once the full-screen window is gone")
+        wait_for(lambda: drawn("5"), 10, "5 drawn")
+        # Full-screen work that starts later hides the popup; it comes back with the count of then.
+        go2 = os.path.join(self.scratch, "go2")
+        self.helper("fullscreen", go2, ready="ready")
+        wait_for(lambda: rig.facts() is None, 10, "the popup to hide")
+        self.assertEqual(rig.add(4), 0)
+        open(go2, "w").close()
+        wait_for(rig.facts, 10, "the popup back")
+        wait_for(lambda: drawn("9"), 10, "9 drawn")
+        # quiet=0: shown at once over full-screen work.
+        self.helper("fullscreen", os.path.join(self.scratch, "go3"), ready="ready")
+        rig = self.rig(skin=skin, settings=dict(settings, quiet=0))
+        rig.start(1)
+        wait_for(lambda: drawn("1"), 10, "1 drawn")
+
+    def test_a_locked_session_stops_every_tick_until_unlocked(self):
+        rig = self.rig(skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 50, "posx": 200, "posy": 150})
+        hwnd = rig.start()["hwnd"]
+        self.assertGreater(len(rig.watch(1000)), 5)
+        probe("post", hwnd, "0x2b1", 7)  # WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK
+        wait_for(lambda: len(rig.watch(600)) == 1, 10, "the animation to stop")
+        self.assertEqual(len(rig.watch(3000)), 1)
+        facts = dict(f.split("=") for f in probe("cover", hwnd).split())
+        self.assertEqual((facts["covered"], facts["above"]), ("1", "0"))  # no top-most upkeep either
+        probe("post", hwnd, "0x2b1", 8)  # WTS_SESSION_UNLOCK
+        self.assertGreater(len(rig.watch(1000)), 5)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,8 @@
 // them into reads, each followed by 40 ms and a tick; then logout and a lost
 // connection. Checked besides the sanitizers: nothing after Close and closed
 // at the end, the secret in no log line, no credential before encryption,
-// never a command that reads or changes messages, and no Count before the
+// never a command that changes messages or reads more than their headers
+// (and those only when asked for), bounded headers, and no Count before the
 // baseline is done: `stored` is the state the session starts from, and a
 // Count must carry the UIDVALIDITY of that state or of the last Baseline.
 #pragma once
@@ -13,7 +14,18 @@
 #include <string_view>
 #include <variant>
 
+#include "header_text.h"
 #include "mail_session.h"
+
+// "TOP n 0" (POP3) or a UID FETCH of header fields with BODY.PEEK (IMAP).
+inline bool ReadsHeadersOnly(const std::string& bytes)
+{
+    if (bytes.rfind("TOP ", 0) == 0)
+        return bytes.size() > 8 && bytes.compare(bytes.size() - 4, 4, " 0\r\n") == 0
+            && std::all_of(bytes.begin() + 4, bytes.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
+    return bytes.find(" UID FETCH ") != std::string::npos
+        && bytes.find("(UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])\r\n") != std::string::npos;
+}
 
 // A POP3 action carries no UIDVALIDITY: 0, as for a folder not yet known.
 inline uint32_t UidValidityOf(const mail::Action& action)
@@ -22,9 +34,15 @@ inline uint32_t UidValidityOf(const mail::Action& action)
     return folder ? folder->uidvalidity : 0;
 }
 
+// The baseline asks "UID FETCH * (UID)": a UID, no message text.
+inline bool IsBaselineFetch(const std::string& bytes)
+{
+    return bytes.find(" UID FETCH * (UID)\r\n") != std::string::npos;
+}
+
 template <typename Session>
 void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send,
-    const mail::FolderState& stored)
+    const mail::FolderState& stored, bool headers_wanted)
 {
     bool closed = false, encrypted = !starttls, baselined = stored.known;
     uint32_t uidvalidity = stored.uidvalidity;
@@ -34,13 +52,19 @@ void PlayServerBytes(Session& session, std::string_view input, const std::string
             bool leak = action.kind == mail::Action::Kind::Log && action.text.find(secret) != std::string::npos;
             bool credential = bytes.find(secret) != std::string::npos || bytes.find("AUTH") != std::string::npos;
             bool early = credential && !(encrypted && (may_send || starttls));
-            bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("TOP ", 0) == 0
-                || bytes.rfind("RSET", 0) == 0;
+            bool fetch = bytes.rfind("TOP ", 0) == 0 || bytes.find("FETCH") != std::string::npos;
+            bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("RSET", 0) == 0
+                || bytes.find("STORE") != std::string::npos
+                || (fetch && !ReadsHeadersOnly(bytes) && !IsBaselineFetch(bytes))
+                || (fetch && ReadsHeadersOnly(bytes) && !headers_wanted);
+            bool unbounded = action.headers.size() > mail::kHeaderFetchBatch
+                || std::any_of(action.headers.begin(), action.headers.end(),
+                    [](const std::string& header) { return header.size() > mail::kHeaderLimit; });
             if (action.kind == mail::Action::Kind::Baseline)
                 baselined = true, uidvalidity = UidValidityOf(action);
             bool counted_early
                 = action.kind == mail::Action::Kind::Count && (!baselined || UidValidityOf(action) != uidvalidity);
-            if (closed || leak || early || harmful || counted_early)
+            if (closed || leak || early || harmful || unbounded || counted_early)
                 abort();
             if (action.kind == mail::Action::Kind::StartTls)
                 session.tls_ready(0), encrypted = true;

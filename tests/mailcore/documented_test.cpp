@@ -31,7 +31,7 @@ std::set<std::string> DocumentedKeys(const std::string& text, const std::string&
     std::set<std::string> keys;
     std::istringstream lines(text);
     bool inside = false;
-    static const std::regex key(R"(^;?([a-z0-9]+)=)");
+    static const std::regex key(R"(^;?([a-z0-9_]+)=)");
     for (std::string line; std::getline(lines, line);) {
         std::smatch match;
         if (line.rfind("[", 0) == 0)
@@ -53,7 +53,9 @@ TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
         std::set<std::string> read;
     } cases[] = {
         { "samples/larkbell.ini", "setting]", { std::begin(kSettingKeys), std::end(kSettingKeys) } },
+        { "samples/larkbell.ini", "preview]", { std::begin(kPreviewKeys), std::end(kPreviewKeys) } },
         { "samples/larkbellwatch.ini", "setting]", { std::begin(mail::kGlobalKeys), std::end(mail::kGlobalKeys) } },
+        { "samples/larkbellwatch.ini", "preview]", { std::begin(mail::kPreviewKeys), std::end(mail::kPreviewKeys) } },
         { "samples/larkbellwatch.ini", mail::kAccountPrefix, account_keys },
     };
     for (const auto& c : cases)

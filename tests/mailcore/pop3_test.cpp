@@ -1,5 +1,6 @@
 // POP3: a scripted server (see transcript.h) plays whole polls against the
 // session, and a table checks what counts.
+#include "header_text.h"
 #include "pop3_session.h"
 #include "transcript.h"
 
@@ -41,6 +42,13 @@ std::vector<std::string> LoggedIn(std::vector<std::string> rest)
 
 const Pop3Seen kSeenAB { true, false, 0, { "a", "b" } };
 
+Pop3Login Fetching()
+{
+    Pop3Login login = Login();
+    login.fetch_headers = true;
+    return login;
+}
+
 std::vector<Pop3Scenario> Scenarios()
 {
     Pop3Login check = Login(), crlf = Login();
@@ -49,7 +57,36 @@ std::vector<Pop3Scenario> Scenarios()
     std::string listing = "+OK"; // the limit is checked before each id is stored
     for (size_t i = 1; i <= kMaxPop3Messages + 1; ++i)
         listing += "\r\n" + std::to_string(i) + " id" + std::to_string(i);
+    std::vector<std::string> batch = LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 25 9000", "COUNT 25" });
+    for (int n = 25; n > 5; --n) // the newest 20 of 25
+        batch.insert(
+            batch.end(), { "C TOP " + std::to_string(n) + " 0", "S +OK", "S Subject: " + std::to_string(n), "S ." });
+    batch.insert(batch.end(), { "HEADERS", "C QUIT" });
+    std::string twenty_headers = "HEADERS";
+    for (int n = 25; n > 5; --n)
+        twenty_headers += " Subject: " + std::to_string(n) + "|";
+    batch[batch.size() - 2] = twenty_headers;
     return {
+        { "headers of the new messages with TOP n 0, newest first; a dot-stuffed line is header text", Fetching(),
+            kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S 4 d", "S .", "COUNT 2", "C TOP 4 0",
+                "S +OK top follows", "S Subject: d", "S  folded", "S ..dot", "S .", "C TOP 3 0", "S +OK",
+                "S From: c@example.com", "S .", "HEADERS Subject: d| folded|.dot| From: c@example.com|", "C QUIT",
+                "S +OK", "CLOSE LoggedOut" }),
+            "a b c d" },
+        { "TOP refused: said once, no headers, QUIT", Fetching(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C TOP 3 0", "S -ERR no",
+                "LOG refused TOP", "C QUIT" }),
+            "a b c" },
+        { "a header line past the bound is cut, not fatal", Fetching(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK",
+                "S X: " + std::string(kHeaderLimit, 'x'), "S Subject: after", "S .",
+                "HEADERS X: " + std::string(kHeaderLimit - 3, 'x'), "C QUIT" }),
+            "c" },
+        { "nothing new, or no headers asked for: no TOP", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C QUIT" }), "a b c" },
+        { "by count: the newest 20 of 25 new messages, one TOP at a time", Fetching(), { true, true, 0, {} }, batch,
+            "#25", false },
         { "first sight: a baseline of the listed ids, then QUIT", Login(), {},
             LoggedIn({ "C UIDL", "S +OK 2 messages", "S 1 a", "S 2 b", "S .", "LOG 2 messages already", "BASELINE",
                 "C QUIT", "S +OK bye", "CLOSE LoggedOut" }),

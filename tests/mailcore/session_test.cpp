@@ -74,15 +74,29 @@ std::vector<Scenario> Scenarios()
         chatter.insert(chatter.end(), { "@" + std::to_string(ms), "S * OK still here" });
     chatter.insert(
         chatter.end(), { "@1000", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S a5 OK", "C a6 IDLE" });
-    return { { "first sight: baseline, then counts only what arrives later", Login(), {},
-                 { "S * OK [CAPABILITY IMAP4rev1 IDLE] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"", "S a1 OK in",
-                     "C a2 CAPABILITY", "S * CAPABILITY IMAP4rev1 IDLE", "S a2 OK", "C a3 EXAMINE \"INBOX\"",
-                     "S * 3 EXISTS", "S * OK [UIDVALIDITY 7]", "S * OK [UIDNEXT 13]", "S a3 OK",
-                     "C a4 UID FETCH * (UID)", "S * 3 FETCH (UID 12)", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN",
-                     "S * SEARCH 12", "S a5 OK", "BASELINE 7/12", "C a6 IDLE", "S + idling", "S * 4 EXISTS", "C DONE",
-                     "S a6 OK", "C a7 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13", "S a7 OK", "COUNT 1 7/13",
-                     "C a8 IDLE", "S + idling", "logout", "C DONE", "S a8 OK", "C a9 LOGOUT", "S * BYE bye",
-                     "CLOSE LoggedOut" } },
+    ImapLogin fetching = Login();
+    fetching.fetch_headers = true;
+    const std::string fetch = " (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])";
+    return { { "headers after their count, newest first; unasked UIDs and flag changes pass", fetching, kKnown,
+                 Idling({ "S * 5 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13 14",
+                     "S a5 OK", "COUNT 2 7/14", "C a6 UID FETCH 14,13" + fetch,
+                     "S * 1 FETCH (UID 13 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: a\r\n)",
+                     "S * 9 FETCH (UID 99 BODY[HEADER.FIELDS (FROM)] {2}\r\n\r\n)", "S * 1 FETCH (FLAGS (\\Recent))",
+                     "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: b\r\n)",
+                     "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: c\r\n)", "S a6 OK",
+                     "HEADERS Subject: b| Subject: a|", "C a7 IDLE" }) },
+        { "a refused header fetch is logged; the count stands and watching goes on", fetching, kKnown,
+            Idling({ "S * 4 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13", "S a5 OK",
+                "COUNT 1 7/13", "C a6 UID FETCH 13" + fetch, "S * 5 EXISTS", "S a6 BAD no", "LOG refused to fetch",
+                "C a7 UID SEARCH UID 14:* UNSEEN", "S a7 OK", "C a8 IDLE" }) },
+        { "first sight: baseline, then counts only what arrives later", Login(), {},
+            { "S * OK [CAPABILITY IMAP4rev1 IDLE] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"", "S a1 OK in",
+                "C a2 CAPABILITY", "S * CAPABILITY IMAP4rev1 IDLE", "S a2 OK", "C a3 EXAMINE \"INBOX\"", "S * 3 EXISTS",
+                "S * OK [UIDVALIDITY 7]", "S * OK [UIDNEXT 13]", "S a3 OK", "C a4 UID FETCH * (UID)",
+                "S * 3 FETCH (UID 12)", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 12", "S a5 OK",
+                "BASELINE 7/12", "C a6 IDLE", "S + idling", "S * 4 EXISTS", "C DONE", "S a6 OK",
+                "C a7 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13", "S a7 OK", "COUNT 1 7/13", "C a8 IDLE",
+                "S + idling", "logout", "C DONE", "S a8 OK", "C a9 LOGOUT", "S * BYE bye", "CLOSE LoggedOut" } },
         { "an empty folder without UIDNEXT baselines at 0", Login(), {},
             { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"Sup3rSecretPw\"",
                 "S a1 OK [CAPABILITY IMAP4rev1] in", "C a2 EXAMINE \"INBOX\"", "S * 0 EXISTS", "S * OK [UIDVALIDITY 3]",

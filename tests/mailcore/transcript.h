@@ -13,11 +13,12 @@
 
 namespace mail {
 
+// "HEADERS" lists each header with "|" for its line breaks.
 // "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is
 // set, and "/changes" when UIDVALIDITY changed in sessions before.
 inline std::string Render(const Action& action)
 {
-    const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE " };
+    const char* kinds[] = { "C ", "STARTTLS", "COUNT ", "BASELINE", "LOG ", "EXAMINED ", "CLOSE ", "HEADERS" };
     const char* reasons[] = { "None", "LoggedOut", "LoginFailed", "NoStartTls", "NoMailbox", "TooLong", "Timeout",
         "ServerBye", "ProtocolError", "ConnectionLost", "TokenRejected" };
     std::string bytes = action.bytes.substr(0, action.bytes.size() - 2);
@@ -28,11 +29,18 @@ inline std::string Render(const Action& action)
         ? ""
         : " " + std::to_string(folder->uidvalidity) + "/" + std::to_string(folder->last_uid)
             + (folder->uidvalidity_changes ? "/" + std::to_string(folder->uidvalidity_changes) : "");
+    std::string headers; // " <header>" each, line breaks as "|"
+    for (std::string header : action.headers) {
+        for (size_t at = header.find("\r\n"); at != std::string::npos; at = header.find("\r\n", at))
+            header.replace(at, 2, "|");
+        headers += " " + header;
+    }
     return kinds[static_cast<int>(action.kind)]
         + (action.kind == Action::Kind::Send            ? bytes
                 : action.kind == Action::Kind::Count    ? std::to_string(action.count) + state
                 : action.kind == Action::Kind::Baseline ? state
                 : action.kind == Action::Kind::Close    ? reasons[static_cast<int>(action.reason)]
+                : action.kind == Action::Kind::Headers  ? headers
                                                         : action.text);
 }
 

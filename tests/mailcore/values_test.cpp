@@ -247,7 +247,7 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
 TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
 {
     using Stage = RuleStage;
-    // AccountFacts: name, protocol, host, security, auth, auth as written, tokencmd, password.
+    // AccountFacts: name, protocol, host, security, auth, auth as written, tokencmd, password, oauth.
     const Protocol imap = Protocol::Imap, pop3 = Protocol::Pop3;
     const Security tls = Security::Tls, none = Security::None;
     const AuthMethod automatic = AuthMethod::Auto, login = AuthMethod::Login, bearer = AuthMethod::OAuthBearer;
@@ -274,6 +274,12 @@ TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
             "" },
         { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", true, false }, Stage::SignIn, "" },
         { AccountFacts { "home", pop3, "mail.example.com", tls, login, "login", false, true }, Stage::SignIn, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", false, false, true },
+            Stage::SignIn, "" },
+        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
+            "" },
+        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
+            "a POP3 account signs in with a password only, not with oauth=: account refused" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(BrokenAccountRule(c.facts, c.stage), c.why);

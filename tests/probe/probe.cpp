@@ -1,7 +1,8 @@
 // The one Windows helper of the end-to-end tests: it prints what only the
 // Win32 API can see (windows, regions, z-order, named objects, GDI handles)
 // and plays the other programs a scenario needs. One command a run:
-//   windows EXE                 each visible top-level window of processes named EXE, then its children
+//   windows EXE [hidden]        each visible (or hidden) top-level window of processes named EXE,
+//                               then its children
 //   watch HWND MS [CHANGES]     the window's shape and place each time they change
 //   post HWND MSG [WPARAM]      posts a message
 //   move HWND X Y               moves a window
@@ -14,6 +15,9 @@
 //   cover HWND                  a top-most window over HWND; how often HWND is back on top
 //   render FACE SIZE RGB TEXT W H    the count as drawn in a W x H box, as rows of '#'
 //   titled LIST                 top-level windows "STATE<TAB>TITLE" for the notifier to match
+//   fullscreen RELEASE_FILE     a borderless window over the whole screen, in the foreground,
+//                               until the file exists
+// It sees the screen in pixels whatever the DPI.
 #include <windows.h>
 
 #include <aclapi.h>
@@ -96,12 +100,18 @@ std::vector<DWORD> ProcessesNamed(const char* exe)
     return pids;
 }
 
+struct WindowQuery {
+    std::vector<DWORD> pids;
+    bool visible;
+};
+
 BOOL CALLBACK PrintTopLevel(HWND window, LPARAM context)
 {
-    const auto* pids = reinterpret_cast<const std::vector<DWORD>*>(context);
+    const auto* query = reinterpret_cast<const WindowQuery*>(context);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    if (std::find(pids->begin(), pids->end(), owner) == pids->end() || !::IsWindowVisible(window))
+    if (std::find(query->pids.begin(), query->pids.end(), owner) == query->pids.end()
+        || (::IsWindowVisible(window) != FALSE) != query->visible)
         return TRUE;
     char name[64] = {}, title[512] = {};
     ::GetClassNameA(window, name, sizeof name);
@@ -315,14 +325,38 @@ int TitledWindows(const char* list)
     return 0;
 }
 
+// Full-screen work: a game or a slide show as the notifier sees it.
+int FullScreen(const char* releaseFile)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &::DefWindowProcA;
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = "probe_fullscreen";
+    ::RegisterClassA(&windowClass);
+    const HWND window = ::CreateWindowExA(0, "probe_fullscreen", "fullscreen", WS_POPUP | WS_VISIBLE, 0, 0,
+        ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(window);
+    printf("ready\n");
+    fflush(stdout);
+    while (!Exists(releaseFile)) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&message);
+        ::Sleep(10);
+    }
+    ::DestroyWindow(window);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    ::SetProcessDPIAware();
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "windows" && argc == 3) {
-        const std::vector<DWORD> pids = ProcessesNamed(argv[2]);
-        return !::EnumWindows(&PrintTopLevel, reinterpret_cast<LPARAM>(&pids));
+    if (command == "windows" && (argc == 3 || argc == 4)) {
+        const WindowQuery query = { ProcessesNamed(argv[2]), argc == 3 };
+        return !::EnumWindows(&PrintTopLevel, reinterpret_cast<LPARAM>(&query));
     }
     if (command == "watch" && argc >= 4)
         return Watch(ParseHwnd(argv[2]), strtoul(argv[3], nullptr, 10), argc > 4 ? atoi(argv[4]) : SIZE_MAX);
@@ -377,6 +411,8 @@ int main(int argc, char** argv)
         return Render(argv[2], atoi(argv[3]), argv[4], argv[5], atoi(argv[6]), atoi(argv[7]));
     if (command == "titled" && argc == 3)
         return TitledWindows(argv[2]);
+    if (command == "fullscreen" && argc == 3)
+        return FullScreen(argv[2]);
     fprintf(stderr, "probe: unknown command or arguments\n");
     return 1;
 }

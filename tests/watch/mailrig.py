@@ -164,6 +164,22 @@ service anvil {{
         self.process.wait(30)
         wait_for(lambda: not any(accepts(port) for port in self.ports.values()), 30)
 
+    def use_oauth2(self, endpoint):
+        """Restarts with Dovecot's oauth2 passdb in front, asking `endpoint` (RFC 7662 introspection) about tokens."""
+        self.stop()
+        conf = open(f"{self.folder}/dovecot.conf").read().replace("auth_mechanisms = plain login",
+            "auth_mechanisms = plain login xoauth2 oauthbearer").replace("userdb {", f"""passdb {{
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = {self.folder}/oauth2.conf.ext
+}}
+userdb {{""", 1)
+        open(f"{self.folder}/dovecot.conf", "w").write(conf)
+        open(f"{self.folder}/oauth2.conf.ext", "w").write(f"introspection_mode = post\nintrospection_url = "
+            f"{endpoint}\nforce_introspection = yes\nusername_attribute = username\nactive_attribute = active\n"
+            "active_value = true\n")
+        self.start()
+
     def session(self, user):
         context = ssl.create_default_context(cafile=f"{self.certs}/ca.pem")
         client = imaplib.IMAP4_SSL("localhost", self.ports["imaps"], ssl_context=context, timeout=30)
@@ -424,8 +440,10 @@ class Rig:
         for name in ("larkbell.exe", "larkbellctl.exe", "larkbellwatch.exe", "larkbell.bmp"):
             shutil.copy(f"{build}/bin/{name}", folder)
 
-    def write_settings(self, accounts, **setting):
+    def write_settings(self, accounts, sections=None, **setting):
         lines = ["[setting]"] + [f"{key}={value}" for key, value in setting.items()]
+        for name, keys in (sections or {}).items():
+            lines += [f"[{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         for name, keys in accounts.items():
             lines += [f"[account:{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         open(f"{self.folder}/larkbellwatch.ini", "wb").write("\r\n".join(lines + [""]).encode("cp932"))

@@ -30,26 +30,10 @@ class Introspection(http.server.BaseHTTPRequestHandler):
         pass
 
 
-def add_oauth2(dovecot, endpoint):
-    dovecot.stop()
-    conf = open(f"{dovecot.folder}/dovecot.conf").read().replace("auth_mechanisms = plain login",
-        "auth_mechanisms = plain login xoauth2 oauthbearer").replace("userdb {", f"""passdb {{
-  driver = oauth2
-  mechanisms = xoauth2 oauthbearer
-  args = {dovecot.folder}/oauth2.conf.ext
-}}
-userdb {{""", 1)
-    open(f"{dovecot.folder}/dovecot.conf", "w").write(conf)
-    open(f"{dovecot.folder}/oauth2.conf.ext", "w").write(f"introspection_mode = post\nintrospection_url = "
-        f"{endpoint}\nforce_introspection = yes\nusername_attribute = username\nactive_attribute = active\n"
-        "active_value = true\n")
-    dovecot.start()
-
-
 endpoint = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Introspection)
 threading.Thread(target=endpoint.serve_forever, daemon=True).start()
 with scenario("oauth") as (check, certs, dovecot, rig):
-    add_oauth2(dovecot, f"http://127.0.0.1:{endpoint.server_address[1]}/introspect")
+    dovecot.use_oauth2(f"http://127.0.0.1:{endpoint.server_address[1]}/introspect")
     with dovecot.session("alice") as client:
         for wire in (INBOX_JA_WIRE, NESTED_WIRE):
             client.create(wire)

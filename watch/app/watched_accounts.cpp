@@ -42,6 +42,8 @@ namespace {
             keys.push_back(kKeepaliveKey);
         if (was.timeout_s != is.timeout_s)
             keys.push_back(kTimeoutKey);
+        if (was.preview != is.preview)
+            keys.push_back(kPreviewShowKey);
         return keys;
     }
 
@@ -75,9 +77,10 @@ struct WatchedAccounts::Account {
     }
 };
 
-WatchedAccounts::WatchedAccounts(WatchLog& log, StateStore& store)
+WatchedAccounts::WatchedAccounts(WatchLog& log, StateStore& store, const preview::RecentSection* recent)
     : m_log(log)
     , m_store(store)
+    , m_recent(recent)
 {
 }
 
@@ -102,6 +105,8 @@ std::unique_ptr<WatchedAccounts::Account> WatchedAccounts::Start(const AccountEn
     timings.keepalive_ms = static_cast<int64_t>(m_settings.keepalive_s) * 1000;
     timings.response_timeout_ms = static_cast<int64_t>(m_settings.timeout_s) * 1000;
     account->context.reset(new WatchContext { m_log, m_store, notifier, timings, account->stop.get() });
+    account->context->recent = m_settings.preview ? m_recent : nullptr;
+    account->context->several_accounts = m_severalAccounts;
     for (const WatchedFolder& folder : account->config.folders) {
         auto watch = std::make_unique<MailboxWatch>(account->config, folder, *account->context);
         if (watch->Start())
@@ -139,6 +144,7 @@ void WatchedAccounts::Apply(const WatchSettings& settings)
     }
     m_settings = settings;
     m_settings.accounts.clear();
+    m_severalAccounts = settings.accounts.size() > 1;
     std::vector<std::unique_ptr<Account>> next;
     bool changed = false;
     for (const AccountEntry& entry : settings.accounts) {

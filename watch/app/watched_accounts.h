@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mailbox_watch.h"
+#include "recent_section.h"
 #include "watch_settings.h"
 #include "win32/handles.h"
 
@@ -16,7 +17,8 @@ namespace mail {
 
 class WatchedAccounts {
 public:
-    WatchedAccounts(WatchLog& log, StateStore& store);
+    // `recent`: where the senders and subjects go while [preview] show is on; may be null.
+    WatchedAccounts(WatchLog& log, StateStore& store, const preview::RecentSection* recent);
     WatchedAccounts(const WatchedAccounts&) = delete;
     WatchedAccounts& operator=(const WatchedAccounts&) = delete;
     ~WatchedAccounts();
@@ -41,8 +43,10 @@ private:
 
     WatchLog& m_log;
     StateStore& m_store;
+    const preview::RecentSection* m_recent;
     WatchSettings m_settings; // the global part of what runs
     bool m_applied = false;
+    bool m_severalAccounts = false; // the popup then names each message's account
     std::vector<std::unique_ptr<Account>> m_accounts;
     std::vector<std::unique_ptr<Account>> m_lingering; // stopped, a thread not yet ended
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "counter.h"
+#include "recent_section.h"
 #include "resume_window.h"
 #include "settings_file_watch.h"
 #include "starter_console.h"
@@ -74,7 +75,11 @@ int RunWatcher()
     SettingsFileWatch file(ini);
     StateStore store(win32::ModuleSiblingPath("state"), log);
     store.Load();
-    WatchedAccounts accounts(log, store);
+    // Held for the watcher's life, so the list outlives a popup that closes.
+    const preview::RecentSection recent(true);
+    if (!recent.valid())
+        log.Write(kSelf, "the list of senders for the popup cannot be made; no sender is shown");
+    WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr);
     accounts.Apply(ReadWatchSettings(ini));
     {
         const ResumeWindow window([&log, &accounts] {

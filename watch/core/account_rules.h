@@ -19,6 +19,7 @@ struct AccountFacts {
     std::string_view auth_text;
     bool token_command = false;
     bool password = false;
+    bool oauth = false; // oauth= given (its own conflicts are checked by MakeOAuthClient)
 };
 
 // Each stage is checked as soon as the settings it reads are parsed, so that

@@ -10,6 +10,7 @@ namespace {
         const char* verb;
         int operands;
         CtlVerb id;
+        const char* option = nullptr; // the last operand, word for word
     };
 
     constexpr CtlSyntax kCtlSyntax[] = {
@@ -17,8 +18,12 @@ namespace {
         { "set", 1, CtlVerb::Set },
         { "add", 1, CtlVerb::Add },
         { "reset", 0, CtlVerb::Reset },
+        { "recent", 0, CtlVerb::Recent },
         { "password", 1, CtlVerb::Password },
+        { "secret", 1, CtlVerb::Secret },
         { "check", 1, CtlVerb::Check },
+        { "login", 1, CtlVerb::Login },
+        { "login", 2, CtlVerb::LoginDevice, "--device" },
     };
 
 } // namespace
@@ -41,7 +46,8 @@ WatchAction ParseWatchArguments(int argc, const char* const* argv)
 CtlVerb ParseCtlVerb(int argc, const char* const* argv)
 {
     for (const CtlSyntax& syntax : kCtlSyntax) {
-        if (argc == 2 + syntax.operands && strcmp(argv[1], syntax.verb) == 0)
+        if (argc == 2 + syntax.operands && strcmp(argv[1], syntax.verb) == 0
+            && (!syntax.option || strcmp(argv[argc - 1], syntax.option) == 0))
             return syntax.id;
     }
     return CtlVerb::Usage;

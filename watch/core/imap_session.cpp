@@ -1,7 +1,10 @@
 #include "imap_session.h"
 
+#include <algorithm>
+
 #include "base64.h"
 #include "imap_command.h"
+#include "imap_fetch.h"
 #include "imap_response.h"
 #include "mailbox_name.h"
 #include "mutf7.h"
@@ -74,6 +77,8 @@ void ImapSession::handle(const std::string& line, int64_t now_ms)
         fail("the server sent data between STARTTLS and the TLS handshake");
         return;
     }
+    if (step_ == Step::Fetch && take_fetched(line))
+        return;
     ImapResponse response;
     if (!ParseResponse(line, &response)) {
         fail("cannot understand the server: " + Printable(line));
@@ -151,6 +156,8 @@ void ImapSession::on_untagged(const ImapResponse& response, int64_t now_ms)
         for (uint32_t uid : response.search) {
             newest_uid_ = uid > newest_uid_ ? uid : newest_uid_;
             new_count_ += uid > state_.last_uid ? 1 : 0;
+            if (uid > state_.last_uid && step_ == Step::Check)
+                new_uids_.push_back(uid);
         }
     } else if (response.data == Data::Fetch && step_ == Step::Baseline) {
         newest_uid_ = response.fetch_uid > newest_uid_ ? response.fetch_uid : newest_uid_;
@@ -189,7 +196,8 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
         capabilities_ = response.capabilities;
         capabilities_known_ = true;
     }
-    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login && step_ != Step::Authenticate) {
+    if (response.status == ImapResponse::Status::Bad && step_ != Step::Login && step_ != Step::Authenticate
+        && step_ != Step::Fetch) {
         fail("the server rejected a command: " + Printable(response.text));
         return;
     }
@@ -258,6 +266,11 @@ void ImapSession::on_tagged(const ImapResponse& response, int64_t now_ms)
             after_check(now_ms);
         else
             fail("the server refused to search: " + Printable(response.text));
+        break;
+    case Step::Fetch:
+        if (!ok)
+            log("the server refused to fetch the new messages' headers: " + Printable(response.text));
+        after_fetch(now_ms);
         break;
     case Step::IdleDone:
         if (!ok)
@@ -466,6 +479,7 @@ void ImapSession::send_check(int64_t now_ms)
     recheck_ = false;
     newest_uid_ = 0;
     new_count_ = 0;
+    new_uids_.clear();
     if (state_.last_uid == UINT32_MAX) {
         if (baseline_pending_)
             finish_baseline();
@@ -490,7 +504,47 @@ void ImapSession::after_check(int64_t now_ms)
         count.count = new_count_;
         count.state = state_;
         push(std::move(count));
+        if (login_.fetch_headers) {
+            fetched_.clear();
+            send_command(HeaderFetchCommand(new_uids_), Step::Fetch, now_ms);
+            return;
+        }
     }
+    if (recheck_)
+        send_check(now_ms);
+    else
+        idle_or_poll(now_ms);
+}
+
+// Only the UIDs asked for, each once: a server cannot fill memory with answers.
+bool ImapSession::take_fetched(const std::string& line)
+{
+    uint32_t uid = 0;
+    std::string header;
+    if (line.compare(0, 2, "* ") != 0 || !ParseFetchHeader(line, &uid, &header))
+        return false;
+    const bool asked = std::find(new_uids_.begin(), new_uids_.end(), uid) != new_uids_.end();
+    const bool again = std::any_of(
+        fetched_.begin(), fetched_.end(), [uid](const std::pair<uint32_t, std::string>& f) { return f.first == uid; });
+    if (asked && !again && fetched_.size() < kHeaderFetchBatch)
+        fetched_.emplace_back(uid, std::move(header));
+    return true;
+}
+
+// The count went first; whatever headers came follow it, newest first.
+void ImapSession::after_fetch(int64_t now_ms)
+{
+    std::sort(fetched_.begin(), fetched_.end(),
+        [](const std::pair<uint32_t, std::string>& a, const std::pair<uint32_t, std::string>& b) {
+            return a.first > b.first;
+        });
+    if (!fetched_.empty()) {
+        Action action = MakeAction(Action::Kind::Headers);
+        for (auto& entry : fetched_)
+            action.headers.push_back(std::move(entry.second));
+        push(std::move(action));
+    }
+    fetched_.clear();
     if (recheck_)
         send_check(now_ms);
     else

@@ -35,6 +35,9 @@ struct ImapLogin {
     // larkbellctl check: after EXAMINE succeeds, report Examined and log out
     // instead of counting and idling.
     bool check_only = false;
+    // After a Count, the new messages' From, Subject and Date (the newest
+    // kHeaderFetchBatch, BODY.PEEK so none is marked read) for the popup's list.
+    bool fetch_headers = false;
 };
 
 class ImapSession : public MailSession {
@@ -59,6 +62,7 @@ private:
         Examine,
         Baseline,
         Check,
+        Fetch,
         IdleStart,
         Idling,
         IdleDone,
@@ -78,6 +82,8 @@ private:
     void after_baseline_search(int64_t now_ms);
     void finish_baseline();
     void after_check(int64_t now_ms);
+    void after_fetch(int64_t now_ms);
+    bool take_fetched(const std::string& line);
     void send_login(int64_t now_ms);
     void send_authenticate(AuthMethod method, int64_t now_ms);
     void answer_challenge(const std::string& challenge);
@@ -112,6 +118,8 @@ private:
     uint32_t examined_uidnext_ = 0; // 0: EXAMINE did not say
     uint32_t newest_uid_ = 0; // the highest UID a SEARCH (or FETCH, for a baseline) returned
     uint32_t new_count_ = 0; // UIDs above last_uid a SEARCH returned
+    std::vector<uint32_t> new_uids_; // those UIDs, for the header fetch
+    std::vector<std::pair<uint32_t, std::string>> fetched_; // UID and header, as they came
     bool recheck_ = false; // EXISTS arrived while a check could have missed it
     bool baseline_searched_ = false; // UID SEARCH UID *, the last way to find the newest UID, was tried
     bool baseline_pending_ = false; // the check that follows a baseline is still part of it

@@ -5,57 +5,13 @@
 #include <vector>
 
 #include "base64.h"
+#include "utf8_text.h"
 
 namespace mail {
 
 namespace {
 
     bool IsDirect(uint32_t c) { return c >= 0x20 && c <= 0x7e; }
-
-    // Reads one code point; false on malformed, overlong or surrogate input.
-    bool NextCodePoint(std::string_view text, size_t* at, uint32_t* code)
-    {
-        unsigned char lead = static_cast<unsigned char>(text[*at]);
-        int extra = lead < 0x80     ? 0
-            : (lead & 0xe0) == 0xc0 ? 1
-            : (lead & 0xf0) == 0xe0 ? 2
-            : (lead & 0xf8) == 0xf0 ? 3
-                                    : -1;
-        if (extra < 0 || static_cast<size_t>(extra) >= text.size() - *at)
-            return false;
-        uint32_t value = extra == 0 ? lead : lead & (0x3f >> extra);
-        for (int i = 1; i <= extra; ++i) {
-            unsigned char next = static_cast<unsigned char>(text[*at + i]);
-            if ((next & 0xc0) != 0x80)
-                return false;
-            value = (value << 6) | (next & 0x3f);
-        }
-        static const uint32_t kSmallest[] = { 0, 0x80, 0x800, 0x10000 };
-        if (value < kSmallest[extra] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff))
-            return false;
-        *at += extra + 1;
-        *code = value;
-        return true;
-    }
-
-    void AppendUtf8(uint32_t code, std::string* out)
-    {
-        if (code < 0x80) {
-            *out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            *out += static_cast<char>(0xc0 | (code >> 6));
-            *out += static_cast<char>(0x80 | (code & 0x3f));
-        } else if (code < 0x10000) {
-            *out += static_cast<char>(0xe0 | (code >> 12));
-            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-            *out += static_cast<char>(0x80 | (code & 0x3f));
-        } else {
-            *out += static_cast<char>(0xf0 | (code >> 18));
-            *out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-            *out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-            *out += static_cast<char>(0x80 | (code & 0x3f));
-        }
-    }
 
     void AppendEncoded(const std::vector<uint16_t>& units, std::string* out)
     {

@@ -2,6 +2,7 @@
 
 #include "ascii_text.h"
 #include "base64.h"
+#include "header_text.h"
 
 namespace mail {
 
@@ -50,18 +51,24 @@ void Pop3Session::receive(std::string_view bytes, int64_t now_ms)
         }
         size_t newline = bytes.find('\n');
         size_t take = newline == bytes.npos ? bytes.size() : newline + 1;
-        if (partial_.size() + take > kMaxPop3LineBytes) {
+        // A header line may be long (RFC 5322 allows 998 bytes, senders send
+        // more); past the header's bound the rest of it is dropped, not fatal.
+        const bool header_line = step_ == Step::Top && multiline_;
+        const size_t limit = header_line ? kHeaderLimit : kMaxPop3LineBytes;
+        if (partial_.size() + take > limit && !header_line) {
             partial_.clear();
             fail("the server sent a line over " + std::to_string(kMaxPop3LineBytes) + " bytes", CloseReason::TooLong);
             return;
         }
-        partial_.append(bytes.data(), take);
+        const size_t keep = partial_.size() + take > limit ? limit - partial_.size() : take;
+        partial_.append(bytes.data(), keep);
         bytes.remove_prefix(take);
         if (newline == std::string_view::npos)
             break;
         std::string line = std::move(partial_);
         partial_.clear();
-        line.pop_back();
+        if (keep == take)
+            line.pop_back();
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         handle(line, now_ms);
@@ -156,6 +163,16 @@ void Pop3Session::on_status(bool ok, std::string_view text, int64_t now_ms)
         else
             fail("the server refused STAT: " + Printable(text));
         break;
+    case Step::Top:
+        if (ok) {
+            multiline_ = true;
+            headers_.emplace_back();
+        } else {
+            log("the server refused TOP, so no sender is shown: " + Printable(text));
+            to_top_.clear();
+            next_top(now_ms);
+        }
+        break;
     case Step::Quit:
         close(CloseReason::LoggedOut);
         break;
@@ -183,6 +200,12 @@ void Pop3Session::on_list_line(std::string_view line)
         }
         return;
     }
+    if (step_ == Step::Top) {
+        std::string& header = headers_.back();
+        if (header.size() < kHeaderLimit)
+            header.append(line).append("\r\n");
+        return;
+    }
     // "n id": the id is 1 to 70 printable characters.
     uint32_t number = 0;
     size_t used = 0;
@@ -197,6 +220,7 @@ void Pop3Session::on_list_line(std::string_view line)
         fail("the server listed over " + std::to_string(kMaxPop3Messages) + " messages", CloseReason::TooLong);
     } else {
         ids_.emplace_back(id);
+        last_number_ = number;
     }
 }
 
@@ -207,10 +231,17 @@ void Pop3Session::on_list_end(int64_t now_ms)
         after_capabilities(now_ms);
         return;
     }
-    tally(CountNewIds(seen_, ids_));
+    if (step_ == Step::Top) {
+        if (headers_.back().size() > kHeaderLimit)
+            headers_.back().resize(kHeaderLimit);
+        next_top(now_ms);
+        return;
+    }
+    const Pop3Tally counted = CountNewIds(seen_, ids_);
+    tally(counted);
     ids_.clear();
     ids_.shrink_to_fit();
-    send_quit(now_ms);
+    fetch_headers(last_number_, counted.new_messages, now_ms);
 }
 
 void Pop3Session::after_capabilities(int64_t now_ms)
@@ -254,11 +285,41 @@ void Pop3Session::after_stat(std::string_view text, int64_t now_ms)
         fail("cannot understand the server's STAT answer: " + Printable(text));
         return;
     }
-    if (login_.check_only)
+    if (login_.check_only) {
         push(MakeAction(Action::Kind::Examined, {}, "POP3 mailbox: " + std::to_string(messages) + " messages"));
-    else
-        tally(CountByMessages(seen_, messages));
-    send_quit(now_ms);
+        send_quit(now_ms);
+        return;
+    }
+    const Pop3Tally counted = CountByMessages(seen_, messages);
+    tally(counted);
+    fetch_headers(messages, counted.new_messages, now_ms);
+}
+
+void Pop3Session::fetch_headers(uint32_t newest_number, uint32_t new_messages, int64_t now_ms)
+{
+    to_top_.clear();
+    headers_.clear();
+    for (uint32_t i = 0; login_.fetch_headers && i < new_messages && i < kHeaderFetchBatch && i < newest_number; ++i)
+        to_top_.push_back(newest_number - i);
+    next_top(now_ms);
+}
+
+// One TOP at a time: POP3 has no pipelining to count on.
+void Pop3Session::next_top(int64_t now_ms)
+{
+    if (to_top_.empty()) {
+        if (!headers_.empty()) {
+            Action action = MakeAction(Action::Kind::Headers);
+            action.headers = std::move(headers_);
+            headers_.clear();
+            push(std::move(action));
+        }
+        send_quit(now_ms);
+        return;
+    }
+    const uint32_t number = to_top_.front();
+    to_top_.erase(to_top_.begin());
+    send("TOP " + std::to_string(number) + " 0\r\n", Step::Top, now_ms);
 }
 
 void Pop3Session::tally(const Pop3Tally& tally)

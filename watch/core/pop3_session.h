@@ -1,7 +1,8 @@
 // One poll of a POP3 mailbox as a pure state machine: greeting, CAPA, STLS
-// where asked, login, UIDL (or STAT on a server without it), QUIT. POP3
-// servers lock the mailbox for a session, so each poll is one short session.
-// It never sends RETR, TOP or DELE: the mailbox belongs to the mail client.
+// where asked, login, UIDL (or STAT on a server without it), TOP n 0 for the
+// newest new messages when their headers are wanted, QUIT. POP3 servers lock
+// the mailbox for a session, so each poll is one short session. It never
+// sends RETR or DELE: the mailbox belongs to the mail client.
 // The shell feeds bytes and the time and carries out the actions, as for
 // ImapSession; Count and Baseline carry the Pop3Seen to persist.
 #pragma once
@@ -29,6 +30,7 @@ struct Pop3Login {
     // that plaintext is allowed (security=none to a loopback address).
     bool credentials_may_be_sent = false;
     bool check_only = false; // larkbellctl check: report the message count, count nothing
+    bool fetch_headers = false; // TOP n 0 for the newest new messages, for the popup's list
 };
 
 class Pop3Session : public MailSession {
@@ -42,7 +44,7 @@ public:
     const Pop3Seen& seen() const;
 
 private:
-    enum class Step { Greeting, Capa, Stls, TlsHandshake, User, Pass, Auth, AuthResult, Uidl, Stat, Quit };
+    enum class Step { Greeting, Capa, Stls, TlsHandshake, User, Pass, Auth, AuthResult, Uidl, Stat, Top, Quit };
 
     void handle(std::string_view line, int64_t now_ms);
     void on_status(bool ok, std::string_view text, int64_t now_ms);
@@ -53,6 +55,9 @@ private:
     void after_login(int64_t now_ms);
     void after_stat(std::string_view text, int64_t now_ms);
     void tally(const Pop3Tally& tally);
+    // The new messages are the last ones listed: the newest first.
+    void fetch_headers(uint32_t newest_number, uint32_t new_messages, int64_t now_ms);
+    void next_top(int64_t now_ms);
     void send(std::string command, Step step, int64_t now_ms);
     void send_quit(int64_t now_ms);
     bool offers(std::string_view capability) const;
@@ -65,6 +70,9 @@ private:
     int64_t timeout_ms_;
     std::string partial_; // a line not yet ended, never over kMaxPop3LineBytes
     std::vector<std::string> ids_; // of the UIDL listing so far
+    uint32_t last_number_ = 0; // of the UIDL listing's last line
+    std::vector<uint32_t> to_top_; // message numbers whose header is still to come, newest first
+    std::vector<std::string> headers_; // fetched so far, newest first
     bool multiline_ = false; // reading the lines of a CAPA or UIDL answer
     Step step_ = Step::Greeting;
     int64_t waiting_since_ = 0;

@@ -67,6 +67,9 @@ struct Action {
         Log, // `text` for the log file
         Examined, // check_only: the folder opened; `text` e.g. "INBOX: 12 messages, UIDVALIDITY 1700000000"
         Close, // close the connection; `reason` says why
+        // The header fields of the messages just counted, newest first, as
+        // the server sent them; after their Count, and only when asked for.
+        Headers,
     };
     Kind kind = Kind::Log;
     std::string bytes;
@@ -74,6 +77,7 @@ struct Action {
     uint32_t count = 0;
     MailboxState state;
     CloseReason reason = CloseReason::None;
+    std::vector<std::string> headers;
 };
 
 } // namespace mail

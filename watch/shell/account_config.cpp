@@ -23,6 +23,17 @@ namespace {
         return true;
     }
 
+    bool MakeOAuth(const AccountEntry& entry, AccountConfig* config, std::string* why)
+    {
+        const OAuthKeys keys { entry.oauth, entry.tenant, entry.authorize_url, entry.token_url, entry.device_url,
+            entry.scope, entry.client_id, entry.client_secret, !entry.password.empty(), !entry.tokencmd.empty(),
+            config->auth, config->protocol };
+        if (MakeOAuthClient(keys, &config->oauth, why))
+            return true;
+        *why += ": account refused";
+        return false;
+    }
+
     bool Refused(const AccountFacts& facts, RuleStage stage, std::string* why)
     {
         std::string broken = BrokenAccountRule(facts, stage);
@@ -72,10 +83,14 @@ namespace {
         }
         config->password_blob = entry.password;
         config->token_command = entry.tokencmd;
+        config->token_path = entry.token_path;
+        if (!MakeOAuth(entry, config, why))
+            return false;
         facts.auth = config->auth;
         facts.auth_text = entry.auth;
         facts.token_command = !config->token_command.empty();
         facts.password = !config->password_blob.empty();
+        facts.oauth = config->oauth.provider != OAuthProvider::None;
         if (Refused(facts, RuleStage::SignIn, why))
             return false;
         if (config->protocol == Protocol::Pop3)

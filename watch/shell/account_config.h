@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "account_values.h"
+#include "oauth_settings.h"
 #include "watch_settings.h"
 
 namespace mail {
@@ -27,6 +28,8 @@ struct AccountConfig {
     std::string user; // UTF-8
     std::string password_blob; // DPAPI, base64: opened only just before a login
     std::string token_command; // code page 932; run just before each login instead
+    OAuthClient oauth; // provider None: no OAuth sign-in
+    std::string token_path; // its refresh token's file
     AuthMethod auth = AuthMethod::Auto;
     std::vector<WatchedFolder> folders; // POP3: one, with no name on the wire
     int poll_s = kDefaultPollSeconds;

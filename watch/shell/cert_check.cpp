@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include "crypto_primitives.h"
 #include "win32/net_handles.h"
 
 namespace mail {
@@ -100,18 +101,8 @@ namespace {
 
 std::string CertificateSha256(PCCERT_CONTEXT certificate)
 {
-    win32::UniqueHashAlgorithm algorithm;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-        return {};
-    win32::UniqueHash hash;
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0)))
-        return {};
-    std::string digest(32, '\0');
-    if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), certificate->pbCertEncoded, certificate->cbCertEncoded, 0))
-        || !BCRYPT_SUCCESS(
-            ::BCryptFinishHash(hash.get(), reinterpret_cast<UCHAR*>(&digest[0]), static_cast<ULONG>(digest.size()), 0)))
-        return {};
-    return digest;
+    return Sha256Of(
+        std::string_view(reinterpret_cast<const char*>(certificate->pbCertEncoded), certificate->cbCertEncoded));
 }
 
 std::string HexPairs(std::string_view bytes)

@@ -142,6 +142,9 @@ namespace {
             case Action::Kind::Examined:
                 m_sink.OnExamined(action.text);
                 return true;
+            case Action::Kind::Headers:
+                m_sink.OnHeaders(action.headers);
+                return true;
             case Action::Kind::Close:
                 m_end.reason = action.reason;
                 return false;

@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "account_values.h"
 #include "imap_session.h"
@@ -32,6 +33,8 @@ public:
     virtual bool OnCount(uint32_t count, const State& state) = 0;
     virtual void OnBaseline(const State& state) = 0;
     virtual void OnExamined(const std::string& text) = 0;
+    // The header fields of the messages just counted, newest first.
+    virtual void OnHeaders(const std::vector<std::string>& headers) { (void)headers; }
     virtual void OnLog(const std::string& text) = 0;
 };
 using FolderSink = CountSink<FolderState>;

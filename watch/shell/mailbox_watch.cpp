@@ -3,10 +3,14 @@
 #include <bcrypt.h>
 
 #include "backoff.h"
+#include "charset_converter.h"
+#include "counter.h"
 #include "hand_over.h"
+#include "header_text.h"
 #include "login_credentials.h"
 #include "mail_connection.h"
 #include "protected_secret.h"
+#include "recent_list.h"
 
 namespace mail {
 
@@ -15,6 +19,9 @@ namespace {
     // A connection that lasted this long worked: the next failure starts the
     // back-off from the beginning again.
     constexpr int64_t kStableMs = 30 * 1000;
+
+    // How often an account waiting for a new sign-in looks at its token file.
+    constexpr int64_t kSignInLookMs = 2 * 1000;
 
     int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
 
@@ -28,6 +35,15 @@ namespace {
                 nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
             random = ::GetTickCount64() * 0x9E3779B97F4A7C15ull;
         return static_cast<double>(random >> 11) / 9007199254740992.0; // 2^53
+    }
+
+    // Seconds since 1970 UTC, for a message without a Date field.
+    int64_t UnixNow()
+    {
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
     }
 
     void Persist(StateStore& store, const WatchKey& key, const FolderState& state) { store.Put(key, state); }
@@ -47,15 +63,19 @@ namespace {
     // notifier, then the state to the file, and every text to the log.
     template <class State> class WatchSink : public CountSink<State> {
     public:
-        WatchSink(WatchContext& context, WatchKey key, const std::string& where)
+        WatchSink(WatchContext& context, WatchKey key, const std::string& where, const std::string& account)
             : m_context(context)
             , m_key(std::move(key))
             , m_where(where)
+            , m_account(account)
         {
         }
 
         bool OnCount(uint32_t count, const State& state) override
         {
+            // A count back at 0 (dismissed, reset) starts the list afresh.
+            if (m_context.recent && ReadMailCount() == 0)
+                m_context.recent->Write({});
             // Hand-over first: a crash before the state is saved counts twice,
             // never loses.
             if (!HandOver(count, m_context.notifier_path, m_context.log, m_where))
@@ -74,6 +94,29 @@ namespace {
                 OnLog(text);
         }
 
+        // After the count: a failure here loses names, never a count.
+        void OnHeaders(const std::vector<std::string>& headers) override
+        {
+            if (!m_context.recent)
+                return;
+            std::vector<RecentMessage> batch;
+            for (const std::string& header : headers) {
+                const MessageSummary summary = SummarizeHeader(header, m_converter);
+                batch.push_back({ summary.date.value_or(UnixNow()), m_account, summary.sender, summary.subject });
+            }
+            const size_t fetched = batch.size();
+            const bool stored = m_context.recent->Update([&](const std::string& payload) {
+                RecentList list;
+                DecodeRecentList(payload, &list);
+                list.several_accounts = m_context.several_accounts;
+                AddNewest(&list, std::move(batch));
+                return EncodeRecentList(list, preview::kRecentPayloadBytes);
+            });
+            OnLog(std::to_string(fetched)
+                + (stored ? " sender(s) handed to the popup"
+                          : " sender(s) NOT handed to the popup: the list is locked"));
+        }
+
         void OnExamined(const std::string& text) override { OnLog(text); }
         void OnLog(const std::string& text) override { m_context.log.Write(m_where, text); }
 
@@ -83,6 +126,8 @@ namespace {
         WatchContext& m_context;
         WatchKey m_key;
         const std::string& m_where;
+        const std::string& m_account;
+        WindowsCharsetConverter m_converter;
         bool m_worked = false;
     };
 
@@ -115,10 +160,20 @@ void MailboxWatch::Run()
 {
     int failures = 0;
     bool token_retried = false;
+    TokenUse token;
     while (!IsSet(m_context.stop)) {
-        const Attempt attempt = ConnectOnce();
+        const Attempt attempt = ConnectOnce(&token);
+        token.refused = attempt.token_refused;
         if (attempt.stopped || IsSet(m_context.stop))
             return;
+        if (attempt.sign_in_again) {
+            // No request until a new sign-in is stored: only the file is looked at.
+            if (attempt.log_it)
+                m_context.log.Write(m_where, attempt.why);
+            if (WaitBeforeReconnect(kSignInLookMs) == Waited::Stop)
+                return;
+            continue;
+        }
         if (attempt.woken) {
             m_context.log.Write(m_where, "reconnecting at once");
             failures = 0;
@@ -126,8 +181,11 @@ void MailboxWatch::Run()
         }
         token_retried = token_retried && !attempt.worked;
         if (attempt.token_refused && !token_retried) {
-            // Expired, most likely: the command gives a fresh one.
-            m_context.log.Write(m_where, attempt.why + "; running the token command again");
+            // Expired, most likely: the command or the token server gives a fresh one.
+            m_context.log.Write(m_where,
+                attempt.why
+                    + (m_account.oauth.provider == OAuthProvider::None ? "; running the token command again"
+                                                                       : "; asking for a fresh token"));
             token_retried = true;
             continue;
         }
@@ -148,22 +206,33 @@ void MailboxWatch::Run()
     }
 }
 
-MailboxWatch::Attempt MailboxWatch::ConnectOnce()
+MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
         return PollOnce();
     Attempt attempt;
     ImapLogin login;
-    if (!PrepareLogin(m_account, m_folder, m_context.stop, &login, &attempt.why)) {
+    bool log_it = true;
+    switch (PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it)) {
+    case Credentials::Ready:
+        break;
+    case Credentials::Refused:
         attempt.login_refused = true;
         return attempt;
+    case Credentials::Unavailable:
+        return attempt;
+    case Credentials::SignInAgain:
+        attempt.sign_in_again = true;
+        attempt.log_it = log_it;
+        return attempt;
     }
+    login.fetch_headers = m_context.recent != nullptr;
     MailTimings timings = m_context.timings;
     timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
     const WatchKey key { m_account.name, m_folder.wire };
     const int64_t started = NowMs();
-    WatchSink<FolderState> sink(m_context, key, m_where);
+    WatchSink<FolderState> sink(m_context, key, m_where, m_account.display);
     const ConnectionEnd end = RunImapConnection(
         server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
     attempt.stopped = end.stopped;
@@ -189,8 +258,9 @@ MailboxWatch::Attempt MailboxWatch::PollOnce()
         return attempt;
     }
     login.user = m_account.user;
+    login.fetch_headers = m_context.recent != nullptr;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
-    WatchSink<Pop3Seen> sink(m_context, { m_account.name, {} }, m_where);
+    WatchSink<Pop3Seen> sink(m_context, { m_account.name, {} }, m_where, m_account.display);
     const ConnectionEnd end = RunPop3Connection(server, std::move(login), m_context.store.GetPop3(m_account.name),
         m_context.timings, m_context.stop, m_wake.get(), sink);
     attempt.stopped = end.stopped;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "account_config.h"
+#include "login_credentials.h"
+#include "recent_section.h"
 #include "session_contract.h"
 #include "state_store.h"
 #include "watch_log.h"
@@ -21,6 +23,9 @@ struct WatchContext {
     std::string notifier_path;
     MailTimings timings; // poll_ms is set per account
     HANDLE stop = nullptr; // manual-reset: the watcher ends
+    // Where the new messages' senders and subjects go; null: none is fetched.
+    const preview::RecentSection* recent = nullptr;
+    bool several_accounts = false; // the popup then names each message's account
 };
 
 class MailboxWatch {
@@ -45,12 +50,14 @@ private:
         bool login_refused = false; // or the folder is missing: wait long
         bool token_refused = false; // a fresh token may still be let in
         bool polled = false; // a POP3 poll went through: the next one after `poll` seconds
+        bool sign_in_again = false; // oauth: wait for larkbellctl login
+        bool log_it = true; // false when the same thing was logged before
         std::string why; // for the log line
     };
 
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
-    Attempt ConnectOnce();
+    Attempt ConnectOnce(TokenUse* token);
     Attempt PollOnce();
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);

@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include "token_file.h"
+
 namespace mail {
 
 namespace {
@@ -60,6 +62,9 @@ namespace {
         entry.name = name;
         for (const AccountKey& key : kAccountKeys)
             entry.*key.value = ReadString(section, key.name, "", path);
+        const size_t slash = path.find_last_of("\\/");
+        entry.token_path
+            = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + TokenFileName(name);
         return entry;
     }
 
@@ -83,6 +88,7 @@ WatchSettings ReadWatchSettings(const std::string& path)
     settings.notifier = ReadString(kGlobalSection, kNotifierKey, "larkbell.exe", path);
     settings.keepalive_s = ReadSeconds(kKeepaliveKey, 300, path);
     settings.timeout_s = ReadSeconds(kTimeoutKey, 30, path);
+    settings.preview = ::GetPrivateProfileIntA(kPreviewSection, kPreviewShowKey, 1, path.c_str()) != 0;
     const size_t prefix = strlen(kAccountPrefix);
     for (const std::string& section : SectionNames(path)) {
         if (section.size() <= prefix || _strnicmp(section.c_str(), kAccountPrefix, prefix) != 0)

@@ -21,10 +21,21 @@ struct AccountEntry {
     std::string folders;
     std::string poll;
     std::string tlsfingerprint;
+    // OAuth sign-in (see oauth_settings.h); client_secret is a DPAPI blob.
+    std::string oauth;
+    std::string tenant;
+    std::string authorize_url;
+    std::string token_url;
+    std::string device_url;
+    std::string scope;
+    std::string client_id;
+    std::string client_secret;
+    std::string token_path; // where the refresh token of an oauth= account is kept
 };
 
 // The keys of an account section: the one list the reader takes its names from.
 constexpr char kPasswordKey[] = "password"; // also written by larkbellctl
+constexpr char kClientSecretKey[] = "client_secret"; // likewise
 struct AccountKey {
     const char* name;
     std::string AccountEntry::*value;
@@ -42,6 +53,14 @@ inline constexpr AccountKey kAccountKeys[] = {
     { "folders", &AccountEntry::folders },
     { "poll", &AccountEntry::poll },
     { "tlsfingerprint", &AccountEntry::tlsfingerprint },
+    { "oauth", &AccountEntry::oauth },
+    { "tenant", &AccountEntry::tenant },
+    { "authorize_url", &AccountEntry::authorize_url },
+    { "token_url", &AccountEntry::token_url },
+    { "device_url", &AccountEntry::device_url },
+    { "scope", &AccountEntry::scope },
+    { "client_id", &AccountEntry::client_id },
+    { kClientSecretKey, &AccountEntry::client_secret },
 };
 
 // The keys of section [setting].
@@ -50,10 +69,16 @@ constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
 inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
 
+// The keys of section [preview].
+constexpr char kPreviewSection[] = "preview";
+constexpr char kPreviewShowKey[] = "show";
+inline constexpr const char* kPreviewKeys[] = { kPreviewShowKey };
+
 struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };
 

@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "loopback_redirect.h"
+#include "oauth_requests.h"
+#include "oauth_settings.h"
+#include "token_answer.h"
+#include "token_file.h"
+#include "token_lifetime.h"
+
+namespace {
+
+using namespace mail;
+
+TEST(Pkce, MatchesRfc7636AppendixB)
+{
+    const unsigned char random[] = { 116, 24, 223, 180, 151, 153, 224, 37, 79, 250, 96, 125, 216, 173, 187, 186, 22,
+        212, 37, 77, 105, 214, 191, 240, 91, 88, 5, 88, 83, 132, 141, 121 };
+    const std::string verifier = PkceVerifier(std::string_view(reinterpret_cast<const char*>(random), sizeof random));
+    EXPECT_EQ(verifier, "dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk");
+    const unsigned char digest[] = { 19, 211, 30, 150, 26, 26, 216, 236, 47, 22, 177, 12, 76, 152, 46, 8, 118, 168, 120,
+        173, 109, 241, 68, 86, 110, 225, 137, 74, 203, 112, 249, 195 };
+    EXPECT_EQ(PkceChallenge(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)),
+        "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+    EXPECT_EQ(FormEncode("a b+c/é~"), "a%20b%2Bc%2F%C3%A9~");
+}
+
+// Every rule of the settings, each refusal naming its key; then the endpoints
+// each provider gets and the form bodies built from them.
+TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
+{
+    OAuthKeys ms;
+    ms.oauth = "Microsoft";
+    ms.client_id = "0d1a-42";
+    OAuthKeys generic = ms;
+    generic.oauth = "generic";
+    generic.authorize_url = "https://localhost:8443/authorize";
+    generic.token_url = "https://localhost:8443/token";
+    generic.scope = "imap";
+    const struct {
+        const char* what;
+        OAuthKeys keys;
+        const char* refusal; // nullptr: accepted
+    } cases[] = {
+        { "plain microsoft", ms, nullptr },
+        { "no oauth, no keys", OAuthKeys(), nullptr },
+        { "generic", generic, nullptr },
+        { "unknown provider",
+            [&] {
+                auto k = ms;
+                k.oauth = "yahoo";
+                return k;
+            }(),
+            "oauth= must be" },
+        { "password too",
+            [&] {
+                auto k = ms;
+                k.has_password = true;
+                return k;
+            }(),
+            "password= does not go" },
+        { "tokencmd too",
+            [&] {
+                auto k = ms;
+                k.has_tokencmd = true;
+                return k;
+            }(),
+            "tokencmd= does not go" },
+        { "auth=login",
+            [&] {
+                auto k = ms;
+                k.auth = AuthMethod::Login;
+                return k;
+            }(),
+            "auth=login" },
+        { "no client_id",
+            [&] {
+                auto k = ms;
+                k.client_id = " ";
+                return k;
+            }(),
+            "needs client_id=" },
+        { "blank in client_id",
+            [&] {
+                auto k = ms;
+                k.client_id = "a b";
+                return k;
+            }(),
+            "client_id=" },
+        { "client_id alone",
+            [&] {
+                OAuthKeys k;
+                k.client_id = "x";
+                return k;
+            }(),
+            "client_id= needs oauth=" },
+        { "tenant alone",
+            [&] {
+                OAuthKeys k;
+                k.tenant = "x";
+                return k;
+            }(),
+            "tenant= needs oauth=" },
+        { "tenant for google",
+            [&] {
+                auto k = ms;
+                k.oauth = "google";
+                k.tenant = "common";
+                return k;
+            }(),
+            "tenant= is only" },
+        { "tenant as a path",
+            [&] {
+                auto k = ms;
+                k.tenant = "../x";
+                return k;
+            }(),
+            "tenant= must be" },
+        { "scope for microsoft",
+            [&] {
+                auto k = ms;
+                k.scope = "x";
+                return k;
+            }(),
+            "scope= is only" },
+        { "token_url for google",
+            [&] {
+                auto k = ms;
+                k.oauth = "google";
+                k.token_url = "https://x/";
+                return k;
+            }(),
+            "token_url= is only" },
+        { "generic without token_url",
+            [&] {
+                auto k = generic;
+                k.token_url = "";
+                return k;
+            }(),
+            "needs token_url=" },
+        { "generic without scope",
+            [&] {
+                auto k = generic;
+                k.scope = "";
+                return k;
+            }(),
+            "needs scope=" },
+        { "generic over http",
+            [&] {
+                auto k = generic;
+                k.authorize_url = "http://x/a";
+                return k;
+            }(),
+            "authorize_url= must be an https" },
+        { "device_url with user info",
+            [&] {
+                auto k = generic;
+                k.device_url = "https://u@x/d";
+                return k;
+            }(),
+            "device_url= must be" },
+    };
+    for (const auto& c : cases) {
+        OAuthClient client;
+        std::string why;
+        const bool accepted = MakeOAuthClient(c.keys, &client, &why);
+        EXPECT_EQ(accepted, c.refusal == nullptr) << c.what << ": " << why;
+        if (c.refusal) {
+            EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+        }
+    }
+
+    OAuthClient client;
+    std::string why;
+    ms.tenant = "contoso.onmicrosoft.com";
+    ASSERT_TRUE(MakeOAuthClient(ms, &client, &why));
+    EXPECT_EQ(client.token_url, "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/token");
+    EXPECT_EQ(client.device_url, "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/devicecode");
+    EXPECT_EQ(client.scope, "https://outlook.office.com/IMAP.AccessAsUser.All offline_access");
+    EXPECT_TRUE(DeviceFlowAllowed(client, &why));
+    EXPECT_EQ(AuthorizationUrl(client, LoopbackRedirectUri(50123), "st", "ch"),
+        "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/authorize?response_type=code"
+        "&client_id=0d1a-42&redirect_uri=http%3A%2F%2F127.0.0.1%3A50123%2F&scope=https%3A%2F%2Foutlook.office.com"
+        "%2FIMAP.AccessAsUser.All%20offline_access&state=st&code_challenge=ch&code_challenge_method=S256");
+    EXPECT_EQ(CodeExchangeBody(client, "c/1", "http://127.0.0.1:1/", "v", ""),
+        "grant_type=authorization_code&code=c%2F1&redirect_uri=http%3A%2F%2F127.0.0.1%3A1%2F&code_verifier=v"
+        "&client_id=0d1a-42");
+    EXPECT_EQ(RefreshBody(client, "r+1", "s&"),
+        "grant_type=refresh_token&refresh_token=r%2B1&client_id=0d1a-42"
+        "&client_secret=s%26");
+    ms.protocol = Protocol::Pop3;
+    ms.tenant = "";
+    ASSERT_TRUE(MakeOAuthClient(ms, &client, &why));
+    EXPECT_EQ(client.scope, "https://outlook.office.com/POP.AccessAsUser.All offline_access");
+    EXPECT_EQ(client.token_url, "https://login.microsoftonline.com/common/oauth2/v2.0/token");
+
+    ms.oauth = "google";
+    ms.protocol = Protocol::Imap;
+    ASSERT_TRUE(MakeOAuthClient(ms, &client, &why));
+    EXPECT_EQ(client.scope, "https://mail.google.com/");
+    EXPECT_FALSE(DeviceFlowAllowed(client, &why));
+    EXPECT_NE(why.find("oauth=google"), std::string::npos);
+    EXPECT_NE(AuthorizationUrl(client, "r", "s", "c").find("&access_type=offline"), std::string::npos);
+    ASSERT_TRUE(MakeOAuthClient(generic, &client, &why));
+    EXPECT_FALSE(DeviceFlowAllowed(client, &why));
+    EXPECT_NE(why.find("device_url="), std::string::npos);
+}
+
+TEST(OAuthSettings, ReadsHttpsAddressesOnly)
+{
+    const struct {
+        const char* text;
+        const char* host; // nullptr: refused
+        uint16_t port;
+        const char* path;
+    } cases[] = { { "https://login.example/a/b?x=1", "login.example", 443, "/a/b?x=1" },
+        { "HTTPS://localhost:8443", "localhost", 8443, "/" }, { "https://h?q", "h", 443, "/?q" },
+        { "http://h/", nullptr, 0, nullptr }, { "https://", nullptr, 0, nullptr },
+        { "https://h:0/", nullptr, 0, nullptr }, { "https://h:70000/", nullptr, 0, nullptr },
+        { "https://h:/", nullptr, 0, nullptr }, { "https://u:p@h/", nullptr, 0, nullptr },
+        { "https://h/#f", nullptr, 0, nullptr }, { "https://h/a b", nullptr, 0, nullptr },
+        { "https://[::1]/", nullptr, 0, nullptr } };
+    for (const auto& c : cases) {
+        HttpsUrl url;
+        const bool ok = ParseHttpsUrl(c.text, &url);
+        EXPECT_EQ(ok, c.host != nullptr) << c.text;
+        if (ok && c.host) {
+            EXPECT_EQ(url.host, c.host) << c.text;
+            EXPECT_EQ(url.port, c.port) << c.text;
+            EXPECT_EQ(url.path, c.path) << c.text;
+        }
+    }
+}
+
+TEST(TokenAnswer, TakesOnlyWellFormedGrantsAndNamesErrors)
+{
+    const std::string big
+        = "{\"access_token\":\"a\",\"token_type\":\"Bearer\",\"x\":\"" + std::string(70000, 'x') + "\"}";
+    const struct {
+        int status;
+        std::string body;
+        TokenOutcome outcome;
+        const char* access;
+        const char* refresh;
+        int64_t expires_in;
+    } cases[] = {
+        { 200, R"({"access_token":"at.1","token_type":"Bearer","expires_in":3599,"refresh_token":"rt"})",
+            TokenOutcome::Granted, "at.1", "rt", 3599 },
+        { 200, R"({"access_token":"at","token_type":"bearer","expires_in":"60"})", TokenOutcome::Granted, "at", "",
+            60 },
+        { 200, R"({"access_token":"at","token_type":"Bearer"})", TokenOutcome::Granted, "at", "", 3600 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":99999999999})", TokenOutcome::Granted, "at",
+            "", 366LL * 86400 },
+        { 200, R"({"access_token":"at","token_type":"MAC"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"at"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"a t","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":7,"token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","refresh_token":""})", TokenOutcome::Malformed, "", "",
+            0 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":-1})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"1e3"})", TokenOutcome::Malformed, "", "",
+            0 },
+        { 200, R"({"access_token":"at","token_type":"Bearer"} trailing)", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"(["access_token"])", TokenOutcome::Malformed, "", "", 0 },
+        { 200, big, TokenOutcome::Malformed, "", "", 0 },
+        { 201, R"({"access_token":"at","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"error":"invalid_grant"})", TokenOutcome::Malformed, "", "", 0 },
+        { 400, R"({"error":"invalid_grant","error_description":"AADSTS70008: expired"})", TokenOutcome::InvalidGrant,
+            "", "", 0 },
+        { 400, R"({"error":"authorization_pending"})", TokenOutcome::Pending, "", "", 0 },
+        { 400, R"({"error":"slow_down"})", TokenOutcome::SlowDown, "", "", 0 },
+        { 400, R"({"error":"access_denied"})", TokenOutcome::Denied, "", "", 0 },
+        { 400, R"({"error":"expired_token"})", TokenOutcome::Expired, "", "", 0 },
+        { 401, R"({"error":"invalid_client"})", TokenOutcome::Refused, "", "", 0 },
+        { 400, "<html>bad</html>", TokenOutcome::Malformed, "", "", 0 },
+        { 503, R"({"error":"temporarily_unavailable"})", TokenOutcome::Malformed, "", "", 0 },
+        { 502, "", TokenOutcome::Malformed, "", "", 0 },
+    };
+    for (const auto& c : cases) {
+        TokenGrant grant;
+        std::string why;
+        const TokenOutcome outcome = ReadTokenAnswer(c.status, c.body, &grant, &why);
+        EXPECT_EQ(outcome, c.outcome) << c.status << " " << c.body.substr(0, 80) << ": " << why;
+        EXPECT_EQ(grant.access_token, c.access) << c.body.substr(0, 80);
+        EXPECT_EQ(grant.refresh_token, c.refresh) << c.body.substr(0, 80);
+        EXPECT_EQ(grant.expires_in_s, c.expires_in) << c.body.substr(0, 80);
+        EXPECT_EQ(outcome == TokenOutcome::Granted, why.empty()) << c.body.substr(0, 80);
+    }
+    TokenGrant grant;
+    std::string why;
+    ReadTokenAnswer(400, R"({"error":"invalid_grant","error_description":"bad\nline \u00e9"})", &grant, &why);
+    EXPECT_EQ(why, "the server answered invalid_grant: bad?line ??");
+
+    DeviceGrant device;
+    EXPECT_TRUE(ReadDeviceAnswer(200,
+        R"({"device_code":"d","user_code":"U-1","verification_url":"https://v","expires_in":900})", &device, &why));
+    EXPECT_EQ(device.verification_uri, "https://v");
+    EXPECT_EQ(device.interval_s, 5);
+    EXPECT_FALSE(ReadDeviceAnswer(
+        200, R"({"device_code":"d","user_code":"U","verification_uri":"https://v"})", &device, &why)); // no expires_in
+    EXPECT_FALSE(ReadDeviceAnswer(500, "{}", &device, &why)); // an error answer without "error"
+    EXPECT_FALSE(ReadDeviceAnswer(400, R"({"error":"invalid_scope"})", &device, &why));
+    EXPECT_NE(why.find("invalid_scope"), std::string::npos);
+}
+
+TEST(TokenLifetime, RenewsFiveMinutesEarlyOrHalfwayAndSlowsDevicePolls)
+{
+    const struct {
+        int64_t now_ms, expires_in_s, renew_at_ms;
+    } cases[] = { { 1000, 3600, 1000 + 3300 * 1000 }, { 0, 600, 300 * 1000 }, { 0, 599, 299500 }, { 0, 60, 30000 },
+        { 5, 1, 505 }, { 5, 0, 5 }, { 5, -7, 5 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(TokenRenewAtMs(c.now_ms, c.expires_in_s), c.renew_at_ms) << c.expires_in_s;
+    EXPECT_GT(TokenRenewAtMs(0, INT64_MAX), 0);
+    EXPECT_EQ(DevicePollIntervalS(5, TokenOutcome::Pending), 5);
+    EXPECT_EQ(DevicePollIntervalS(5, TokenOutcome::SlowDown), 10);
+    EXPECT_EQ(DevicePollIntervalS(0, TokenOutcome::Pending), 1);
+    EXPECT_EQ(DevicePollIntervalS(3600, TokenOutcome::SlowDown), 65);
+}
+
+TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
+{
+    const struct {
+        const char* head;
+        RedirectOutcome outcome;
+        const char* code_or_error;
+    } cases[] = {
+        { "GET /?code=a%2Fb+c&state=S1 HTTP/1.1\r\nHost: x\r\n\r\n", RedirectOutcome::Code, "a/b c" },
+        { "GET /?state=S1&code=c HTTP/1.0\r\n\r\n", RedirectOutcome::Code, "c" },
+        { "GET /?code=c&state=S1 HTTP/1.1\r\nHost: x\r\n", RedirectOutcome::Incomplete, "" },
+        { "GET /?code=c&state=S2 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?code=c&state= HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?code=c HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?code=c&state=S1&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?code=c%2&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "POST /?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /favicon.ico HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /x?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?code=c&state=S1 HTTP/2\r\n\r\n", RedirectOutcome::Other, "" },
+        { "GET /?error=access_denied&error_description=no%3Cb%3E&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Error,
+            "access_denied: no?b?" },
+    };
+    for (const auto& c : cases) {
+        Redirect redirect;
+        EXPECT_EQ(ReadRedirect(c.head, "S1", &redirect), c.outcome) << c.head;
+        EXPECT_EQ(c.outcome == RedirectOutcome::Error ? redirect.error : redirect.code, c.code_or_error) << c.head;
+    }
+    Redirect redirect;
+    EXPECT_EQ(ReadRedirect(std::string(kMaxRedirectRequest, 'G'), "S1", &redirect), RedirectOutcome::Other);
+    EXPECT_EQ(ReadRedirect("GET /?code=c HTTP/1.1\r\n\r\n", "", &redirect), RedirectOutcome::Other);
+    EXPECT_EQ(RedirectAnswer(RedirectOutcome::Code, "").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+    EXPECT_EQ(RedirectAnswer(RedirectOutcome::Other, "").rfind("HTTP/1.1 400 Bad Request\r\n", 0), 0u);
+    const std::string page = RedirectAnswer(RedirectOutcome::Error, "<script>");
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+    const size_t body = page.find("\r\n\r\n") + 4;
+    EXPECT_NE(page.find("Content-Length: " + std::to_string(page.size() - body) + "\r\n"), std::string::npos);
+}
+
+TEST(TokenFile, NamesEachAccountApart)
+{
+    EXPECT_EQ(TokenFileName("work-365_a"), "larkbellwatch-work-365_a.token");
+    EXPECT_EQ(TokenFileName("a b/c:.."), "larkbellwatch-a%20b%2Fc%3A%2E%2E.token");
+    EXPECT_EQ(TokenFileName("\x83\x81"), "larkbellwatch-%83%81.token");
+    EXPECT_NE(TokenFileName("a%20"), TokenFileName("a "));
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+"""Who wrote: messages with Japanese and emoji senders and subjects, over IMAP and POP3, reach larkbellctl recent
+decoded and newest first; resting the pointer on the popup shows the panel beside it (kept as a screenshot); a
+left click empties the list; the messages stay unseen and the POP3 mailbox as it was; with [preview] show=0
+no header is fetched at all.
+    preview_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+MESSAGES = [  # delivered in this order: the last is the newest
+    ("alice", b'From: "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=" <taro@example.jp>\r\n'
+              b"Subject: =?ISO-2022-JP?B?GyRCTWg9?=\r\n =?ISO-2022-JP?B?NSROMnE1RCRLJEQkJCRGGyhC?=\r\n"
+              b"Date: Mon, 7 Dec 2026 09:15:00 +0900\r\n", "山田太郎", "来週の会議について"),
+    ("alice", b"From: =?UTF-8?Q?=F0=9F=8E=89_Party?= <party@example.com>\r\n"
+              b"Subject: =?UTF-8?B?8J+OiSDjg5Hjg7zjg4bjgqPjg7w=?=\r\n", "🎉 Party", "🎉 パーティー"),
+    ("alice", "From: Café Bot <cafe@example.com>\r\nSubject: Crème brûlée ☕\u202e\r\n".encode(),
+     "Café Bot", "Crème brûlée ☕"),
+    ("bob", "From: 佐藤花子 <hanako@example.jp>\r\n".encode("cp932")
+            + b"Subject: =?ISO-2022-JP?B?GyRCJCpDTiRpJDsbKEI=?=\r\n", "佐藤花子", "お知らせ"),
+]
+
+
+def deliver(dovecot, user, header):
+    with dovecot.session(user) as client:
+        client.append("INBOX", None, None, header + b"\r\nbody\r\n")
+
+
+def probe_windows(rig, build):
+    """Visible top-level windows of the popup's process: class and rectangle."""
+    _, out, _ = rig.wine.run(f"{rig.folder}/probe.out", f"{build}/bin/tests/probe.exe", "windows", "larkbell.exe")
+    return [dict(facts, rect=tuple(map(int, facts["rect"].split(",")))) for facts in (
+        dict(f.split("=", 1) for f in line.partition(" title=")[0].split()) for line in out.splitlines()
+        if line.startswith("hwnd="))]
+
+
+def unseen(dovecot, user):
+    with dovecot.session(user) as client:
+        client.select("INBOX", readonly=True)
+        return len(client.search(None, "UNSEEN")[1][0].split())
+
+
+with scenario("preview") as (check, certs, dovecot, rig):
+    build = os.path.abspath(sys.argv[2])
+    deliver(dovecot, "bob", b"From: old@example.com\r\nSubject: already there\r\n")
+    accounts = {"home": dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice"),
+                "isp": dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="bob", poll=5)}
+
+    def configure(sections=None):
+        rig.write_settings(accounts, sections)
+        for name, user in (("home", "alice"), ("isp", "bob")):
+            rig.ctl("password", name, text=PASSWORDS[user] + "\n")
+
+    configure()
+
+    def recent():
+        status, _, err = rig.ctl("recent")
+        out = open(f"{rig.folder}/ctl.out", "rb").read().decode("utf-8", "replace")
+        return status, out.replace("\r\n", "\n"), err
+
+    rig.start()
+    check("the watcher idles and has polled once", wait_for(lambda: dovecot.idling("alice") >= 1)
+          and rig.wait_log(r"1 messages already there"), rig.log())
+    for n, (user, header, _, _) in enumerate(MESSAGES):
+        deliver(dovecot, user, header)
+        rig.wait_count(n + 1)
+        wait_for(lambda: len(recent()[1].splitlines()) >= n + 1, 30)
+    status, out, err = recent()
+    lines = [line.split("\t") for line in out.splitlines()]
+    expected = [["isp" if user == "bob" else "home", sender, subject]
+                for user, _, sender, subject in reversed(MESSAGES)]
+    check("larkbellctl recent: 4 messages decoded, newest first, with their accounts",
+          status == 0 and [line[1:] for line in lines] == expected, out + err)
+    dated = time.strftime("%Y-%m-%d %H:%M", time.localtime(1796602500))  # Mon, 7 Dec 2026 09:15:00 +0900
+    check("a Date field shows in local time", lines and lines[-1][0] == dated, f"{out} (expected {dated})")
+
+    popup = next((w for w in probe_windows(rig, build) if w["class"] != "larkbell_preview"), None)
+    check("the popup shows", popup is not None)
+    if popup:
+        left, top, right, bottom = popup["rect"]
+        x11 = dict(rig.wine.env)
+        badge = (left + 95, top + 93)  # opaque in every frame of the bundled skin
+        subprocess.run(["xdotool", "mousemove", *map(str, badge)], env=x11, timeout=30)
+        panel = wait_for(lambda: next((w for w in probe_windows(rig, build) if w["class"] == "larkbell_preview"),
+                                      None), 20)
+        check("resting the pointer on the popup shows the panel beside it", panel is not None
+              and panel["rect"][0] >= right, str(panel))
+        if panel:
+            l, t, r, b = panel["rect"]
+            shot = f"{rig.folder}/preview-panel.png"
+            subprocess.run(["import", "-window", "root", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", shot],
+                           env=x11, timeout=30)
+            colours = subprocess.run(["identify", "-format", "%k", shot], capture_output=True, text=True).stdout
+            check("the panel is drawn with text (screenshot " + shot + ")", colours.isdigit() and int(colours) > 2,
+                  colours)
+        subprocess.run(["xdotool", "click", "1"], env=x11, timeout=30)
+        check("a left click dismisses: the count is 0", wait_for(lambda: rig.count() == 0, 20), rig.count())
+        check("and the list is empty", wait_for(lambda: recent()[1] == "", 20), recent())
+    check("the IMAP messages stay unseen", unseen(dovecot, "alice") == 3, unseen(dovecot, "alice"))
+    check("the POP3 mailbox stays as it was, unseen", unseen(dovecot, "bob") == 2, unseen(dovecot, "bob"))
+
+    rig.stop()
+    configure({"preview": {"show": 0}})
+    fetches = lambda: sum(open(p, "rb").read().count(b"FETCH") for p in glob.glob(f"{dovecot.folder}/rawlog/alice/*.in"))
+    before, polls = fetches(), dovecot.log_count(r"pop3\(bob\).*Logged out")
+    rig.start()
+    check("the watcher idles again with show=0", wait_for(lambda: dovecot.idling("alice") >= 2), rig.log())
+    deliver(dovecot, "alice", MESSAGES[0][1])
+    deliver(dovecot, "bob", MESSAGES[3][1])
+    check("with show=0 both messages count", rig.wait_count(2) == 2, rig.count())
+    wait_for(lambda: dovecot.log_count(r"pop3\(bob\).*Logged out") >= polls + 2, 30)
+    check("with show=0 no FETCH is sent", fetches() == before, fetches() - before)
+    check("with show=0 the list stays empty", recent()[1] in ("", "\u2026 and 2 more\n"), recent())
+    rig.stop()
+    log = open(dovecot.log, errors="replace").read()
+    sessions = re.findall(r"pop3\(bob\).*Logged out top=(\d+)/\d+, retr=(\d+)/\d+, del=(\d+)/", log)
+    check("POP3 read headers with TOP only while the preview was on, never RETR or DELE",
+          sessions and all(s[1:] == ("0", "0") for s in sessions) and sum(int(s[0]) for s in sessions) == 1,
+          str(sessions))

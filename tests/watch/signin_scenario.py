@@ -1,0 +1,90 @@
+"""larkbellctl login against the rig's own authorization server, with Dovecot asking that server about every
+token. The browser flow (the test acting as the browser) and the device flow end with a stored token and a
+working check; a wrong state is answered 400 and a replayed code refused; an untrusted certificate at the token
+endpoint is refused before the body is sent; settings that make no sense together are refused naming the key.
+    signin_scenario.py SOURCE_DIR BUILD_DIR"""
+import ssl, urllib.error, urllib.request
+from authserver import AuthServer, fetch, finished, printed, started_ctl
+from mailrig import *
+
+
+with scenario("signin") as (check, certs, dovecot, rig):
+    auth = AuthServer(certs, "alice")
+    rogue = AuthServer(certs, "alice", cert="rogue")
+    misnamed = AuthServer(certs, "alice", cert="wrongname")
+    dovecot.use_oauth2(auth.introspection)
+    trusted = ssl.create_default_context(cafile=f"{certs}/ca.pem")
+    rig.wine.env["WINEDLLOVERRIDES"] += ";winebrowser.exe=d"  # no browser of the host's: the test is the browser
+    server = dict(host="localhost", port=dovecot.ports["imaps"], user="alice")
+    rig.write_settings({"cloud": dict(server, **auth.settings()),
+        "evil": dict(server, **rogue.settings()),
+        "misnamed": dict(server, **misnamed.settings()),
+        "mixed": dict(server, **auth.settings(), password="x"),
+        "gmail": dict(server, oauth="google", client_id="x.apps.googleusercontent.com"),
+        "noid": dict(server, oauth="microsoft")})
+
+    ctl, out = started_ctl(rig, "browser", "login", "cloud")
+    address = printed(out, r"(https://\S+/authorize\?\S+)")
+    check("the browser flow prints the authorization address", address, open(out).read())
+    redirect = auth.follow(address, trusted)
+    query = dict(urllib.parse.parse_qsl(urllib.parse.urlsplit(redirect).query))
+    check("the redirect goes to the one-shot listener on 127.0.0.1", redirect.startswith("http://127.0.0.1:"),
+        redirect)
+    forged = redirect.replace(f"state={query['state']}", "state=forged")
+    status, page = fetch(forged)
+    check("a wrong state is answered 400 and the sign-in goes on", status == 400 and ctl.poll() is None, page)
+    status, page = fetch(redirect)
+    check("the redirect is answered with a page in Japanese and English",
+        status == 200 and "サインインしました" in page and "Signed in" in page, page)
+    check("the browser flow ends with 0", finished(ctl) == 0, open(out, "rb").read().decode("cp932", "replace"))
+    text = open(out, "rb").read().decode("cp932", "replace")
+    check("the account was checked after the sign-in", "signed in" in text and "INBOX" in text, text)
+    exchanges = auth.token_requests(grant="authorization_code")
+    check("the code was exchanged once, with PKCE verified", [r[2] for r in exchanges] == ["ok"], exchanges)
+    token_file = f"{rig.folder}/larkbellwatch-cloud.token"
+    check("the refresh token is stored, protected", os.path.exists(token_file)
+        and not any(token in open(token_file).read() for token in auth.refresh), token_file)
+    status, body = 0, ""
+    try:
+        urllib.request.urlopen(urllib.request.Request(f"{auth.base}/token", data=urllib.parse.urlencode(dict(
+            grant_type="authorization_code", code=query["code"], redirect_uri=redirect.split("?")[0],
+            client_id="larkbell-test", code_verifier="x" * 43)).encode()), context=trusted, timeout=30)
+    except urllib.error.HTTPError as answer:
+        status, body = answer.code, answer.read().decode()
+    check("a replayed code is refused", status == 400 and "invalid_grant" in body, body)
+    status, page = fetch(redirect)
+    check("the listener is gone after its one redirect", status == 0 or status >= 400, page)
+
+    ctl, out = started_ctl(rig, "device", "login", "cloud", "--device")
+    user_code = printed(out, r"enter the code (\S+)")
+    check("the device flow prints the address and the user code", user_code and
+        f"{auth.base}/activate" in open(out).read(), open(out).read())
+    auth.slow_down_once = True
+    wait_for(lambda: len(auth.token_requests(grant="urn:ietf:params:oauth:grant-type:device_code")) >= 3)
+    auth.approve(user_code)
+    check("the device flow ends with 0", finished(ctl) == 0, open(out, "rb").read().decode("cp932", "replace"))
+    polls = auth.token_requests(grant="urn:ietf:params:oauth:grant-type:device_code")
+    outcomes = [r[2] for r in polls]
+    check("the device flow slowed down, waited while pending and got its token",
+        outcomes[0] == "slow_down" and "authorization_pending" in outcomes and outcomes[-1] == "ok", outcomes)
+    check("after slow_down it waits 5 s more", polls[1][0] - polls[0][0] >= 5.5, [r[0] for r in polls])
+
+    ctl, out = started_ctl(rig, "denied", "login", "cloud", "--device")
+    user_code = printed(out, r"enter the code (\S+)")
+    auth.approve(user_code, allow=False)
+    status = finished(ctl)
+    err = open(out + "", "rb").read().decode("cp932", "replace")
+    check("a declined device sign-in exits non-zero", status not in (0, None), err)
+
+    for name, bad in (("evil", rogue), ("misnamed", misnamed)):
+        status, _, err = rig.ctl("login", name, "--device")
+        check(f"{name}: the token server's certificate is refused", status != 0 and len(err.strip().splitlines())
+            == 1 and ("certificate" in err), err)
+        check(f"{name}: no form reached the server", not bad.requests and not bad.devices, bad.requests)
+        print(f"   ({err.strip()})", flush=True)
+    for name, key in (("mixed", "password="), ("noid", "client_id="), ("gmail", "--device")):
+        status, _, err = rig.ctl("login", name, "--device")
+        check(f"{name}: refused naming {key}", status != 0 and key in err and len(err.strip().splitlines()) == 1,
+            err)
+    status, _, err = rig.ctl("check", "mixed")
+    check("larkbellctl check refuses the same settings", status != 0 and "password=" in err, err)

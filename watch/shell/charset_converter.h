@@ -1,0 +1,13 @@
+// The header decoder's code pages are Windows' own conversions.
+#pragma once
+
+#include "charset.h"
+
+namespace mail {
+
+class WindowsCharsetConverter : public CharsetConverter {
+public:
+    bool ToUtf8(unsigned code_page, std::string_view bytes, std::string* utf8) const override;
+};
+
+} // namespace mail
