@@ -234,7 +234,8 @@ class Popup(Scenario):
         rig = self.rig(skin=skin, settings=settings)
         logpixels = ("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/f", "/d")
         self.addCleanup(run, "reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
-        self.assertEqual(run(*logpixels, 192)[0], 0)
+        added = run(*logpixels, 192, again=True)
+        self.assertEqual(added[0], 0, added)
         popup = rig.start(7)  # the prefix's DPI is read once, as the process starts
         run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
         self.assertEqual((size(popup["rect"]), popup["shape"]), ((at96[0] * 2, at96[1] * 2), shape_hash(doubled, 0, 200)))
@@ -242,7 +243,7 @@ class Popup(Scenario):
         self.assertIn("#", self.last_drawn[0])
         # Forced back to 1: the popup as it always was.
         rig = self.rig(skin=skin, settings=dict(settings, scale=1))
-        run(*logpixels, 192)
+        run(*logpixels, 192, again=True)
         popup = rig.start(7)
         run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
         self.assertEqual(popup["shape"], shape_hash(skin, 0, 100))
