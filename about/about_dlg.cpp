@@ -1,4 +1,4 @@
-#include "about_dlg.h"
+#include "about/about_dlg.h"
 
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
 END_MESSAGE_MAP()

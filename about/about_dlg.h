@@ -1,8 +1,8 @@
 // The About box: icon, name and version, and an OK button.
 #pragma once
 
-#include "afxwin.h"
-#include "resource.h"
+#include "framework/afxwin.h"
+#include "res/resource.h"
 
 class CAboutDlg : public CDialog {
 public:

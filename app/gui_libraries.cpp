@@ -1,4 +1,4 @@
-#include "gui_libraries.h"
+#include "app/gui_libraries.h"
 
 #include <windows.h>
 

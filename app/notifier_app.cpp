@@ -1,11 +1,11 @@
-#include "notifier_app.h"
+#include "app/notifier_app.h"
 
 #include <stdlib.h>
 
-#include "count_math.h"
-#include "counter.h"
-#include "gui_libraries.h"
-#include "notifier_dlg.h"
+#include "app/gui_libraries.h"
+#include "counter/count_math.h"
+#include "counter/counter.h"
+#include "notifier/notifier_dlg.h"
 
 #ifndef ID_HELP
 #define ID_HELP 0xE146

@@ -2,7 +2,7 @@
 // notifier running, and runs it modally.
 #pragma once
 
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 constexpr char INSTANCE_MUTEX_NAME[] = "larkbell_mutex";
 

@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "counter.h"
+#include "counter/counter.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "counter.h"
-#include "loaded_modules.h"
-#include "stats.h"
+#include "bench/loaded_modules.h"
+#include "bench/stats.h"
+#include "counter/counter.h"
 #include "win32/handles.h"
 #include "win32/module_path.h"
 

@@ -1,4 +1,4 @@
-#include "loaded_modules.h"
+#include "bench/loaded_modules.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "reference_regions.h"
+#include "bench/reference_regions.h"
 
 #include "win32/handles.h"
 #include "win32/scoped_gdi.h"

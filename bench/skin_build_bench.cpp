@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "reference_regions.h"
-#include "run_scan.h"
-#include "skin_pipeline.h"
-#include "stats.h"
+#include "bench/reference_regions.h"
+#include "bench/skin_pipeline.h"
+#include "bench/stats.h"
+#include "bench/worst_case_strip.h"
+#include "notifier/run_scan.h"
 #include "win32/module_path.h"
-#include "worst_case_strip.h"
 
 namespace {
 

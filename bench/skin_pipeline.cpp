@@ -1,13 +1,13 @@
-#include "skin_pipeline.h"
+#include "bench/skin_pipeline.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "frame_geometry.h"
-#include "frame_regions.h"
-#include "reference_regions.h"
-#include "run_scan.h"
-#include "stats.h"
+#include "bench/reference_regions.h"
+#include "bench/stats.h"
+#include "notifier/frame_geometry.h"
+#include "notifier/frame_regions.h"
+#include "notifier/run_scan.h"
 #include "win32/scoped_gdi.h"
 
 namespace bench {

@@ -1,4 +1,4 @@
-#include "stats.h"
+#include "bench/stats.h"
 
 #include <stdio.h>
 

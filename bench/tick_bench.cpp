@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "count_font.h"
-#include "counter.h"
-#include "skin_pipeline.h"
-#include "stats.h"
+#include "bench/skin_pipeline.h"
+#include "bench/stats.h"
+#include "counter/counter.h"
+#include "notifier/count_font.h"
 #include "win32/module_path.h"
 #include "win32/scoped_gdi.h"
 

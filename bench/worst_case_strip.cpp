@@ -1,4 +1,4 @@
-#include "worst_case_strip.h"
+#include "bench/worst_case_strip.h"
 
 #include <windows.h>
 

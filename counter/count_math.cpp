@@ -1,4 +1,4 @@
-#include "count_math.h"
+#include "counter/count_math.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "counter.h"
+#include "counter/counter.h"
 
 #include <utility>
 
-#include "count_math.h"
+#include "counter/count_math.h"
 
 namespace {
 

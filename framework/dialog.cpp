@@ -1,4 +1,4 @@
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()

@@ -1,4 +1,4 @@
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 namespace {
 

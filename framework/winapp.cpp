@@ -1,4 +1,4 @@
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "afxwin.h"
+#include "framework/afxwin.h"
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
 {

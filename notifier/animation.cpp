@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "count_font.h"
-#include "notifier_dlg.h"
+#include "notifier/count_font.h"
+#include "notifier/notifier_dlg.h"
 #include "win32/scoped_gdi.h"
 
 BOOL CNotifierDlg::OnInitDialog()

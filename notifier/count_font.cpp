@@ -1,6 +1,6 @@
-#include "count_font.h"
+#include "notifier/count_font.h"
 
-#include "face_name.h"
+#include "notifier/face_name.h"
 
 HFONT CreateCountFont(int size, const char* face)
 {

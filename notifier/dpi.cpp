@@ -1,9 +1,9 @@
 // High DPI: the skin drawn at a whole factor of its pixels, so that pixel
 // art stays sharp; the window, its regions, the count's box and font scale
 // with it. Positions stay in screen pixels.
-#include "count_font.h"
-#include "notifier_dlg.h"
-#include "polite_rules.h"
+#include "notifier/count_font.h"
+#include "notifier/notifier_dlg.h"
+#include "notifier/polite_rules.h"
 #include "win32/scoped_gdi.h"
 
 namespace {

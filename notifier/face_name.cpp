@@ -1,6 +1,6 @@
-#include "face_name.h"
+#include "notifier/face_name.h"
 
-#include "cp932.h"
+#include "notifier/cp932.h"
 
 void CopyFaceName(char* field, size_t fieldSize, const char* face)
 {

@@ -1,4 +1,4 @@
-#include "frame_geometry.h"
+#include "notifier/frame_geometry.h"
 
 #include <stddef.h>
 

@@ -1,4 +1,4 @@
-#include "frame_regions.h"
+#include "notifier/frame_regions.h"
 
 #include <utility>
 #include <vector>

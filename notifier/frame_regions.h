@@ -5,7 +5,7 @@
 
 #include <stddef.h>
 
-#include "run_scan.h"
+#include "notifier/run_scan.h"
 
 // The union of `count` runs, in frame coordinates, each pixel a `scale` x
 // `scale` square. The runs must be sorted by row, then column, and must not

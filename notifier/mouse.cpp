@@ -1,6 +1,6 @@
 // The mouse is the popup's only control: a left click dismisses it, a right
 // drag moves it. Every position is the cursor's, in screen coordinates.
-#include "notifier_dlg.h"
+#include "notifier/notifier_dlg.h"
 
 void CNotifierDlg::OnLButtonDown(UINT, POINT) { Default(); }
 

@@ -1,4 +1,4 @@
-#include "notifier_dlg.h"
+#include "notifier/notifier_dlg.h"
 
 BEGIN_MESSAGE_MAP(CNotifierDlg, CDialog)
 ON_WM_SYSCOMMAND()

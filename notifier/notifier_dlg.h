@@ -2,12 +2,12 @@
 // the skin's frames and draws the shared new-mail count over them.
 #pragma once
 
-#include "afxwin.h"
-#include "counter.h"
-#include "notifier_skin.h"
-#include "preview_panel.h"
-#include "resource.h"
-#include "settings_file.h"
+#include "counter/counter.h"
+#include "framework/afxwin.h"
+#include "notifier/notifier_skin.h"
+#include "notifier/preview_panel.h"
+#include "notifier/settings_file.h"
+#include "res/resource.h"
 #include "win32/unique_any.h"
 
 constexpr UINT ANIMATION_TIMER = 1;

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "afxwin.h"
-#include "frame_geometry.h"
-#include "run_scan.h"
+#include "framework/afxwin.h"
+#include "notifier/frame_geometry.h"
+#include "notifier/run_scan.h"
 #include "win32/handles.h"
 
 constexpr int MAX_FRAMES = kMaxFrames;

@@ -1,8 +1,8 @@
 // Where the popup opens: the saved place, unless no monitor shows any of it.
 #include <vector>
 
-#include "notifier_dlg.h"
-#include "screen_guard.h"
+#include "notifier/notifier_dlg.h"
+#include "notifier/screen_guard.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "polite_rules.h"
+#include "notifier/polite_rules.h"
 
 int SkinScale(int setting, int dpi)
 {

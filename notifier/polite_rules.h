@@ -2,7 +2,7 @@
 // high-DPI screen, and the full-screen work it keeps out of.
 #pragma once
 
-#include "screen_guard.h"
+#include "notifier/screen_guard.h"
 
 // The largest factor the skin is drawn at: a 30-frame strip three times over
 // is still a bitmap every display driver takes.

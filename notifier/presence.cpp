@@ -2,12 +2,12 @@
 // nobody can: the timers stop, and the window stays as it is. While
 // full-screen work (a game, a slide show, a video) is in front the popup
 // keeps out of it, hidden. Either way it comes back with the current count.
-#include "notifier_dlg.h"
+#include "notifier/notifier_dlg.h"
 
 #include <shellapi.h>
 #include <wtsapi32.h>
 
-#include "polite_rules.h"
+#include "notifier/polite_rules.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "preview_panel.h"
+#include "notifier/preview_panel.h"
 
 #include <stdio.h>
 
-#include "recent_list.h"
+#include "watch/core/recent_list.h"
 #include "win32/scoped_gdi.h"
 
 namespace {

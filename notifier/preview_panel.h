@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "recent_section.h"
+#include "preview/recent_section.h"
 #include "win32/handles.h"
 
 class CPreviewPanel {

@@ -1,6 +1,6 @@
-#include "run_scan.h"
+#include "notifier/run_scan.h"
 
-#include "frame_geometry.h"
+#include "notifier/frame_geometry.h"
 
 void ScanFrameRuns(
     const uint8_t* bits, int stride, int height, int frame, int frameWidth, uint32_t key, std::vector<PixelRun>* runs)

@@ -1,4 +1,4 @@
-#include "screen_guard.h"
+#include "notifier/screen_guard.h"
 
 bool TouchesAnyMonitor(const ScreenRect& window, const ScreenRect* monitors, size_t count)
 {

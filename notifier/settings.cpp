@@ -1,7 +1,7 @@
 // The notifier's side of the settings file: read once at start-up; only the
 // position is ever written back.
-#include "notifier_dlg.h"
-#include "settings_file.h"
+#include "notifier/notifier_dlg.h"
+#include "notifier/settings_file.h"
 
 void CNotifierDlg::LoadSettings() { ReadSettingsFile(SettingsPath().c_str(), &m_settings); }
 

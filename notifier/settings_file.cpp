@@ -1,9 +1,9 @@
-#include "settings_file.h"
+#include "notifier/settings_file.h"
 
 #include <stdio.h>
 
-#include "frame_geometry.h"
-#include "settings_keys.h"
+#include "notifier/frame_geometry.h"
+#include "notifier/settings_keys.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Skin strip: the painting copy in a memory DC and one window region per
 // frame, cut from the pixels that differ from the top-left pixel's colour.
-#include "frame_geometry.h"
-#include "frame_regions.h"
-#include "notifier_dlg.h"
+#include "notifier/frame_geometry.h"
+#include "notifier/frame_regions.h"
+#include "notifier/notifier_dlg.h"
 #include "win32/module_path.h"
 #include "win32/scoped_gdi.h"
 

@@ -1,6 +1,6 @@
 // The About entry of the popup's system menu.
-#include "about_dlg.h"
-#include "notifier_dlg.h"
+#include "about/about_dlg.h"
+#include "notifier/notifier_dlg.h"
 
 void CNotifierDlg::AppendAboutMenuItem()
 {

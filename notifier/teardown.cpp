@@ -1,8 +1,8 @@
 // Dismissal: the one teardown per process, and the activation of the mail
 // client's windows.
-#include "counter.h"
-#include "notifier_dlg.h"
-#include "title_match.h"
+#include "counter/counter.h"
+#include "notifier/notifier_dlg.h"
+#include "notifier/title_match.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "title_match.h"
+#include "notifier/title_match.h"
 
 #include <string.h>
 
-#include "cp932.h"
+#include "notifier/cp932.h"
 
 bool TitleContains(const char* title, const char* text)
 {

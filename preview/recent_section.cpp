@@ -1,4 +1,4 @@
-#include "recent_section.h"
+#include "preview/recent_section.h"
 
 #include <windows.h>
 

@@ -4,13 +4,13 @@
 
 #include <stdio.h>
 
-#include "account_config.h"
-#include "code_pages.h"
-#include "ctl_watch.h"
-#include "login_credentials.h"
-#include "mail_connection.h"
-#include "protected_secret.h"
-#include "watch_settings.h"
+#include "tools/ctl_watch.h"
+#include "watch/shell/account_config.h"
+#include "watch/shell/code_pages.h"
+#include "watch/shell/login_credentials.h"
+#include "watch/shell/mail_connection.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/watch_settings.h"
 
 namespace {
 

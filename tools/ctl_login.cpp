@@ -7,20 +7,20 @@
 #include <shellapi.h>
 #include <stdio.h>
 
-#include "account_config.h"
-#include "code_pages.h"
-#include "crypto_primitives.h"
-#include "ctl_watch.h"
-#include "https_post.h"
-#include "login_credentials.h"
-#include "loopback_listener.h"
-#include "oauth_requests.h"
-#include "oauth_token_source.h"
-#include "protected_secret.h"
-#include "refresh_token_store.h"
-#include "token_answer.h"
-#include "token_lifetime.h"
-#include "watch_settings.h"
+#include "tools/ctl_watch.h"
+#include "watch/core/oauth_requests.h"
+#include "watch/core/token_answer.h"
+#include "watch/core/token_lifetime.h"
+#include "watch/shell/account_config.h"
+#include "watch/shell/code_pages.h"
+#include "watch/shell/crypto_primitives.h"
+#include "watch/shell/https_post.h"
+#include "watch/shell/login_credentials.h"
+#include "watch/shell/loopback_listener.h"
+#include "watch/shell/oauth_token_source.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/refresh_token_store.h"
+#include "watch/shell/watch_settings.h"
 
 namespace {
 

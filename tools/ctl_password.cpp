@@ -5,10 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "code_pages.h"
-#include "ctl_watch.h"
-#include "protected_secret.h"
-#include "watch_settings.h"
+#include "tools/ctl_watch.h"
+#include "watch/shell/code_pages.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/watch_settings.h"
 #include "win32/module_path.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "counter.h"
-#include "ctl_watch.h"
-#include "recent_list.h"
-#include "recent_section.h"
+#include "counter/counter.h"
+#include "preview/recent_section.h"
+#include "tools/ctl_watch.h"
+#include "watch/core/recent_list.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "command_line.h"
-#include "count_math.h"
-#include "counter.h"
-#include "ctl_watch.h"
-#include "recent_section.h"
-#include "watch_settings.h"
+#include "counter/count_math.h"
+#include "counter/counter.h"
+#include "preview/recent_section.h"
+#include "tools/ctl_watch.h"
+#include "watch/core/command_line.h"
+#include "watch/shell/watch_settings.h"
 
 namespace {
 

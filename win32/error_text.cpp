@@ -1,4 +1,4 @@
-#include "error_text.h"
+#include "win32/error_text.h"
 
 namespace win32 {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "unique_any.h"
+#include "win32/unique_any.h"
 
 namespace win32 {
 

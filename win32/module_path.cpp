@@ -1,4 +1,4 @@
-#include "module_path.h"
+#include "win32/module_path.h"
 
 #include <windows.h>
 

@@ -8,7 +8,7 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
-#include "unique_any.h"
+#include "win32/unique_any.h"
 
 namespace win32 {
 

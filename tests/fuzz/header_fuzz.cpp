@@ -4,9 +4,9 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-#include "../mailcore/table_converter.h"
-#include "header_text.h"
-#include "utf8_text.h"
+#include "tests/mailcore/table_converter.h"
+#include "watch/core/header_text.h"
+#include "watch/core/utf8_text.h"
 
 namespace {
 

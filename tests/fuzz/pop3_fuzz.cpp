@@ -2,8 +2,8 @@
 // byte picks the login options and what was seen before.
 #include <stdint.h>
 
-#include "pop3_session.h"
-#include "session_rules.h"
+#include "tests/fuzz/session_rules.h"
+#include "watch/core/pop3_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

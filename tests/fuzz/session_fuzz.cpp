@@ -2,8 +2,8 @@
 // first byte picks the login options.
 #include <stdint.h>
 
-#include "imap_session.h"
-#include "session_rules.h"
+#include "tests/fuzz/session_rules.h"
+#include "watch/core/imap_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <variant>
 
-#include "header_text.h"
-#include "mail_session.h"
+#include "watch/core/header_text.h"
+#include "watch/core/mail_session.h"
 
 // "TOP n 0" (POP3) or a UID FETCH of header fields with BODY.PEEK (IMAP).
 inline bool ReadsHeadersOnly(const std::string& bytes)

@@ -4,8 +4,8 @@
 #include <stdint.h>
 #include <stdlib.h>
 
-#include "loopback_redirect.h"
-#include "token_answer.h"
+#include "watch/core/loopback_redirect.h"
+#include "watch/core/token_answer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "settings_keys.h"
-#include "watch_settings.h"
+#include "notifier/settings_keys.h"
+#include "watch/core/command_line.h"
+#include "watch/shell/watch_settings.h"
 
 namespace {
 

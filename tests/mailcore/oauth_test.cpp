@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "loopback_redirect.h"
-#include "oauth_requests.h"
-#include "oauth_settings.h"
-#include "token_answer.h"
-#include "token_file.h"
-#include "token_lifetime.h"
+#include "watch/core/loopback_redirect.h"
+#include "watch/core/oauth_requests.h"
+#include "watch/core/oauth_settings.h"
+#include "watch/core/token_answer.h"
+#include "watch/core/token_file.h"
+#include "watch/core/token_lifetime.h"
 
 namespace {
 

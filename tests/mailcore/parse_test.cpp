@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "imap_fragmenter.h"
-#include "imap_response.h"
+#include "watch/core/imap_fragmenter.h"
+#include "watch/core/imap_response.h"
 
 namespace {
 

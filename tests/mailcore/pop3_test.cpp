@@ -1,8 +1,8 @@
 // POP3: a scripted server (see transcript.h) plays whole polls against the
 // session, and a table checks what counts.
-#include "header_text.h"
-#include "pop3_session.h"
-#include "transcript.h"
+#include "tests/mailcore/transcript.h"
+#include "watch/core/header_text.h"
+#include "watch/core/pop3_session.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "header_text.h"
-#include "imap_fetch.h"
-#include "mail_date.h"
-#include "recent_list.h"
-#include "table_converter.h"
-#include "utf8_text.h"
+#include "tests/mailcore/table_converter.h"
+#include "watch/core/header_text.h"
+#include "watch/core/imap_fetch.h"
+#include "watch/core/mail_date.h"
+#include "watch/core/recent_list.h"
+#include "watch/core/utf8_text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // IMAP sessions against a scripted server (see transcript.h).
-#include "imap_session.h"
-#include "transcript.h"
+#include "tests/mailcore/transcript.h"
+#include "watch/core/imap_session.h"
 
 namespace {
 

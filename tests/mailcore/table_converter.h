@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "charset.h"
-#include "utf8_text.h"
+#include "watch/core/charset.h"
+#include "watch/core/utf8_text.h"
 
 class TableConverter : public mail::CharsetConverter {
 public:

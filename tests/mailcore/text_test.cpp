@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "ascii_text.h"
-#include "base64.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/base64.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "mail_session.h"
+#include "watch/core/mail_session.h"
 
 namespace mail {
 

@@ -4,14 +4,14 @@
 
 #include <string>
 
-#include "account_rules.h"
-#include "account_values.h"
-#include "backoff.h"
-#include "mailbox_name.h"
-#include "mutf7.h"
-#include "sasl_oauth.h"
-#include "token_output.h"
-#include "watch_state.h"
+#include "watch/core/account_rules.h"
+#include "watch/core/account_values.h"
+#include "watch/core/backoff.h"
+#include "watch/core/mailbox_name.h"
+#include "watch/core/mutf7.h"
+#include "watch/core/sasl_oauth.h"
+#include "watch/core/token_output.h"
+#include "watch/core/watch_state.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "counter.h"
+#include "counter/counter.h"
 
 namespace {
 

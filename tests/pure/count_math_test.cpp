@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "count_math.h"
+#include "counter/count_math.h"
 
 TEST(CountMath, IncrementIsReadLikeAtoiClampedLikeStrtol)
 {

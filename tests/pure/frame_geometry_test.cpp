@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "frame_geometry.h"
+#include "notifier/frame_geometry.h"
 
 TEST(FrameGeometry, StridesFrameCountsAndWidths)
 {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "run_scan.h"
+#include "notifier/run_scan.h"
 
 namespace {
 

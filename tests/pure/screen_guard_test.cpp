@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "polite_rules.h"
-#include "screen_guard.h"
+#include "notifier/polite_rules.h"
+#include "notifier/screen_guard.h"
 
 TEST(TouchesAnyMonitor, AnySharedPixelCounts)
 {

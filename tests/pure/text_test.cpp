@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "face_name.h"
-#include "title_match.h"
+#include "notifier/face_name.h"
+#include "notifier/title_match.h"
 
 TEST(CopyFaceName, LongNamesAreCutBetweenCharacters)
 {

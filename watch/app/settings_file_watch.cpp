@@ -1,4 +1,4 @@
-#include "settings_file_watch.h"
+#include "watch/app/settings_file_watch.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "starter_console.h"
+#include "watch/app/starter_console.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "watch_instance.h"
+#include "watch/app/watch_instance.h"
 
 namespace mail {
 

@@ -6,12 +6,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "autostart.h"
-#include "command_line.h"
-#include "starter_console.h"
-#include "watch_instance.h"
-#include "watch_log.h"
-#include "watcher.h"
+#include "watch/app/starter_console.h"
+#include "watch/app/watch_instance.h"
+#include "watch/app/watcher.h"
+#include "watch/core/command_line.h"
+#include "watch/shell/autostart.h"
+#include "watch/shell/watch_log.h"
 #include "win32/module_path.h"
 
 namespace {

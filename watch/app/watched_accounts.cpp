@@ -1,9 +1,9 @@
-#include "watched_accounts.h"
+#include "watch/app/watched_accounts.h"
 
 #include <stdio.h>
 
-#include "account_config.h"
-#include "code_pages.h"
+#include "watch/shell/account_config.h"
+#include "watch/shell/code_pages.h"
 #include "win32/module_path.h"
 
 namespace mail {

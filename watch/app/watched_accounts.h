@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "mailbox_watch.h"
-#include "recent_section.h"
-#include "watch_settings.h"
+#include "preview/recent_section.h"
+#include "watch/shell/mailbox_watch.h"
+#include "watch/shell/watch_settings.h"
 #include "win32/handles.h"
 
 namespace mail {

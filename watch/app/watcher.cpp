@@ -1,17 +1,17 @@
-#include "watcher.h"
+#include "watch/app/watcher.h"
 
 #include <windows.h>
 
-#include "counter.h"
-#include "recent_section.h"
-#include "resume_window.h"
-#include "settings_file_watch.h"
-#include "starter_console.h"
-#include "state_store.h"
-#include "watch_instance.h"
-#include "watch_log.h"
-#include "watch_settings.h"
-#include "watched_accounts.h"
+#include "counter/counter.h"
+#include "preview/recent_section.h"
+#include "watch/app/settings_file_watch.h"
+#include "watch/app/starter_console.h"
+#include "watch/app/watch_instance.h"
+#include "watch/app/watched_accounts.h"
+#include "watch/shell/resume_window.h"
+#include "watch/shell/state_store.h"
+#include "watch/shell/watch_log.h"
+#include "watch/shell/watch_settings.h"
 #include "win32/module_path.h"
 
 namespace mail {

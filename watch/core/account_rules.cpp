@@ -1,4 +1,4 @@
-#include "account_rules.h"
+#include "watch/core/account_rules.h"
 
 namespace mail {
 

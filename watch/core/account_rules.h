@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "account_values.h"
+#include "watch/core/account_values.h"
 
 namespace mail {
 

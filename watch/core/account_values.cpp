@@ -1,6 +1,6 @@
-#include "account_values.h"
+#include "watch/core/account_values.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "backoff.h"
+#include "watch/core/backoff.h"
 
 namespace mail {
 

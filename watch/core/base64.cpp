@@ -1,4 +1,4 @@
-#include "base64.h"
+#include "watch/core/base64.h"
 
 #include <stdint.h>
 

@@ -1,9 +1,9 @@
-#include "charset.h"
+#include "watch/core/charset.h"
 
 #include <initializer_list>
 
-#include "ascii_text.h"
-#include "utf8_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/utf8_text.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "watch/core/command_line.h"
 
 #include <string.h>
 

@@ -1,12 +1,12 @@
-#include "header_text.h"
+#include "watch/core/header_text.h"
 
 #include <vector>
 
-#include "mail_date.h"
+#include "watch/core/mail_date.h"
 
-#include "ascii_text.h"
-#include "base64.h"
-#include "utf8_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/base64.h"
+#include "watch/core/utf8_text.h"
 
 namespace mail {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "charset.h"
+#include "watch/core/charset.h"
 
 namespace mail {
 

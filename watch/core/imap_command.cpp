@@ -1,4 +1,4 @@
-#include "imap_command.h"
+#include "watch/core/imap_command.h"
 
 namespace mail {
 

@@ -1,9 +1,9 @@
-#include "imap_fetch.h"
+#include "watch/core/imap_fetch.h"
 
 #include <algorithm>
 
-#include "ascii_text.h"
-#include "header_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/header_text.h"
 
 namespace mail {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "header_text.h"
+#include "watch/core/header_text.h"
 
 namespace mail {
 

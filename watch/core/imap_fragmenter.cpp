@@ -1,6 +1,6 @@
-#include "imap_fragmenter.h"
+#include "watch/core/imap_fragmenter.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -1,6 +1,6 @@
-#include "imap_response.h"
+#include "watch/core/imap_response.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

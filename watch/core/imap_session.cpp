@@ -1,14 +1,14 @@
-#include "imap_session.h"
+#include "watch/core/imap_session.h"
 
 #include <algorithm>
 
-#include "base64.h"
-#include "imap_command.h"
-#include "imap_fetch.h"
-#include "imap_response.h"
-#include "mailbox_name.h"
-#include "mutf7.h"
-#include "sasl_oauth.h"
+#include "watch/core/base64.h"
+#include "watch/core/imap_command.h"
+#include "watch/core/imap_fetch.h"
+#include "watch/core/imap_response.h"
+#include "watch/core/mailbox_name.h"
+#include "watch/core/mutf7.h"
+#include "watch/core/sasl_oauth.h"
 
 namespace mail {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "account_values.h"
-#include "imap_fragmenter.h"
-#include "mail_session.h"
+#include "watch/core/account_values.h"
+#include "watch/core/imap_fragmenter.h"
+#include "watch/core/mail_session.h"
 
 namespace mail {
 

@@ -1,6 +1,6 @@
-#include "loopback_redirect.h"
+#include "watch/core/loopback_redirect.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

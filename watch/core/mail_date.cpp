@@ -1,10 +1,10 @@
-#include "mail_date.h"
+#include "watch/core/mail_date.h"
 
 #include <string>
 #include <vector>
 
-#include "ascii_text.h"
-#include "header_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/header_text.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "mail_session.h"
+#include "watch/core/mail_session.h"
 
 namespace mail {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "session_contract.h"
+#include "watch/core/session_contract.h"
 
 namespace mail {
 

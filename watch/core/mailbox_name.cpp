@@ -1,6 +1,6 @@
-#include "mailbox_name.h"
+#include "watch/core/mailbox_name.h"
 
-#include "mutf7.h"
+#include "watch/core/mutf7.h"
 
 namespace mail {
 

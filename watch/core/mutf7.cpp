@@ -1,11 +1,11 @@
-#include "mutf7.h"
+#include "watch/core/mutf7.h"
 
 #include <stdint.h>
 
 #include <vector>
 
-#include "base64.h"
-#include "utf8_text.h"
+#include "watch/core/base64.h"
+#include "watch/core/utf8_text.h"
 
 namespace mail {
 

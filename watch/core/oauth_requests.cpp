@@ -1,7 +1,7 @@
-#include "oauth_requests.h"
+#include "watch/core/oauth_requests.h"
 
-#include "ascii_text.h"
-#include "base64.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/base64.h"
 
 namespace mail {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "oauth_settings.h"
+#include "watch/core/oauth_settings.h"
 
 namespace mail {
 

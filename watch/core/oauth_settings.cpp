@@ -1,6 +1,6 @@
-#include "oauth_settings.h"
+#include "watch/core/oauth_settings.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "account_values.h"
+#include "watch/core/account_values.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "pop3_count.h"
+#include "watch/core/pop3_count.h"
 
 #include <string_view>
 #include <unordered_set>

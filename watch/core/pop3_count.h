@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "session_contract.h"
+#include "watch/core/session_contract.h"
 
 namespace mail {
 

@@ -1,8 +1,8 @@
-#include "pop3_session.h"
+#include "watch/core/pop3_session.h"
 
-#include "ascii_text.h"
-#include "base64.h"
-#include "header_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/base64.h"
+#include "watch/core/header_text.h"
 
 namespace mail {
 

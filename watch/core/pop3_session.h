@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "mail_session.h"
-#include "pop3_count.h"
+#include "watch/core/mail_session.h"
+#include "watch/core/pop3_count.h"
 
 namespace mail {
 

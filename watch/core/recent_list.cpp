@@ -1,7 +1,7 @@
-#include "recent_list.h"
+#include "watch/core/recent_list.h"
 
-#include "ascii_text.h"
-#include "utf8_text.h"
+#include "watch/core/ascii_text.h"
+#include "watch/core/utf8_text.h"
 
 namespace mail {
 

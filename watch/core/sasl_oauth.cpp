@@ -1,4 +1,4 @@
-#include "sasl_oauth.h"
+#include "watch/core/sasl_oauth.h"
 
 namespace mail {
 

@@ -1,8 +1,8 @@
-#include "token_answer.h"
+#include "watch/core/token_answer.h"
 
 #include <nlohmann/json.hpp>
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

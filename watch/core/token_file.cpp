@@ -1,6 +1,6 @@
-#include "token_file.h"
+#include "watch/core/token_file.h"
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "token_lifetime.h"
+#include "watch/core/token_lifetime.h"
 
 namespace mail {
 

@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "token_answer.h"
+#include "watch/core/token_answer.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "token_output.h"
+#include "watch/core/token_output.h"
 
 namespace mail {
 

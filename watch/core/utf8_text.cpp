@@ -1,4 +1,4 @@
-#include "utf8_text.h"
+#include "watch/core/utf8_text.h"
 
 namespace mail {
 

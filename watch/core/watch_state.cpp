@@ -1,10 +1,10 @@
-#include "watch_state.h"
+#include "watch/core/watch_state.h"
 
 #include <stdint.h>
 
 #include <algorithm>
 
-#include "ascii_text.h"
+#include "watch/core/ascii_text.h"
 
 namespace mail {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "pop3_count.h"
-#include "session_contract.h"
+#include "watch/core/pop3_count.h"
+#include "watch/core/session_contract.h"
 
 namespace mail {
 

@@ -1,8 +1,8 @@
-#include "account_config.h"
+#include "watch/shell/account_config.h"
 
-#include "account_rules.h"
-#include "code_pages.h"
-#include "mutf7.h"
+#include "watch/core/account_rules.h"
+#include "watch/core/mutf7.h"
+#include "watch/shell/code_pages.h"
 
 namespace mail {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "account_values.h"
-#include "oauth_settings.h"
-#include "watch_settings.h"
+#include "watch/core/account_values.h"
+#include "watch/core/oauth_settings.h"
+#include "watch/shell/watch_settings.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "autostart.h"
+#include "watch/shell/autostart.h"
 
 #include <windows.h>
 

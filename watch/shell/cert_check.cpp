@@ -1,11 +1,11 @@
 // The chain parameters carry a time limit for fetching missing issuers.
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 
-#include "cert_check.h"
+#include "watch/shell/cert_check.h"
 
 #include <stdio.h>
 
-#include "crypto_primitives.h"
+#include "watch/shell/crypto_primitives.h"
 #include "win32/net_handles.h"
 
 namespace mail {

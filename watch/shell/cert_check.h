@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "mail_stream.h"
+#include "watch/shell/mail_stream.h"
 
 namespace mail {
 

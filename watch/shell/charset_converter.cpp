@@ -1,8 +1,8 @@
-#include "charset_converter.h"
+#include "watch/shell/charset_converter.h"
 
 #include <windows.h>
 
-#include "code_pages.h"
+#include "watch/shell/code_pages.h"
 
 namespace mail {
 

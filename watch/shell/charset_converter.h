@@ -1,7 +1,7 @@
 // The header decoder's code pages are Windows' own conversions.
 #pragma once
 
-#include "charset.h"
+#include "watch/core/charset.h"
 
 namespace mail {
 

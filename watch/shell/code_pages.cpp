@@ -1,4 +1,4 @@
-#include "code_pages.h"
+#include "watch/shell/code_pages.h"
 
 #include <windows.h>
 

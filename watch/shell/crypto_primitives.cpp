@@ -1,4 +1,4 @@
-#include "crypto_primitives.h"
+#include "watch/shell/crypto_primitives.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "hand_over.h"
+#include "watch/shell/hand_over.h"
 
 #include <windows.h>
 
 #include <stdio.h>
 
-#include "code_pages.h"
-#include "counter.h"
+#include "counter/counter.h"
+#include "watch/shell/code_pages.h"
 #include "win32/handles.h"
 
 namespace mail {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "watch_log.h"
+#include "watch/shell/watch_log.h"
 
 namespace mail {
 

@@ -1,10 +1,10 @@
-#include "https_post.h"
+#include "watch/shell/https_post.h"
 
 #include <winhttp.h>
 
-#include "cert_check.h"
-#include "oauth_settings.h"
-#include "token_answer.h"
+#include "watch/core/oauth_settings.h"
+#include "watch/core/token_answer.h"
+#include "watch/shell/cert_check.h"
 #include "win32/error_text.h"
 #include "win32/net_handles.h"
 

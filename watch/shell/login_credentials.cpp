@@ -1,11 +1,11 @@
-#include "login_credentials.h"
+#include "watch/shell/login_credentials.h"
 
 #include <map>
 #include <memory>
 
-#include "oauth_token_source.h"
-#include "protected_secret.h"
-#include "token_command.h"
+#include "watch/shell/oauth_token_source.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/token_command.h"
 #include "win32/locks.h"
 
 namespace mail {

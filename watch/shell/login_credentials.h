@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "account_config.h"
-#include "imap_session.h"
+#include "watch/core/imap_session.h"
+#include "watch/shell/account_config.h"
 
 namespace mail {
 

@@ -1,8 +1,8 @@
-#include "loopback_listener.h"
+#include "watch/shell/loopback_listener.h"
 
 #include <ws2tcpip.h>
 
-#include "tcp_socket.h"
+#include "watch/shell/tcp_socket.h"
 
 namespace mail {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "loopback_redirect.h"
+#include "watch/core/loopback_redirect.h"
 #include "win32/net_handles.h"
 
 namespace mail {

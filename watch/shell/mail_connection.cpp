@@ -1,10 +1,10 @@
-#include "mail_connection.h"
+#include "watch/shell/mail_connection.h"
 
 #include <memory>
 #include <utility>
 #include <variant>
 
-#include "mail_stream.h"
+#include "watch/shell/mail_stream.h"
 
 namespace mail {
 

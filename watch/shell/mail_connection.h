@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "account_values.h"
-#include "imap_session.h"
-#include "pop3_session.h"
+#include "watch/core/account_values.h"
+#include "watch/core/imap_session.h"
+#include "watch/core/pop3_session.h"
 
 namespace mail {
 

@@ -1,10 +1,10 @@
 #include <winsock2.h>
 
-#include "mail_stream.h"
+#include "watch/shell/mail_stream.h"
 
-#include "cert_check.h"
-#include "schannel_client.h"
-#include "tcp_socket.h"
+#include "watch/shell/cert_check.h"
+#include "watch/shell/schannel_client.h"
+#include "watch/shell/tcp_socket.h"
 
 namespace mail {
 

@@ -1,16 +1,16 @@
-#include "mailbox_watch.h"
+#include "watch/shell/mailbox_watch.h"
 
 #include <bcrypt.h>
 
-#include "backoff.h"
-#include "charset_converter.h"
-#include "counter.h"
-#include "hand_over.h"
-#include "header_text.h"
-#include "login_credentials.h"
-#include "mail_connection.h"
-#include "protected_secret.h"
-#include "recent_list.h"
+#include "counter/counter.h"
+#include "watch/core/backoff.h"
+#include "watch/core/header_text.h"
+#include "watch/core/recent_list.h"
+#include "watch/shell/charset_converter.h"
+#include "watch/shell/hand_over.h"
+#include "watch/shell/login_credentials.h"
+#include "watch/shell/mail_connection.h"
+#include "watch/shell/protected_secret.h"
 
 namespace mail {
 

@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "account_config.h"
-#include "login_credentials.h"
-#include "recent_section.h"
-#include "session_contract.h"
-#include "state_store.h"
-#include "watch_log.h"
+#include "preview/recent_section.h"
+#include "watch/core/session_contract.h"
+#include "watch/shell/account_config.h"
+#include "watch/shell/login_credentials.h"
+#include "watch/shell/state_store.h"
+#include "watch/shell/watch_log.h"
 #include "win32/handles.h"
 
 namespace mail {

@@ -1,6 +1,6 @@
-#include "name_lookup.h"
+#include "watch/shell/name_lookup.h"
 
-#include "tcp_socket.h"
+#include "watch/shell/tcp_socket.h"
 
 namespace mail {
 

@@ -1,11 +1,11 @@
-#include "oauth_token_source.h"
+#include "watch/shell/oauth_token_source.h"
 
-#include "https_post.h"
-#include "oauth_requests.h"
-#include "protected_secret.h"
-#include "refresh_token_store.h"
-#include "token_answer.h"
-#include "token_lifetime.h"
+#include "watch/core/oauth_requests.h"
+#include "watch/core/token_answer.h"
+#include "watch/core/token_lifetime.h"
+#include "watch/shell/https_post.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/refresh_token_store.h"
 
 namespace mail {
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "oauth_settings.h"
+#include "watch/core/oauth_settings.h"
 #include "win32/locks.h"
 
 namespace mail {

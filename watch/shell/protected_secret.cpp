@@ -1,10 +1,10 @@
-#include "protected_secret.h"
+#include "watch/shell/protected_secret.h"
 
 #include <windows.h>
 
 #include <dpapi.h>
 
-#include "base64.h"
+#include "watch/core/base64.h"
 #include "win32/error_text.h"
 #include "win32/handles.h"
 

@@ -1,7 +1,7 @@
-#include "refresh_token_store.h"
+#include "watch/shell/refresh_token_store.h"
 
-#include "protected_secret.h"
-#include "whole_file.h"
+#include "watch/shell/protected_secret.h"
+#include "watch/shell/whole_file.h"
 
 namespace mail {
 

@@ -1,4 +1,4 @@
-#include "resume_window.h"
+#include "watch/shell/resume_window.h"
 
 #include <utility>
 

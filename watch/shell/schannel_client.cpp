@@ -1,4 +1,4 @@
-#include "schannel_client.h"
+#include "watch/shell/schannel_client.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,9 +1,9 @@
-#include "state_store.h"
+#include "watch/shell/state_store.h"
 
 #include <utility>
 
-#include "code_pages.h"
-#include "whole_file.h"
+#include "watch/shell/code_pages.h"
+#include "watch/shell/whole_file.h"
 
 namespace mail {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "watch_log.h"
-#include "watch_state.h"
+#include "watch/core/watch_state.h"
+#include "watch/shell/watch_log.h"
 #include "win32/locks.h"
 
 namespace mail {

@@ -1,8 +1,8 @@
-#include "tcp_socket.h"
+#include "watch/shell/tcp_socket.h"
 
 #include <limits.h>
 
-#include "name_lookup.h"
+#include "watch/shell/name_lookup.h"
 
 namespace mail {
 

@@ -1,10 +1,10 @@
-#include "token_command.h"
+#include "watch/shell/token_command.h"
 
 #include <stdio.h>
 
 #include <vector>
 
-#include "token_output.h"
+#include "watch/core/token_output.h"
 #include "win32/error_text.h"
 #include "win32/handles.h"
 

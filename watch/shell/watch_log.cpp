@@ -1,10 +1,10 @@
-#include "watch_log.h"
+#include "watch/shell/watch_log.h"
 
 #include <stdio.h>
 
 #include <utility>
 
-#include "code_pages.h"
+#include "watch/shell/code_pages.h"
 #include "win32/handles.h"
 
 namespace mail {

@@ -1,10 +1,10 @@
-#include "watch_settings.h"
+#include "watch/shell/watch_settings.h"
 
 #include <windows.h>
 
 #include <string.h>
 
-#include "token_file.h"
+#include "watch/core/token_file.h"
 
 namespace mail {
 

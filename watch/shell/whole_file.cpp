@@ -1,4 +1,4 @@
-#include "whole_file.h"
+#include "watch/shell/whole_file.h"
 
 #include <windows.h>
 
