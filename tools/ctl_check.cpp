@@ -91,18 +91,10 @@ bool CheckPop3(const mail::AccountConfig& account, const mail::MailTimings& timi
 
 int RunCheckCommand(const char* name)
 {
-    const std::string path = WatchSettingsPath();
-    mail::AccountEntry entry;
-    if (!mail::ReadAccountEntry(path, name, &entry)) {
-        fprintf(stderr, "larkbellctl: no [account:%s] in %s\n", name, path.c_str());
-        return 1;
-    }
     mail::AccountConfig account;
-    std::string why;
-    if (!mail::MakeAccountConfig(entry, &account, &why)) {
-        fprintf(stderr, "larkbellctl: %s: %s\n", name, mail::Utf8ToCp932(why).c_str());
+    if (!ReadCommandAccount(name, &account))
         return 1;
-    }
+    const std::string path = WatchSettingsPath();
     mail::MailTimings timings;
     timings.response_timeout_ms = static_cast<int64_t>(mail::ReadWatchSettings(path).timeout_s) * 1000;
     if (account.protocol == mail::Protocol::Pop3)

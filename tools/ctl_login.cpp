@@ -124,16 +124,10 @@ int Fail(const char* name, const std::string& why)
 
 int RunLoginCommand(const char* name, bool device)
 {
-    const std::string path = WatchSettingsPath();
-    mail::AccountEntry entry;
-    if (!mail::ReadAccountEntry(path, name, &entry)) {
-        fprintf(stderr, "larkbellctl: no [account:%s] in %s\n", name, path.c_str());
-        return 1;
-    }
     mail::AccountConfig account;
+    if (!ReadCommandAccount(name, &account))
+        return 1;
     std::string why;
-    if (!mail::MakeAccountConfig(entry, &account, &why))
-        return Fail(name, why);
     if (account.oauth.provider == mail::OAuthProvider::None)
         return Fail(name, "no oauth= in its settings: it signs in with a password or a tokencmd");
     if (device && !mail::DeviceFlowAllowed(account.oauth, &why))

@@ -67,6 +67,22 @@ bool ReadSecretLine(std::string* line)
 
 std::string WatchSettingsPath() { return win32::ModuleFolderPath("larkbellwatch.ini"); }
 
+bool ReadCommandAccount(const char* name, mail::AccountConfig* account)
+{
+    const std::string path = WatchSettingsPath();
+    mail::AccountEntry entry;
+    if (!mail::ReadAccountEntry(path, name, &entry)) {
+        fprintf(stderr, "larkbellctl: no [account:%s] in %s\n", name, path.c_str());
+        return false;
+    }
+    std::string why;
+    if (!mail::MakeAccountConfig(entry, account, &why)) {
+        fprintf(stderr, "larkbellctl: %s: %s\n", name, mail::Utf8ToCp932(why).c_str());
+        return false;
+    }
+    return true;
+}
+
 bool IsValidAccountName(const char* account)
 {
     const size_t length = strlen(account);

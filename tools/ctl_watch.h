@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "watch/shell/account_config.h"
+
 // "password NAME": one line from standard input, protected for the current
 // user, stored as the account's password. Returns the exit code.
 // With key "client_secret", the same for the account's OAuth client secret.
@@ -23,6 +25,10 @@ int RunRecentCommand();
 
 // The watcher's settings file beside larkbellctl.
 std::string WatchSettingsPath();
+
+// The account [account:NAME] of the watcher's settings, checked; false after
+// one line on stderr saying why.
+bool ReadCommandAccount(const char* name, mail::AccountConfig* account);
 
 // An account name that fits in a section header.
 bool IsValidAccountName(const char* account);

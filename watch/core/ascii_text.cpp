@@ -49,6 +49,23 @@ int HexValue(char c, bool lower_too)
 
 char HexDigit(unsigned value) { return "0123456789ABCDEF"[value & 15]; }
 
+std::string PercentEncode(std::string_view text, std::string_view also_plain)
+{
+    std::string out;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')
+            || also_plain.find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += HexDigit(u >> 4);
+            out += HexDigit(u & 15);
+        }
+    }
+    return out;
+}
+
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string UpperAscii(std::string_view text)

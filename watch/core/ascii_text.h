@@ -26,6 +26,10 @@ int HexValue(char c, bool lower_too = true);
 // The upper-case digit for the low four bits of `value`.
 char HexDigit(unsigned value);
 
+// Letters, digits and the characters in `also_plain` as they are; every
+// other byte as "%XX" in upper-case hex.
+std::string PercentEncode(std::string_view text, std::string_view also_plain);
+
 char UpperAscii(char c);
 std::string UpperAscii(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -27,23 +27,7 @@ std::string Base64Url(std::string_view bytes)
     return text;
 }
 
-std::string FormEncode(std::string_view text)
-{
-    std::string out;
-    for (char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        const bool unreserved = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-'
-            || u == '.' || u == '_' || u == '~';
-        if (unreserved) {
-            out += c;
-        } else {
-            out += '%';
-            out += HexDigit(u >> 4);
-            out += HexDigit(u & 15);
-        }
-    }
-    return out;
-}
+std::string FormEncode(std::string_view text) { return PercentEncode(text, "-._~"); }
 
 std::string PkceVerifier(std::string_view random_bytes) { return Base64Url(random_bytes); }
 
