@@ -190,7 +190,7 @@ void WatchedAccounts::Apply(const WatchSettings& settings)
     m_applied = true;
 }
 
-void WatchedAccounts::WakeAll()
+void WatchedAccounts::CheckNow()
 {
     for (const auto& account : m_accounts) {
         for (const auto& watch : account->watches)

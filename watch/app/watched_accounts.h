@@ -27,7 +27,10 @@ public:
     // ones end, restart or start only what differs, and say so in the log.
     void Apply(const WatchSettings& settings);
 
-    void WakeAll();
+    // Every account connects or polls again at once, skipping any back-off
+    // (a refused login's 30 minutes too); a connection that may be dead is
+    // dropped without waiting for its answer.
+    void CheckNow();
 
     // Ends every account; false when a thread did not end in time (it still
     // uses this object, so the caller must end the process).

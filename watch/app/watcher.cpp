@@ -2,14 +2,16 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "counter/counter.h"
 #include "preview/recent_section.h"
 #include "watch/app/settings_file_watch.h"
 #include "watch/app/starter_console.h"
 #include "watch/app/watch_instance.h"
 #include "watch/app/watched_accounts.h"
-#include "watch/shell/resume_window.h"
 #include "watch/shell/state_store.h"
+#include "watch/shell/system_events_window.h"
 #include "watch/shell/watch_log.h"
 #include "watch/shell/watch_settings.h"
 #include "win32/module_path.h"
@@ -82,12 +84,30 @@ int RunWatcher()
     WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr);
     accounts.Apply(ReadWatchSettings(ini));
     {
-        const ResumeWindow window([&log, &accounts] {
+        SystemEvents events;
+        events.resumed = [&] {
             log.Write(kSelf, "resumed from sleep: reconnecting at once");
-            accounts.WakeAll();
-        });
+            accounts.CheckNow();
+        };
+        events.network_changed = [&] {
+            log.Write(kSelf, "the network changed: reconnecting at once");
+            accounts.CheckNow();
+        };
+        // Everything is done before this returns: Windows may end the process
+        // right after, without another message.
+        events.session_ending = [&] {
+            log.Write(kSelf, "the session ends: logging out");
+            const bool ended = accounts.StopAll();
+            log.Write(kSelf, ended ? "logged out" : "logged out (a connection did not end in time)");
+            ::SetEvent(instance.stop_event());
+        };
+        const SystemEventsWindow window(std::move(events));
         if (!window.created())
-            log.Write(kSelf, "no window for power broadcasts: a resume from sleep is not noticed");
+            log.Write(kSelf,
+                "no window for system events: a resume, a network change or the session's end is "
+                "not noticed");
+        else if (!window.hears_network())
+            log.Write(kSelf, "the system gives no network change notice: only a resume reconnects at once");
         WaitForStop(instance.stop_event(), file, [&] {
             log.Write(kSelf, "the settings file changed: reading it again");
             accounts.Apply(ReadWatchSettings(ini));

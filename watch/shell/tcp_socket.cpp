@@ -1,6 +1,7 @@
 #include "watch/shell/tcp_socket.h"
 
 #include <limits.h>
+#include <mstcpip.h>
 
 #include "watch/shell/name_lookup.h"
 
@@ -28,6 +29,21 @@ namespace {
     private:
         bool m_started = false;
     };
+
+    // A peer that vanished without a word (sleep, a dropped Wi-Fi, a NAT that
+    // forgot the mapping) leaves a connection that looks idle for ever: after
+    // 2 minutes of silence the system asks the peer every 10 s, and a few
+    // unanswered probes end the connection, also mid-IDLE. Without it the
+    // protocol's own keep-alive still finds it, later.
+    void KeepAlive(SOCKET socket)
+    {
+        tcp_keepalive values = {};
+        values.onoff = 1;
+        values.keepalivetime = 2 * 60 * 1000;
+        values.keepaliveinterval = 10 * 1000;
+        DWORD returned = 0;
+        ::WSAIoctl(socket, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &returned, nullptr, nullptr);
+    }
 
 } // namespace
 
@@ -95,6 +111,7 @@ TcpSocket TcpSocket::Connect(
             reason = DescribeWinsockError(::WSAGetLastError());
             continue;
         }
+        KeepAlive(tcp.m_socket.get());
         if (::connect(tcp.m_socket.get(), address->ai_addr, static_cast<int>(address->ai_addrlen)) == 0)
             return tcp;
         if (::WSAGetLastError() != WSAEWOULDBLOCK) {

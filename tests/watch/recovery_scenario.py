@@ -1,0 +1,74 @@
+"""Recovery: the resume message Windows sends after sleep ends every back-off (a refused login's 30 minutes too) and
+every idle connection, and what came meanwhile counts once, over IMAP and POP3; each mail connection has TCP
+keep-alive; the session's end logs out of the server and the next start counts nothing twice; --autostart on|off
+adds and removes the Run value.
+    recovery_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC = "0x218", "0x12"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+
+with scenario("recovery") as (check, certs, dovecot, rig):
+    build = os.path.abspath(sys.argv[2])
+    run = lambda *args: rig.wine.run(f"{rig.folder}/run.out", *args)
+    for state in ("on", "off"):
+        run(f"{rig.folder}/larkbellwatch.exe", "--autostart", state)
+        status, out, _ = run("reg", "query", RUN_KEY, "/v", "larkbellwatch")
+        check(f"--autostart {state}: the Run value is {'there' if state == 'on' else 'gone'}",
+            (status == 0 and re.search(r'REG_SZ\s+"[^"]*larkbellwatch\.exe"', out) is not None) == (state == "on"), out)
+
+    def resume():
+        _, out, _ = run(f"{build}/bin/tests/probe.exe", "windows", "larkbellwatch.exe", "hidden")
+        window = re.search(r"hwnd=(\w+) .*class=larkbellwatch_events", out)
+        return window and run(f"{build}/bin/tests/probe.exe", "post", window[1], WM_POWERBROADCAST,
+            PBT_APMRESUMEAUTOMATIC)[0] == 0
+
+    rig.write_settings({"main": dict(host="localhost", port=dovecot.ports["imaps"], user="alice"),
+        "isp": dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="bob", poll=3600),
+        "broken": dict(host="localhost", port=dovecot.ports["imaps"], user="bob")})
+    for name, password in (("main", PASSWORDS["alice"]), ("isp", PASSWORDS["bob"]), ("broken", "wrong")):
+        rig.ctl("password", name, text=password + "\n")
+    rig.start()
+    check("the IMAP account idles, the POP3 one has polled, the wrong password waits 30 minutes",
+        wait_for(lambda: dovecot.idling("alice") >= 1) and rig.wait_log(r"\[isp\] .*already there")
+        and rig.wait_log(r"\[broken/INBOX\] .*reconnecting in (18|19|20)\d\d s"), rig.log())
+    ss = subprocess.run(["ss", "-tnoH", "state", "established", f"( dport = :{dovecot.ports['imaps']} )"],
+        capture_output=True, text=True).stdout
+    check("the IMAP connection has TCP keep-alive within 2 minutes", re.search(r"timer:\(keepalive,(1min\d|[1-9]\d?sec)",
+        ss) is not None, ss)
+
+    # Asleep: Dovecot goes away until the back-off has grown past 12 s, and mail comes in meanwhile.
+    base = rig.count() or 0
+    dovecot.stop()
+    check("while Dovecot is down the back-off grows", rig.wait_log(r"\[main/INBOX\] .*reconnecting in (1[2-9]|\d\d\d?) s",
+        deadline=90), rig.log())
+    dovecot.deliver_offline("alice", 3)
+    dovecot.deliver_offline("bob", 2)
+    dovecot.start()
+    woke = time.monotonic()
+    check("the resume message reaches the watcher", resume())
+    check("after the resume the 5 that came meanwhile count within 5 s", rig.wait_count(base + 5, 5) == base + 5,
+        rig.count())
+    print(f"counted {time.monotonic() - woke:.1f} s after the resume message", flush=True)
+    check("and the refused login was tried again at once", wait_for(lambda: dovecot.log_count(
+        r"bob.*Password mismatch") == 2, 10), dovecot.log_count(r"bob.*Password mismatch"))
+
+    # Awake with a connection that may be dead: it is dropped and replaced, nothing counts twice.
+    idling = dovecot.idling("alice")
+    check("a second resume replaces the idle connection", resume() and wait_for(lambda: dovecot.idling("alice")
+        > idling, 10), rig.log())
+    dovecot.deliver("alice")
+    check("a message then adds exactly 1", rig.wait_count(base + 6) == base + 6, rig.count())
+
+    logged_out = dovecot.log_count(r"imap\(alice\).*Logged out")
+    status, _, _ = run("wineboot", "--end-session")
+    check("at the session's end the watcher logs out and ends", status == 0 and rig.wait_log("the session ends")
+        and wait_for(lambda: not rig.running(), 10)
+        and wait_for(lambda: dovecot.log_count(r"imap\(alice\).*Logged out") > logged_out, 10), rig.log())
+    before = len(rig.log())
+    rig.start()
+    wait_for(lambda: dovecot.idling("alice") > idling + 1)
+    dovecot.deliver("alice")
+    check("after the restart only the one new message counts", rig.wait_log(r"\[main/INBOX\] new messages: 1")
+        and re.findall(r"new messages: \d+", rig.log()[before:]) == ["new messages: 1"], rig.log()[before:])
+    rig.stop()
