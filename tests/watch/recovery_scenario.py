@@ -65,7 +65,7 @@ with scenario("recovery") as (check, certs, dovecot, rig):
     logouts = lambda: sum(b"IDLE" in text and b"LOGOUT" in text for text in (open(path, "rb").read()
         for path in glob.glob(f"{dovecot.folder}/rawlog/alice/*.in")))
     logged_out = logouts()
-    status, _, _ = run("wineboot", "--end-session")
+    status, _, _ = run("wineboot", "--end-session", "--shutdown")  # without --shutdown it also starts the Run values
     check("at the session's end the watcher logs out and ends", status == 0 and rig.wait_log("the session ends")
         and wait_for(lambda: not rig.running(), 10)
         and wait_for(lambda: logouts() > logged_out, 10), rig.log())
