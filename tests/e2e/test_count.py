@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from rig import BIN, Program, Scenario, counter, ctl, probe, wait_for, windows, xdotool
+from rig import BIN, Program, Scenario, counter, ctl, probe, wait_for, windows
 
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 CTL = BIN + "/larkbellctl.exe"
@@ -50,16 +50,6 @@ class Count(Scenario):
         open(self.release_file(), "w").close()
         self.assertEqual(holder.wait(30), 0)
         self.assertEqual(counter()["count"], 7)
-
-    def test_enter_and_escape_end_the_notifier_after_the_teardown(self):
-        self.hold_section()
-        for key in ("Return", "Escape"):
-            with self.subTest(key=key):
-                ctl("set", 5)
-                rig = self.started()
-                xdotool("mousemove", *rig.at(95, 93), "key", key)  # keys go to the window under the pointer
-                self.ended(rig.notifier)
-        self.rig().start()
 
     def test_section_lives_while_a_process_holds_it(self):
         self.assertEqual(counter(), GONE)
