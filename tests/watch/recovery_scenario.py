@@ -1,8 +1,7 @@
 """Recovery: the resume message Windows sends after sleep ends every back-off (a refused login's 30 minutes too) and
 every idle connection, and what came meanwhile counts once, over IMAP and POP3; each mail connection has TCP
 keep-alive; the session's end logs out of the server and the next start counts nothing twice; --autostart on|off
-adds and removes the Run value.
-    recovery_scenario.py SOURCE_DIR BUILD_DIR"""
+adds and removes the Run value."""
 from mailrig import *
 
 WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC = "0x218", "0x12"
