@@ -221,8 +221,9 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
     Attempt attempt;
     ImapLogin login;
     bool log_it = true;
-    if (!Prepared(
-            PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it), log_it, &attempt))
+    const Credentials credentials
+        = PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it);
+    if (!Prepared(credentials, log_it, &attempt)) // log_it is known only now
         return attempt;
     login.fetch_headers = m_context.recent != nullptr;
     MailTimings timings = m_context.timings;
@@ -252,8 +253,9 @@ MailboxWatch::Attempt MailboxWatch::PollOnce(TokenUse* token)
     Attempt attempt;
     Pop3Login login;
     bool log_it = true;
-    if (!Prepared(
-            PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it), log_it, &attempt))
+    const Credentials credentials
+        = PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it);
+    if (!Prepared(credentials, log_it, &attempt)) // log_it is known only now
         return attempt;
     login.fetch_headers = m_context.recent != nullptr;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
