@@ -94,9 +94,9 @@ std::vector<Pop3Scenario> Scenarios()
                 "LOG refused TOP", "C QUIT" }),
             "a b c" },
         { "a header line past the bound is cut, not fatal", Fetching(), kSeenAB,
-            LoggedIn({ "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK",
-                "S X: " + std::string(kHeaderLimit, 'x'), "S Subject: after", "S .",
-                "HEADERS X: " + std::string(kHeaderLimit - 3, 'x'), "C QUIT" }),
+            LoggedIn(
+                { "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK", "S X: " + std::string(8192, 'x'),
+                    "S Subject: after", "S .", "HEADERS X: " + std::string(8192 - 3, 'x'), "C QUIT" }),
             "c" },
         { "nothing new, or no headers asked for: no TOP", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C QUIT" }), "a b c" },
