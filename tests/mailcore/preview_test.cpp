@@ -175,10 +175,25 @@ TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
         EXPECT_FALSE(DecodeRecentList(text, &read)) << text;
         EXPECT_TRUE(read.messages.empty());
     }
-    std::string too_long = "larkbell-recent 1 one\n";
-    for (size_t i = 0; i <= kRecentKept; ++i)
-        too_long += "5\ta\tb\tc\n";
-    EXPECT_FALSE(DecodeRecentList(too_long, &read));
+    // At their limits and one past: 20 messages, fields of 512 bytes, 12 digits of time.
+    std::string twenty = "larkbell-recent 1 one\n";
+    for (int i = 0; i < 20; ++i)
+        twenty += "5\ta\tb\tc\n";
+    const std::string head = "larkbell-recent 1 one\n", field(512, 'f');
+    const struct {
+        std::string text;
+        bool read;
+    } limits[] = { { twenty, true }, { twenty + "5\ta\tb\tc\n", false }, { head + "5\ta\tb\t" + field + "\n", true },
+        { head + "5\ta\tb\t" + field + "f\n", false }, { head + "999999999999\ta\tb\tc\n", true },
+        { head + "1000000000000\ta\tb\tc\n", false } };
+    for (const auto& c : limits)
+        EXPECT_EQ(DecodeRecentList(c.text, &read), c.read) << c.text.substr(0, 80);
+    RecentList single;
+    AddNewest(&single, { { 5, "a", "b", field + "f" } });
+    const std::string encoded = EncodeRecentList(single, 65536); // the field cut to 512 bytes
+    EXPECT_EQ(encoded, head + "5\ta\tb\t" + field + "\n");
+    EXPECT_EQ(EncodeRecentList(single, encoded.size()), encoded); // a message that just fits the room is written
+    EXPECT_EQ(EncodeRecentList(single, encoded.size() - 1), head);
 }
 
 TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
@@ -190,7 +205,8 @@ TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
         size_t shown;
         int64_t more;
     } cases[] = { { 3, 5, 3, 3, 0 }, { 8, 5, 8, 5, 3 }, { 8, 5, 30, 5, 25 }, { 2, 5, 7, 2, 5 }, { 8, 0, 8, 1, 7 },
-        { 30, 99, 40, kRecentMaxLines, 40 - static_cast<int64_t>(kRecentMaxLines) }, { 4, 5, -3, 4, 0 } };
+        { 30, 99, 40, 20, 20 }, { 30, 20, 40, 20, 20 }, { 30, 21, 40, 20, 20 }, { 30, 1, 40, 1, 39 },
+        { 4, 5, -3, 4, 0 } }; // 1 to 20 lines
     for (const auto& c : cases) {
         const PanelExtent extent = PanelLines(c.listed, c.lines, c.count);
         EXPECT_EQ(extent.shown, c.shown) << c.listed << " " << c.lines << " " << c.count;
