@@ -46,6 +46,15 @@ TEST(HeaderText, DecodesEncodedWordsAndRawBytes)
         { "=?UTF-8?B?5pel?=", "日" },
         { "\xFF\xFE\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" },
         { "=??B?YQ==?= =?UTF-8?X?a?= =?UTF-8?B?YQ==", "=??B?YQ==?= =?UTF-8?X?a?= =?UTF-8?B?YQ==" },
+        // Windows-1250 to 1258 and ISO 8859-1 to 9 by name; a number past either end is unknown.
+        { "=?windows-1250?Q?#?= =?windows-1258?Q?#?= =?cp1250?Q?#?= =?cp1258?Q?#?= =?iso-8859-9?Q?#?=",
+            "1250125812501258"
+            "28599" },
+        { "=?windows-1249?Q?#?=", "=?windows-1249?Q?#?=" },
+        { "=?windows-1259?Q?#?=", "=?windows-1259?Q?#?=" },
+        { "=?cp1259?Q?#?=", "=?cp1259?Q?#?=" },
+        { "=?iso-8859-10?Q?#?=", "=?iso-8859-10?Q?#?=" },
+        { "=?iso-8859-0?Q?#?=", "=?iso-8859-0?Q?#?=" },
         // 512 bytes are shown; a character that would cross them is left out whole.
         { a511 + "b", a511 + "b" },
         { a511 + "bc", a511 + "b" },
