@@ -1,7 +1,5 @@
-"""Resilience: through a relay, the watcher replaces a connection that went silent and loses and repeats
-nothing when Dovecot is killed mid-IDLE with mail delivered while it is down; beside it, an account with a
-wrong password fails once, is not tried again, and does not hold the other back.
-    resilience_scenario.py SOURCE_DIR BUILD_DIR"""
+"""Through a relay, a silent connection is replaced; a Dovecot killed mid-IDLE loses and repeats nothing; beside it
+an account with a wrong password is tried once and holds nothing back."""
 from mailrig import *
 
 with scenario("resilience") as (check, certs, dovecot, rig):
