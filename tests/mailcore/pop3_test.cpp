@@ -1,8 +1,10 @@
 // POP3: a scripted server (see transcript.h) plays whole polls against the
 // session, and a table checks what counts.
 #include "tests/mailcore/transcript.h"
+#include "watch/core/base64.h"
 #include "watch/core/header_text.h"
 #include "watch/core/pop3_session.h"
+#include "watch/core/sasl_oauth.h"
 
 namespace {
 
@@ -10,6 +12,11 @@ using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
 const char kPlain[] = "AG1lAFN1cDNyU2VjcmV0UHc="; // "\0me\0Sup3rSecretPw" in base64, as AUTH PLAIN sends it
+const char kToken[] = "ya29.tok";
+const char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB"; // "user=me^Aauth=Bearer ya29.tok^A^A"
+// "n,a=me,^Ahost=pop.example.com^Aport=995^Aauth=Bearer ya29.tok^A^A"
+const char kBearer[] = "bixhPW1lLAFob3N0PXBvcC5leGFtcGxlLmNvbQFwb3J0PTk5NQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
+const char kRefusal[] = "eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0="; // {"status":"401","schemes":"bearer"}
 
 // `seen_after`: the ids the session leaves to persist, or "#n" for a message count.
 struct Pop3Scenario {
@@ -29,13 +36,45 @@ std::string Describe(const Pop3Seen& seen)
     return text;
 }
 
-Pop3Login Login(bool starttls = false, bool may_send = true) { return { "me", kPassword, starttls, may_send, false }; }
+Pop3Login Login(bool starttls = false, bool may_send = true)
+{
+    Pop3Login login;
+    login.user = "me";
+    login.password = kPassword;
+    login.starttls = starttls;
+    login.credentials_may_be_sent = may_send;
+    return login;
+}
+
+std::vector<std::string> Joined(std::vector<std::string> script, const std::vector<std::string>& rest)
+{
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
 
 // Greeting, CAPA with USER and UIDL, logged in; then `rest`.
 std::vector<std::string> LoggedIn(std::vector<std::string> rest)
 {
     std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S UIDL", "S .", "C USER me",
         "S +OK", "C PASS Sup3rSecretPw", "S +OK logged in" };
+    return Joined(script, rest);
+}
+
+Pop3Login TokenLogin(AuthMethod auth = AuthMethod::Auto, std::string token = kToken)
+{
+    Pop3Login login = Login();
+    login.password.clear();
+    login.token = std::move(token);
+    login.auth = auth;
+    login.host = "pop.example.com";
+    login.port = 995;
+    return login;
+}
+
+// Greeting and CAPA offering `sasl`; then `rest`.
+std::vector<std::string> Offering(const std::string& sasl, std::vector<std::string> rest)
+{
+    std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S SASL " + sasl, "S ." };
     script.insert(script.end(), rest.begin(), rest.end());
     return script;
 }
@@ -54,9 +93,19 @@ std::vector<Pop3Scenario> Scenarios()
     Pop3Login check = Login(), crlf = Login();
     check.check_only = true;
     crlf.password = "pw\r\nDELE 1";
-    std::string listing = "+OK"; // the limit is checked before each id is stored
-    for (size_t i = 1; i <= kMaxPop3Messages + 1; ++i)
-        listing += "\r\n" + std::to_string(i) + " id" + std::to_string(i);
+    std::string listing = "+OK"; // 100,000 ids; the limit is checked before each id is stored
+    for (size_t i = 1; i <= 100000; ++i)
+        listing += "\r\n" + std::to_string(i) + " " + std::to_string(i);
+    std::vector<std::string> newest_ids; // what 100,000 new ids leave remembered: the newest 20,000
+    for (size_t i = 80001; i <= 100000; ++i)
+        newest_ids.push_back(std::to_string(i));
+    // CAPA lines up to the 100 capabilities kept; "SASL X PLAIN" is three of them.
+    std::vector<std::string> capa { "S +OK POP3 ready", "C CAPA", "S +OK" }, capa_past;
+    for (int i = 1; i <= 97; ++i)
+        capa.push_back("S X-" + std::to_string(i));
+    capa_past = capa;
+    capa_past.push_back("S X-98");
+    const std::string refused(300 - 35, 'r'); // "the server refused the connection: " and this fill a log line
     std::vector<std::string> batch = LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 25 9000", "COUNT 25" });
     for (int n = 25; n > 5; --n) // the newest 20 of 25
         batch.insert(
@@ -66,7 +115,48 @@ std::vector<Pop3Scenario> Scenarios()
     for (int n = 25; n > 5; --n)
         twenty_headers += " Subject: " + std::to_string(n) + "|";
     batch[batch.size() - 2] = twenty_headers;
+    // AUTH with the response on its line: 255 bytes with the CRLF at most.
+    const std::string longest(158, 't'), longer(159, 't');
+    const std::string fits = Base64Encode(XOAuth2Response("me", longest)),
+                      over = Base64Encode(XOAuth2Response("me", longer));
     return {
+        { "a token by OAUTHBEARER, preferred when SASL lists both, the response on the AUTH line", TokenLogin(),
+            kSeenAB,
+            Offering("PLAIN XOAUTH2 OAUTHBEARER",
+                { std::string("C AUTH OAUTHBEARER ") + kBearer, "S +OK", "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c",
+                    "S .", "COUNT 1", "C QUIT" }),
+            "a b c" },
+        { "XOAUTH2 refused: the error challenge answered with an empty line, then -ERR asks for a fresh token",
+            TokenLogin(), kSeenAB,
+            Offering("PLAIN XOAUTH2",
+                { std::string("C AUTH XOAUTH2 ") + kXOAuth2, std::string("S + ") + kRefusal, "C ",
+                    "S -ERR [AUTH] Authentication failed",
+                    "LOG refused the token for me: [AUTH] Authentication failed "
+                    "{\"status\":\"401\",\"schemes\":\"bearer\"}",
+                    "CLOSE TokenRejected" }),
+            "a b" },
+        { "a forced OAUTHBEARER though not offered; its refusal answered with ^A; one challenge only",
+            TokenLogin(AuthMethod::OAuthBearer), kSeenAB,
+            Offering("PLAIN",
+                { std::string("C AUTH OAUTHBEARER ") + kBearer, std::string("S + ") + kRefusal, "C AQ==", "S + again",
+                    "LOG unexpected challenge", "CLOSE ProtocolError" }),
+            "a b" },
+        { "the longest AUTH line, 255 bytes with its CRLF, carries the response", TokenLogin(AuthMethod::Auto, longest),
+            kSeenAB,
+            Offering("XOAUTH2",
+                { "C AUTH XOAUTH2 " + fits, "S +OK", "C UIDL", "S +OK", "S 1 a", "S .", "BASELINE", "C QUIT" }),
+            "a" },
+        { "one base64 group longer, the response waits for the server's \"+\" (Microsoft's form)",
+            TokenLogin(AuthMethod::Auto, longer), kSeenAB,
+            Offering("XOAUTH2", { "C AUTH XOAUTH2", "S +", "C " + over, "S +OK", "C UIDL" }), "a b" },
+        { "a mechanism refused before the token is sent is a failed login, not a token to refresh",
+            TokenLogin(AuthMethod::Auto, longer), kSeenAB,
+            Offering("XOAUTH2",
+                { "C AUTH XOAUTH2", "S -ERR unknown mechanism", "LOG does not accept AUTH XOAUTH2",
+                    "CLOSE LoginFailed" }),
+            "a b" },
+        { "neither token mechanism offered: nothing sent", TokenLogin(), kSeenAB,
+            Offering("PLAIN LOGIN", { "LOG neither SASL OAUTHBEARER nor SASL XOAUTH2", "CLOSE LoginFailed" }), "a b" },
         { "headers of the new messages with TOP n 0, newest first; a dot-stuffed line is header text", Fetching(),
             kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S 4 d", "S .", "COUNT 2", "C TOP 4 0",
@@ -79,9 +169,9 @@ std::vector<Pop3Scenario> Scenarios()
                 "LOG refused TOP", "C QUIT" }),
             "a b c" },
         { "a header line past the bound is cut, not fatal", Fetching(), kSeenAB,
-            LoggedIn({ "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK",
-                "S X: " + std::string(kHeaderLimit, 'x'), "S Subject: after", "S .",
-                "HEADERS X: " + std::string(kHeaderLimit - 3, 'x'), "C QUIT" }),
+            LoggedIn(
+                { "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK", "S X: " + std::string(8192, 'x'),
+                    "S Subject: after", "S .", "HEADERS X: " + std::string(8192 - 3, 'x'), "C QUIT" }),
             "c" },
         { "nothing new, or no headers asked for: no TOP", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C QUIT" }), "a b c" },
@@ -133,8 +223,25 @@ std::vector<Pop3Scenario> Scenarios()
             { "S +OK " + std::string(506, 'x'), "C CAPA" }, "a b" },
         { "the 513th byte of a line ends the session, though more follows in the same read", Login(), kSeenAB,
             { "S +OK " + std::string(507, 'x') + "\r\n+OK", "LOG 512", "CLOSE TooLong" }, "a b" },
-        { "too many ids end the session", Login(), kSeenAB,
-            LoggedIn({ "C UIDL", "S " + listing, "LOG listed over", "CLOSE TooLong" }), "a b", false },
+        { "100,000 ids are taken", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S " + listing + "\r\n.", "COUNT 20000", "C QUIT" }),
+            Describe({ true, false, 0, newest_ids }), false },
+        { "the 100,001st id ends the session", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S " + listing + "\r\n100001 x", "LOG listed over", "CLOSE TooLong" }), "a b", false },
+        { "the 100th capability is kept", Login(), kSeenAB,
+            Joined(capa, { "S X-98", "S X-99", "S USER", "S .", "C USER me" }), "a b" },
+        { "the 101st is not", Login(), kSeenAB,
+            Joined(capa_past, { "S X-99", "S X-100", "S USER", "S .", "LOG neither USER", "CLOSE LoginFailed" }),
+            "a b" },
+        { "a SASL line's mechanisms count too, up to the 100th", Login(), kSeenAB,
+            Joined(capa, { "S SASL X PLAIN", "S .", "C AUTH PLAIN" }), "a b" },
+        { "past it they are not kept", Login(), kSeenAB,
+            Joined(capa_past, { "S SASL X PLAIN", "S .", "LOG neither USER", "CLOSE LoginFailed" }), "a b" },
+        { "a log line holds 300 characters", Login(), kSeenAB,
+            { "S -ERR " + refused.substr(1) + "Z", "LOG connection: " + refused.substr(1) + "Z$", "CLOSE ServerBye" },
+            "a b" },
+        { "the 301st is cut", Login(), kSeenAB,
+            { "S -ERR " + refused + "Z", "LOG connection: " + refused + "$", "CLOSE ServerBye" }, "a b" },
         { "an id of 70 characters is counted", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(70, 'x'), "S .", "COUNT 1", "C QUIT" }),
             std::string(70, 'x') },
@@ -155,7 +262,7 @@ TEST(Pop3Session, ScriptedServer)
     for (const Pop3Scenario& scenario : Scenarios()) {
         for (int bytewise = 0; bytewise <= scenario.bytewise_too; ++bytewise) {
             Pop3Session session(scenario.login, scenario.seen, 50, 0);
-            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain });
+            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain, kToken, kXOAuth2, kBearer });
             EXPECT_EQ(Describe(session.seen()), scenario.seen_after) << scenario.name;
         }
     }

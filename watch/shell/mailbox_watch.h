@@ -58,7 +58,8 @@ private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     Attempt ConnectOnce(TokenUse* token);
-    Attempt PollOnce();
+    Attempt PollOnce(TokenUse* token);
+    static bool Prepared(Credentials credentials, bool log_it, Attempt* attempt);
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);
 
