@@ -94,10 +94,12 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
         && SerializeWatchState(parsed, parsed_pop3) == text);
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
     // What came while popups were paused, the most it holds.
-    text = SerializeWatchState(state, {}, UINT32_MAX);
     uint32_t held = 0;
-    EXPECT_TRUE(text.rfind("larkbellwatch-state 2\nheld 4294967295\nimap home INBOX 7 12\n", 0) == 0) << text;
-    EXPECT_TRUE(ParseWatchState(text, &parsed, nullptr, &held) && held == UINT32_MAX && parsed.size() == 4);
+    text = SerializeWatchState(state, {}, 1);
+    EXPECT_TRUE(text.rfind("larkbellwatch-state 2\nheld 1\nimap home INBOX 7 12\n", 0) == 0) << text;
+    EXPECT_TRUE(ParseWatchState(text, &parsed, nullptr, &held) && held == 1 && parsed.size() == 4);
+    EXPECT_TRUE(
+        ParseWatchState("larkbellwatch-state 2\nheld 4294967295\n", &parsed, nullptr, &held) && held == UINT32_MAX);
 }
 
 // Up to the limits (4096 folders, 4096 POP3 accounts, lines of 4096 bytes,
@@ -450,8 +452,9 @@ TEST(WatchStatus, FileReadsBackOnlyWhatItWritesWithinItsLimits)
     const std::string most = StatusFileText(many); // the 257th folder left out
     ASSERT_TRUE(ParseStatusFile(most, &read));
     EXPECT_EQ(read.folders.size(), kStatusMaxFolders);
-    const std::string line = "a\t" + std::string(kStatusNameBytes, 'f') + "\tidling\t0\t0\t0\t"
-        + std::string(kStatusFingerprintBytes, 'F') + "\t" + std::string(kStatusErrorBytes, 'e') + "\n";
+    const std::string line = std::string(kStatusNameBytes, 'a') + "\t" + std::string(kStatusNameBytes, 'f')
+        + "\tidling\t0\t0\t0\t" + std::string(kStatusFingerprintBytes, 'F') + "\t" + std::string(kStatusErrorBytes, 'e')
+        + "\n";
     for (const std::string& text : { head, head + line, head + "a\t\tidling\t999999999999\t0\t0\t\t\n" })
         EXPECT_TRUE(ParseStatusFile(text, &read)) << text;
     EXPECT_LE(most.size(), kStatusFileMaxBytes);
@@ -464,6 +467,7 @@ TEST(WatchStatus, FileReadsBackOnlyWhatItWritesWithinItsLimits)
         head + "a\tb\tidling\t0\t0\t0\t\tx\x8A\n", "larkbellwatch-status 1\npaused\n",
         "larkbellwatch-status 1\npaused 01\n",
         head + "a\t" + std::string(kStatusNameBytes + 1, 'f') + "\tidling\t0\t0\t0\t\t\n",
+        head + std::string(kStatusNameBytes + 1, 'a') + "\tb\tidling\t0\t0\t0\t\t\n",
         head + "a\tb\tidling\t0\t0\t0\t" + std::string(kStatusFingerprintBytes + 1, 'F') + "\t\n",
         head + "a\tb\tidling\t0\t0\t0\t\t" + std::string(kStatusErrorBytes + 1, 'e') + "\n", most + line };
     for (const std::string& text : bad) {
