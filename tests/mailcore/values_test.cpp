@@ -521,6 +521,19 @@ TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
         EXPECT_EQ(known.last_ok, step.at < 10000 ? 0 : step.at < 100000 ? kNow + 10000 : kNow + 100000);
     }
     EXPECT_TRUE(DueAlerts({}, after, {}, &memory).empty() && memory.told.empty()); // a folder gone is forgotten
+    // A balloon's title holds 63 bytes, its text 255: "larkbellwatch: " and 48 bytes of name, "login
+    // refused", a line break and 241 bytes of error.
+    for (size_t past : { 0, 1 }) {
+        AlertMemory fresh;
+        const std::vector<Alert> alerts
+            = DueAlerts({ 0,
+                            { Folder(std::string(48 + past, 'a'), "", WatchPhase::LoginRefused, 0, 0, 0,
+                                std::string(241 + past, 'e')) } },
+                after, {}, &fresh);
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].title, "larkbellwatch: " + std::string(48, 'a'));
+        EXPECT_EQ(alerts[0].text, "login refused\n" + std::string(241, 'e'));
+    }
 
     const struct {
         const char* text;
