@@ -9,7 +9,6 @@
 #include "watch/shell/code_pages.h"
 #include "watch/shell/login_credentials.h"
 #include "watch/shell/mail_connection.h"
-#include "watch/shell/protected_secret.h"
 #include "watch/shell/watch_settings.h"
 
 namespace {
@@ -43,20 +42,17 @@ private:
     std::string m_lastLog;
 };
 
-using CheckSink = ResultSink<mail::FolderState>;
-
-// False (with one error line) when the folder could not be opened.
-bool CheckFolder(
-    const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::MailTimings& timings)
+// One check connection, made again once with a fresh token if the server
+// refused the first, as the watcher does. False (with one error line) when
+// nothing was opened.
+template <class Login, class State, class Run>
+bool SignInAndCheck(const mail::AccountConfig& account, const mail::WatchedFolder& folder, const std::string& where,
+    ResultSink<State>& sink, Run run)
 {
-    const std::string where = mail::Utf8ToCp932(account.display + "/" + folder.display);
-    const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
-    CheckSink sink;
     mail::ConnectionEnd end;
     mail::TokenUse use;
-    // As the watcher does: a refused token is tried once more with a fresh one.
     for (int attempt = 0; attempt < 2 && (attempt == 0 || end.reason == mail::CloseReason::TokenRejected); ++attempt) {
-        mail::ImapLogin login;
+        Login login;
         std::string why;
         bool log_it = true;
         use.refused = end.reason == mail::CloseReason::TokenRejected;
@@ -65,26 +61,32 @@ bool CheckFolder(
             return false;
         }
         login.check_only = true;
-        end = mail::RunImapConnection(server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
+        end = run(std::move(login));
     }
     return sink.Succeeded(where, end);
+}
+
+bool CheckFolder(
+    const mail::AccountConfig& account, const mail::WatchedFolder& folder, const mail::MailTimings& timings)
+{
+    const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
+    ResultSink<mail::FolderState> sink;
+    return SignInAndCheck<mail::ImapLogin>(
+        account, folder, mail::Utf8ToCp932(account.display + "/" + folder.display), sink, [&](mail::ImapLogin login) {
+            return mail::RunImapConnection(
+                server, std::move(login), mail::FolderState(), timings, nullptr, nullptr, sink);
+        });
 }
 
 // One POP3 session that logs in, asks STAT and quits.
 bool CheckPop3(const mail::AccountConfig& account, const mail::MailTimings& timings)
 {
-    const std::string where = mail::Utf8ToCp932(account.display);
-    mail::Pop3Login login { account.user, {}, false, false, true };
-    std::string why;
-    if (!mail::UnprotectSecret(account.password_blob, &login.password, &why)) {
-        fprintf(stderr, "larkbellctl: %s: %s\n", where.c_str(), why.c_str());
-        return false;
-    }
     const mail::ServerAddress server { account.host, account.port, account.security, account.pinned_sha256 };
     ResultSink<mail::Pop3Seen> sink;
-    const mail::ConnectionEnd end
-        = mail::RunPop3Connection(server, std::move(login), mail::Pop3Seen(), timings, nullptr, nullptr, sink);
-    return sink.Succeeded(where, end);
+    return SignInAndCheck<mail::Pop3Login>(
+        account, account.folders.front(), mail::Utf8ToCp932(account.display), sink, [&](mail::Pop3Login login) {
+            return mail::RunPop3Connection(server, std::move(login), mail::Pop3Seen(), timings, nullptr, nullptr, sink);
+        });
 }
 
 } // namespace

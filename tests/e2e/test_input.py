@@ -29,10 +29,14 @@ def lines(text):
 
 def drag(rig, start, end, top_left, release=True):
     # The top-most refresh puts the popup back at its saved place until the next motion: moves are repeated.
-    # A press the busy X server gave the desktop is made once more.
+    # A press the busy X server gave the desktop is made once more, at the same grip on the popup wherever
+    # the first try left it.
+    left, top = rig.facts()["rect"][:2]
     for attempt in (1, 2):
-        xdotool("mousemove", *start, "mousedown", 3)
-        glide(start, end)
+        x, y = rig.facts()["rect"][:2]
+        here = (start[0] + x - left, start[1] + y - top)
+        xdotool("mousemove", *here, "mousedown", 3)
+        glide(here, end)
         try:
             wait_for(lambda: xdotool("mousemove", end[0] + 1, end[1], "mousemove", *end)
                      or rig.facts()["rect"][:2] == top_left, 10 * attempt, f"the popup dragged to {top_left}")

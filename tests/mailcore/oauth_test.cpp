@@ -93,7 +93,7 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
     EXPECT_TRUE(DeviceFlowAllowed(client, &why));
     EXPECT_EQ(AuthorizationUrl(client, LoopbackRedirectUri(50123), "st", "ch"),
         "https://login.microsoftonline.com/contoso.onmicrosoft.com/oauth2/v2.0/authorize?response_type=code"
-        "&client_id=0d1a-42&redirect_uri=http%3A%2F%2F127.0.0.1%3A50123%2F&scope=https%3A%2F%2Foutlook.office.com"
+        "&client_id=0d1a-42&redirect_uri=http%3A%2F%2F127.0.0.1%3A50123&scope=https%3A%2F%2Foutlook.office.com"
         "%2FIMAP.AccessAsUser.All%20offline_access&state=st&code_challenge=ch&code_challenge_method=S256");
     EXPECT_EQ(CodeExchangeBody(client, "c/1", "http://127.0.0.1:1/", "v", ""),
         "grant_type=authorization_code&code=c%2F1&redirect_uri=http%3A%2F%2F127.0.0.1%3A1%2F&code_verifier=v"

@@ -1,8 +1,10 @@
 // POP3: a scripted server (see transcript.h) plays whole polls against the
 // session, and a table checks what counts.
 #include "tests/mailcore/transcript.h"
+#include "watch/core/base64.h"
 #include "watch/core/header_text.h"
 #include "watch/core/pop3_session.h"
+#include "watch/core/sasl_oauth.h"
 
 namespace {
 
@@ -10,6 +12,11 @@ using namespace mail;
 
 const char kPassword[] = "Sup3rSecretPw";
 const char kPlain[] = "AG1lAFN1cDNyU2VjcmV0UHc="; // "\0me\0Sup3rSecretPw" in base64, as AUTH PLAIN sends it
+const char kToken[] = "ya29.tok";
+const char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB"; // "user=me^Aauth=Bearer ya29.tok^A^A"
+// "n,a=me,^Ahost=pop.example.com^Aport=995^Aauth=Bearer ya29.tok^A^A"
+const char kBearer[] = "bixhPW1lLAFob3N0PXBvcC5leGFtcGxlLmNvbQFwb3J0PTk5NQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
+const char kRefusal[] = "eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0="; // {"status":"401","schemes":"bearer"}
 
 // `seen_after`: the ids the session leaves to persist, or "#n" for a message count.
 struct Pop3Scenario {
@@ -29,13 +36,40 @@ std::string Describe(const Pop3Seen& seen)
     return text;
 }
 
-Pop3Login Login(bool starttls = false, bool may_send = true) { return { "me", kPassword, starttls, may_send, false }; }
+Pop3Login Login(bool starttls = false, bool may_send = true)
+{
+    Pop3Login login;
+    login.user = "me";
+    login.password = kPassword;
+    login.starttls = starttls;
+    login.credentials_may_be_sent = may_send;
+    return login;
+}
 
 // Greeting, CAPA with USER and UIDL, logged in; then `rest`.
 std::vector<std::string> LoggedIn(std::vector<std::string> rest)
 {
     std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S UIDL", "S .", "C USER me",
         "S +OK", "C PASS Sup3rSecretPw", "S +OK logged in" };
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+Pop3Login TokenLogin(AuthMethod auth = AuthMethod::Auto, std::string token = kToken)
+{
+    Pop3Login login = Login();
+    login.password.clear();
+    login.token = std::move(token);
+    login.auth = auth;
+    login.host = "pop.example.com";
+    login.port = 995;
+    return login;
+}
+
+// Greeting and CAPA offering `sasl`; then `rest`.
+std::vector<std::string> Offering(const std::string& sasl, std::vector<std::string> rest)
+{
+    std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S SASL " + sasl, "S ." };
     script.insert(script.end(), rest.begin(), rest.end());
     return script;
 }
@@ -66,7 +100,48 @@ std::vector<Pop3Scenario> Scenarios()
     for (int n = 25; n > 5; --n)
         twenty_headers += " Subject: " + std::to_string(n) + "|";
     batch[batch.size() - 2] = twenty_headers;
+    // AUTH with the response on its line: 255 bytes with the CRLF at most.
+    const std::string longest(158, 't'), longer(159, 't');
+    const std::string fits = Base64Encode(XOAuth2Response("me", longest)),
+                      over = Base64Encode(XOAuth2Response("me", longer));
     return {
+        { "a token by OAUTHBEARER, preferred when SASL lists both, the response on the AUTH line", TokenLogin(),
+            kSeenAB,
+            Offering("PLAIN XOAUTH2 OAUTHBEARER",
+                { std::string("C AUTH OAUTHBEARER ") + kBearer, "S +OK", "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c",
+                    "S .", "COUNT 1", "C QUIT" }),
+            "a b c" },
+        { "XOAUTH2 refused: the error challenge answered with an empty line, then -ERR asks for a fresh token",
+            TokenLogin(), kSeenAB,
+            Offering("PLAIN XOAUTH2",
+                { std::string("C AUTH XOAUTH2 ") + kXOAuth2, std::string("S + ") + kRefusal, "C ",
+                    "S -ERR [AUTH] Authentication failed",
+                    "LOG refused the token for me: [AUTH] Authentication failed "
+                    "{\"status\":\"401\",\"schemes\":\"bearer\"}",
+                    "CLOSE TokenRejected" }),
+            "a b" },
+        { "a forced OAUTHBEARER though not offered; its refusal answered with ^A; one challenge only",
+            TokenLogin(AuthMethod::OAuthBearer), kSeenAB,
+            Offering("PLAIN",
+                { std::string("C AUTH OAUTHBEARER ") + kBearer, std::string("S + ") + kRefusal, "C AQ==", "S + again",
+                    "LOG unexpected challenge", "CLOSE ProtocolError" }),
+            "a b" },
+        { "the longest AUTH line, 255 bytes with its CRLF, carries the response", TokenLogin(AuthMethod::Auto, longest),
+            kSeenAB,
+            Offering("XOAUTH2",
+                { "C AUTH XOAUTH2 " + fits, "S +OK", "C UIDL", "S +OK", "S 1 a", "S .", "BASELINE", "C QUIT" }),
+            "a" },
+        { "one base64 group longer, the response waits for the server's \"+\" (Microsoft's form)",
+            TokenLogin(AuthMethod::Auto, longer), kSeenAB,
+            Offering("XOAUTH2", { "C AUTH XOAUTH2", "S +", "C " + over, "S +OK", "C UIDL" }), "a b" },
+        { "a mechanism refused before the token is sent is a failed login, not a token to refresh",
+            TokenLogin(AuthMethod::Auto, longer), kSeenAB,
+            Offering("XOAUTH2",
+                { "C AUTH XOAUTH2", "S -ERR unknown mechanism", "LOG does not accept AUTH XOAUTH2",
+                    "CLOSE LoginFailed" }),
+            "a b" },
+        { "neither token mechanism offered: nothing sent", TokenLogin(), kSeenAB,
+            Offering("PLAIN LOGIN", { "LOG neither SASL OAUTHBEARER nor SASL XOAUTH2", "CLOSE LoginFailed" }), "a b" },
         { "headers of the new messages with TOP n 0, newest first; a dot-stuffed line is header text", Fetching(),
             kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S 4 d", "S .", "COUNT 2", "C TOP 4 0",
@@ -155,7 +230,7 @@ TEST(Pop3Session, ScriptedServer)
     for (const Pop3Scenario& scenario : Scenarios()) {
         for (int bytewise = 0; bytewise <= scenario.bytewise_too; ++bytewise) {
             Pop3Session session(scenario.login, scenario.seen, 50, 0);
-            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain });
+            Play(session, scenario.name, scenario.script, bytewise, { kPassword, kPlain, kToken, kXOAuth2, kBearer });
             EXPECT_EQ(Describe(session.seen()), scenario.seen_after) << scenario.name;
         }
     }

@@ -22,7 +22,7 @@ class AuthServer:
         self.user, self.access_life, self.told_life, self.rotate = user, access_life, told_life, rotate
         self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, {}, {}, {}
         self.requests, self.introspected, self.slow_down_once, self.deny_device = [], [], False, False
-        self.on_introspect = None
+        self.on_introspect, self.access_bytes = None, 24
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(f"{certs}/{cert}.pem", f"{certs}/{cert}.key")
         self.https = http.server.ThreadingHTTPServer(("127.0.0.1", 0), self._handler())
@@ -69,7 +69,7 @@ class AuthServer:
         return False
 
     def _issue(self, refresh=None):
-        access = secrets.token_urlsafe(24)
+        access = secrets.token_urlsafe(self.access_bytes)
         self.access[access] = time.monotonic() + self.access_life
         answer = dict(access_token=access, token_type="Bearer", expires_in=self.told_life or self.access_life)
         if refresh is None or self.rotate:

@@ -542,4 +542,6 @@ def scenario(name, server=None):
     finally:
         wine.end()
         dovecot.stop()
+        if not check.failures:  # a failed scenario's server log stays for reading
+            shutil.rmtree(dovecot.folder, ignore_errors=True)
     check.finish()

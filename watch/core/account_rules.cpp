@@ -19,15 +19,6 @@ namespace {
                 return "security=none is allowed only to a loopback host, not " + std::string(a.host)
                     + ": account refused";
             } },
-        { RuleStage::SignIn, [](const AccountFacts& a) { return a.protocol == Protocol::Pop3 && a.oauth; },
-            [](const AccountFacts&) {
-                return std::string("a POP3 account signs in with a password only, not with oauth=: account refused");
-            } },
-        { RuleStage::SignIn,
-            [](const AccountFacts& a) { return a.protocol == Protocol::Pop3 && (TokenAuth(a) || a.token_command); },
-            [](const AccountFacts&) {
-                return std::string("a POP3 account signs in with a password only, not with tokencmd: account refused");
-            } },
         { RuleStage::SignIn, [](const AccountFacts& a) { return !a.token_command && !a.oauth && TokenAuth(a); },
             [](const AccountFacts& a) {
                 return "auth=" + std::string(a.auth_text) + " needs a tokencmd: account refused";

@@ -33,7 +33,7 @@ std::string PkceVerifier(std::string_view random_bytes) { return Base64Url(rando
 
 std::string PkceChallenge(std::string_view verifier_sha256) { return Base64Url(verifier_sha256); }
 
-std::string LoopbackRedirectUri(uint16_t port) { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
+std::string LoopbackRedirectUri(uint16_t port) { return "http://127.0.0.1:" + std::to_string(port); }
 
 std::string AuthorizationUrl(
     const OAuthClient& client, std::string_view redirect_uri, std::string_view state, std::string_view challenge)

@@ -22,7 +22,10 @@ std::string PkceVerifier(std::string_view random_bytes);
 // The S256 challenge from SHA-256(verifier).
 std::string PkceChallenge(std::string_view verifier_sha256);
 
-// "http://127.0.0.1:PORT/": the loopback redirect of a native app (RFC 8252).
+// "http://127.0.0.1:PORT": the loopback redirect of a native app (RFC 8252),
+// as Google documents it for desktop apps, and as Microsoft matches a
+// registered "http://127.0.0.1" whatever the port. The IP literal rather than
+// localhost: both recommend it, and Microsoft does not take [::1].
 std::string LoopbackRedirectUri(uint16_t port);
 
 std::string AuthorizationUrl(

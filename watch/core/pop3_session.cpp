@@ -3,6 +3,7 @@
 #include "watch/core/ascii_text.h"
 #include "watch/core/base64.h"
 #include "watch/core/header_text.h"
+#include "watch/core/sasl_oauth.h"
 
 namespace mail {
 
@@ -24,6 +25,8 @@ namespace {
 
     bool HasLineBreak(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
 
+    const char* MechanismName(AuthMethod method) { return method == AuthMethod::XOAuth2 ? "XOAUTH2" : "OAUTHBEARER"; }
+
 } // namespace
 
 Pop3Session::Pop3Session(Pop3Login login, Pop3Seen seen, int64_t response_timeout_ms, int64_t now_ms)
@@ -33,6 +36,7 @@ Pop3Session::Pop3Session(Pop3Login login, Pop3Seen seen, int64_t response_timeou
     , waiting_since_(now_ms)
 {
     add_secret(login_.password);
+    add_secret(login_.token);
 }
 
 int64_t Pop3Session::next_deadline() const { return closed() ? INT64_MAX : Later(waiting_since_, timeout_ms_); }
@@ -94,10 +98,8 @@ void Pop3Session::handle(std::string_view line, int64_t now_ms)
         on_status(true, line.substr(line.size() > 3 ? 4 : 3), now_ms);
     } else if (StartsWithWord(line, "-ERR")) {
         on_status(false, line.substr(line.size() > 4 ? 5 : 4), now_ms);
-    } else if (step_ == Step::Auth && !line.empty() && line[0] == '+') {
-        std::string response = Base64Encode(std::string(1, '\0') + login_.user + '\0' + login_.password);
-        add_secret(response);
-        send(response + "\r\n", Step::AuthResult, now_ms);
+    } else if ((step_ == Step::Auth || step_ == Step::AuthResult) && !line.empty() && line[0] == '+') {
+        on_challenge(line.substr(line.size() > 1 && line[1] == ' ' ? 2 : 1), now_ms);
     } else {
         fail("cannot understand the server: " + Printable(line));
     }
@@ -134,17 +136,7 @@ void Pop3Session::on_status(bool ok, std::string_view text, int64_t now_ms)
     case Step::Pass:
     case Step::Auth:
     case Step::AuthResult:
-        if (ok && step_ == Step::User) {
-            send("PASS " + login_.password + "\r\n", Step::Pass, now_ms);
-        } else if (ok) {
-            after_login(now_ms);
-        } else if (text.substr(0, 8) == "[IN-USE]" || text.substr(0, 10) == "[SYS/TEMP]") {
-            log("the mailbox is busy, for example while the mail client downloads: " + Printable(text));
-            close(CloseReason::ProtocolError); // the short back-off: the password is fine
-        } else {
-            log("login refused for " + Printable(login_.user) + ": " + Printable(text));
-            close(CloseReason::LoginFailed);
-        }
+        on_login_status(ok, text, now_ms);
         break;
     case Step::Uidl:
         if (ok) {
@@ -259,15 +251,89 @@ void Pop3Session::after_capabilities(int64_t now_ms)
 void Pop3Session::send_login(int64_t now_ms)
 {
     if (!login_.credentials_may_be_sent) {
-        fail("refusing to send the password over an unencrypted connection");
+        fail("refusing to send the password or token over an unencrypted connection");
+    } else if (!login_.token.empty()) {
+        const AuthMethod method = login_.auth == AuthMethod::XOAuth2 || login_.auth == AuthMethod::OAuthBearer
+            ? login_.auth
+            : offers("SASL OAUTHBEARER") ? AuthMethod::OAuthBearer
+            : offers("SASL XOAUTH2")     ? AuthMethod::XOAuth2
+                                         : AuthMethod::Auto;
+        if (method == AuthMethod::Auto)
+            fail("the server offers neither SASL OAUTHBEARER nor SASL XOAUTH2 for the token", CloseReason::LoginFailed);
+        else
+            send_token(method, now_ms);
     } else if (HasLineBreak(login_.user) || HasLineBreak(login_.password)) {
         fail("the user name or the password holds a line break", CloseReason::LoginFailed);
     } else if (!capabilities_known_ || offers("USER")) {
         send("USER " + login_.user + "\r\n", Step::User, now_ms);
     } else if (offers("SASL PLAIN")) {
+        response_ = Base64Encode(std::string(1, '\0') + login_.user + '\0' + login_.password);
+        add_secret(response_);
         send("AUTH PLAIN\r\n", Step::Auth, now_ms);
     } else {
         fail("the server offers neither USER nor AUTH PLAIN", CloseReason::LoginFailed);
+    }
+}
+
+void Pop3Session::on_login_status(bool ok, std::string_view text, int64_t now_ms)
+{
+    const bool token = mechanism_ != AuthMethod::Login;
+    if (ok && step_ == Step::User) {
+        send("PASS " + login_.password + "\r\n", Step::Pass, now_ms);
+    } else if (ok) {
+        after_login(now_ms);
+    } else if (text.substr(0, 8) == "[IN-USE]" || text.substr(0, 10) == "[SYS/TEMP]") {
+        log("the mailbox is busy, for example while the mail client downloads: " + Printable(text));
+        close(CloseReason::ProtocolError); // the short back-off: the password is fine
+    } else if (token && step_ == Step::Auth) { // refused before the token was sent
+        log("the server does not accept AUTH " + std::string(MechanismName(mechanism_)) + ": " + Printable(text));
+        close(CloseReason::LoginFailed);
+    } else if (token) {
+        log("the server refused the token for " + Printable(login_.user) + ": " + Printable(text)
+            + (refusal_.empty() ? "" : " " + refusal_));
+        close(CloseReason::TokenRejected);
+    } else {
+        log("login refused for " + Printable(login_.user) + ": " + Printable(text));
+        close(CloseReason::LoginFailed);
+    }
+}
+
+// Step::Auth: the server's "+ " asks for the response. Step::AuthResult: a
+// refused token comes back as "+ <base64 JSON>", answered with an empty line
+// (XOAUTH2) or ^A (RFC 7628) before the -ERR.
+void Pop3Session::on_challenge(std::string_view challenge, int64_t now_ms)
+{
+    if (step_ == Step::Auth) {
+        send(std::move(response_) + "\r\n", Step::AuthResult, now_ms);
+        response_.clear();
+    } else if (mechanism_ != AuthMethod::Login && !challenge_answered_) {
+        challenge_answered_ = true;
+        std::string json;
+        refusal_ = Printable(Base64Decode(challenge, &json) ? json : challenge).substr(0, 200);
+        send(mechanism_ == AuthMethod::XOAuth2 ? "\r\n" : Base64Encode("\x01") + "\r\n", Step::AuthResult, now_ms);
+    } else {
+        fail("the server sent an unexpected challenge: " + Printable(challenge));
+    }
+}
+
+// A forced mechanism is tried even when CAPA does not list it. An access
+// token from Microsoft or Google is over a kilobyte, so the response mostly
+// follows the server's "+ ": that way no command line outgrows the bound.
+void Pop3Session::send_token(AuthMethod method, int64_t now_ms)
+{
+    mechanism_ = method;
+    challenge_answered_ = false;
+    refusal_.clear();
+    std::string response = Base64Encode(method == AuthMethod::XOAuth2
+            ? XOAuth2Response(login_.user, login_.token)
+            : OAuthBearerResponse(login_.user, login_.host, login_.port, login_.token));
+    add_secret(response);
+    std::string command = std::string("AUTH ") + MechanismName(method);
+    if (command.size() + 1 + response.size() + 2 <= kMaxPop3CommandBytes) {
+        send(command + " " + response + "\r\n", Step::AuthResult, now_ms);
+    } else {
+        response_ = std::move(response);
+        send(command + "\r\n", Step::Auth, now_ms);
     }
 }
 

@@ -1,8 +1,9 @@
 // One poll of a POP3 mailbox as a pure state machine: greeting, CAPA, STLS
-// where asked, login, UIDL (or STAT on a server without it), TOP n 0 for the
-// newest new messages when their headers are wanted, QUIT. POP3 servers lock
-// the mailbox for a session, so each poll is one short session. It never
-// sends RETR or DELE: the mailbox belongs to the mail client.
+// where asked, login (USER/PASS, AUTH PLAIN, or an OAuth token by AUTH
+// OAUTHBEARER or XOAUTH2, RFC 5034), UIDL (or STAT on a server without it),
+// TOP n 0 for the newest new messages when their headers are wanted, QUIT.
+// POP3 servers lock the mailbox for a session, so each poll is one short
+// session. It never sends RETR or DELE: the mailbox belongs to the mail client.
 // The shell feeds bytes and the time and carries out the actions, as for
 // ImapSession; Count and Baseline carry the Pop3Seen to persist.
 #pragma once
@@ -14,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "watch/core/account_values.h"
 #include "watch/core/mail_session.h"
 #include "watch/core/pop3_count.h"
 
@@ -21,6 +23,9 @@ namespace mail {
 
 constexpr size_t kMaxPop3LineBytes = 512; // a response line with its CRLF (RFC 2449)
 constexpr size_t kMaxPop3Messages = 100000; // UIDL lines accepted in one listing
+// A command line with its CRLF (RFC 2449): AUTH carries its initial response
+// only when the whole line fits (RFC 5034), otherwise after the server's "+ ".
+constexpr size_t kMaxPop3CommandBytes = 255;
 
 struct Pop3Login {
     std::string user;
@@ -31,6 +36,10 @@ struct Pop3Login {
     bool credentials_may_be_sent = false;
     bool check_only = false; // larkbellctl check: report the message count, count nothing
     bool fetch_headers = false; // TOP n 0 for the newest new messages, for the popup's list
+    std::string token; // an OAuth2 access token instead of the password: as secret
+    AuthMethod auth = AuthMethod::Auto; // with a token: the mechanism, Auto for what CAPA's SASL line offers
+    std::string host; // OAUTHBEARER names the server it talks to
+    uint16_t port = 0;
 };
 
 class Pop3Session : public MailSession {
@@ -52,6 +61,9 @@ private:
     void on_list_end(int64_t now_ms);
     void after_capabilities(int64_t now_ms);
     void send_login(int64_t now_ms);
+    void send_token(AuthMethod method, int64_t now_ms);
+    void on_challenge(std::string_view challenge, int64_t now_ms);
+    void on_login_status(bool ok, std::string_view text, int64_t now_ms);
     void after_login(int64_t now_ms);
     void after_stat(std::string_view text, int64_t now_ms);
     void tally(const Pop3Tally& tally);
@@ -77,6 +89,10 @@ private:
     Step step_ = Step::Greeting;
     int64_t waiting_since_ = 0;
     bool quit_wanted_ = false;
+    AuthMethod mechanism_ = AuthMethod::Login; // of the AUTH in flight: Login stands for PLAIN
+    std::string response_; // the AUTH response still to send after the server's "+ "
+    std::string refusal_; // a refused token's error challenge, decoded
+    bool challenge_answered_ = false;
 };
 
 } // namespace mail

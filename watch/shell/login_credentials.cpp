@@ -42,11 +42,11 @@ namespace {
     }
 
     Credentials OAuthLogin(
-        const AccountConfig& account, TokenUse* use, ImapLogin* login, std::string* why, bool* log_it)
+        const AccountConfig& account, TokenUse* use, std::string* token, std::string* why, bool* log_it)
     {
         bool first = false;
         const uint64_t refused = use->refused ? use->generation : 0;
-        switch (SourceFor(account).Get(refused, &login->token, &use->generation, why, &first)) {
+        switch (SourceFor(account).Get(refused, token, &use->generation, why, &first)) {
         case TokenState::Ready:
             return Credentials::Ready;
         case TokenState::SignInAgain:
@@ -67,29 +67,47 @@ void KeepAccessToken(const AccountConfig& account, std::string access_token, int
     SourceFor(account).Keep(std::move(access_token), expires_in_s);
 }
 
+namespace {
+
+    // What IMAP and POP3 logins share: who, where, and the secret.
+    template <class Login>
+    Credentials PrepareSignIn(
+        const AccountConfig& account, HANDLE stop, TokenUse* use, Login* login, std::string* why, bool* log_it)
+    {
+        *log_it = true;
+        login->user = account.user;
+        login->auth = account.auth;
+        login->host = account.host;
+        login->port = account.port;
+        if (account.oauth.provider != OAuthProvider::None)
+            return OAuthLogin(account, use, &login->token, why, log_it);
+        if (account.token_command.empty())
+            return UnprotectSecret(account.password_blob, &login->password, why) ? Credentials::Ready
+                                                                                 : Credentials::Refused;
+        TokenCommandTurn turn;
+        if (stop && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
+            *why = "the watcher is stopping";
+            return Credentials::Refused;
+        }
+        if (RunTokenCommand(account.token_command, stop, kTokenCommandLimitMs, &login->token, why))
+            return Credentials::Ready;
+        *why = "token command failed: " + *why;
+        return Credentials::Refused;
+    }
+
+} // namespace
+
 Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, TokenUse* use,
     ImapLogin* login, std::string* why, bool* log_it)
 {
-    *log_it = true;
-    login->user = account.user;
-    login->auth = account.auth;
-    login->host = account.host;
-    login->port = account.port;
     login->folder = folder.display;
-    if (account.oauth.provider != OAuthProvider::None)
-        return OAuthLogin(account, use, login, why, log_it);
-    if (account.token_command.empty())
-        return UnprotectSecret(account.password_blob, &login->password, why) ? Credentials::Ready
-                                                                             : Credentials::Refused;
-    TokenCommandTurn turn;
-    if (stop && ::WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
-        *why = "the watcher is stopping";
-        return Credentials::Refused;
-    }
-    if (RunTokenCommand(account.token_command, stop, kTokenCommandLimitMs, &login->token, why))
-        return Credentials::Ready;
-    *why = "token command failed: " + *why;
-    return Credentials::Refused;
+    return PrepareSignIn(account, stop, use, login, why, log_it);
+}
+
+Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder&, HANDLE stop, TokenUse* use,
+    Pop3Login* login, std::string* why, bool* log_it)
+{
+    return PrepareSignIn(account, stop, use, login, why, log_it);
 }
 
 } // namespace mail

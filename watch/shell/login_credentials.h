@@ -10,6 +10,7 @@
 #include <string>
 
 #include "watch/core/imap_session.h"
+#include "watch/core/pop3_session.h"
 #include "watch/shell/account_config.h"
 
 namespace mail {
@@ -34,6 +35,8 @@ struct TokenUse {
 // token command short.
 Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, TokenUse* use,
     ImapLogin* login, std::string* why, bool* log_it);
+Credentials PrepareLogin(const AccountConfig& account, const WatchedFolder& folder, HANDLE stop, TokenUse* use,
+    Pop3Login* login, std::string* why, bool* log_it);
 
 // Gives an OAuth account's logins an access token obtained by the sign-in
 // itself, so that checking right after it needs no refresh.

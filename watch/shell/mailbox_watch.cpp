@@ -12,7 +12,6 @@
 #include "watch/shell/code_pages.h"
 #include "watch/shell/login_credentials.h"
 #include "watch/shell/mail_connection.h"
-#include "watch/shell/protected_secret.h"
 
 namespace mail {
 
@@ -152,6 +151,17 @@ namespace {
 
 } // namespace
 
+// Not Ready: the attempt ends before connecting, as the credentials say.
+bool MailboxWatch::Prepared(Credentials credentials, bool log_it, Attempt* attempt) const
+{
+    attempt->login_refused = credentials == Credentials::Refused;
+    attempt->sign_in_again = credentials == Credentials::SignInAgain;
+    attempt->log_it = log_it;
+    if (attempt->login_refused)
+        attempt->phase = m_account.token_command.empty() ? WatchPhase::LoginRefused : WatchPhase::TokenCommandFailing;
+    return credentials == Credentials::Ready;
+}
+
 MailboxWatch::MailboxWatch(const AccountConfig& account, const WatchedFolder& folder, WatchContext& context)
     : m_account(account)
     , m_folder(folder)
@@ -234,24 +244,14 @@ void MailboxWatch::Run()
 MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
-        return PollOnce();
+        return PollOnce(token);
     Attempt attempt;
     ImapLogin login;
     bool log_it = true;
-    switch (PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it)) {
-    case Credentials::Ready:
-        break;
-    case Credentials::Refused:
-        attempt.login_refused = true;
-        attempt.phase = m_account.token_command.empty() ? WatchPhase::LoginRefused : WatchPhase::TokenCommandFailing;
+    const Credentials credentials
+        = PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it);
+    if (!Prepared(credentials, log_it, &attempt)) // log_it is known only now
         return attempt;
-    case Credentials::Unavailable:
-        return attempt;
-    case Credentials::SignInAgain:
-        attempt.sign_in_again = true;
-        attempt.log_it = log_it;
-        return attempt;
-    }
     // Only now: an account waiting for a sign-in or a token does not flicker.
     Report(WatchPhase::Connecting);
     login.fetch_headers = m_context.recent != nullptr;
@@ -283,16 +283,15 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 }
 
 // One short session: a POP3 server locks the mailbox while it lasts.
-MailboxWatch::Attempt MailboxWatch::PollOnce()
+MailboxWatch::Attempt MailboxWatch::PollOnce(TokenUse* token)
 {
     Attempt attempt;
     Pop3Login login;
-    if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
-        attempt.login_refused = true;
-        attempt.phase = WatchPhase::LoginRefused;
+    bool log_it = true;
+    const Credentials credentials
+        = PrepareLogin(m_account, m_folder, m_context.stop, token, &login, &attempt.why, &log_it);
+    if (!Prepared(credentials, log_it, &attempt)) // log_it is known only now
         return attempt;
-    }
-    login.user = m_account.user;
     login.fetch_headers = m_context.recent != nullptr;
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
     WatchSink<Pop3Seen> sink(m_context, { m_account.name, {} }, m_where, m_account.display);
@@ -300,10 +299,11 @@ MailboxWatch::Attempt MailboxWatch::PollOnce()
         m_context.timings, m_context.stop, m_wake.get(), sink);
     attempt.stopped = end.stopped;
     attempt.woken = end.woken;
-    attempt.worked = sink.worked();
     attempt.polled = end.reason == CloseReason::LoggedOut && !end.not_counted;
+    attempt.worked = sink.worked() || attempt.polled; // a later refused token is refreshed again
     attempt.new_mail = sink.new_mail();
-    attempt.login_refused = end.reason == CloseReason::LoginFailed;
+    attempt.token_refused = end.reason == CloseReason::TokenRejected;
+    attempt.login_refused = attempt.token_refused || end.reason == CloseReason::LoginFailed;
     attempt.why = end.not_counted ? "new messages not counted yet"
         : end.failure.empty()     ? CloseReasonText(end.reason)
                                   : end.failure;

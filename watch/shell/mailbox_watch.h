@@ -67,7 +67,8 @@ private:
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
     Attempt ConnectOnce(TokenUse* token);
-    Attempt PollOnce();
+    Attempt PollOnce(TokenUse* token);
+    bool Prepared(Credentials credentials, bool log_it, Attempt* attempt) const;
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);
     static void CertificateRefused(const ConnectionEnd& end, Attempt* attempt);
