@@ -145,8 +145,14 @@ TEST(OAuthSettings, ReadsHttpsAddressesOnly)
 
 TEST(TokenAnswer, TakesOnlyWellFormedGrantsAndNamesErrors)
 {
-    const std::string big
-        = "{\"access_token\":\"a\",\"token_type\":\"Bearer\",\"x\":\"" + std::string(70000, 'x') + "\"}";
+    // An answer of 64 KiB and one a byte longer; a token of 16 KiB and one a byte longer.
+    const auto padded = [](size_t size) {
+        const std::string head = "{\"access_token\":\"a\",\"token_type\":\"Bearer\",\"x\":\"";
+        return head + std::string(size - head.size() - 2, 'x') + "\"}";
+    };
+    const std::string longest_token(16 * 1024, 't');
+    const auto with_token
+        = [](const std::string& token) { return "{\"access_token\":\"" + token + "\",\"token_type\":\"Bearer\"}"; };
     const struct {
         int status;
         std::string body;
@@ -174,7 +180,18 @@ TEST(TokenAnswer, TakesOnlyWellFormedGrantsAndNamesErrors)
             0 },
         { 200, R"({"access_token":"at","token_type":"Bearer"} trailing)", TokenOutcome::Malformed, "", "", 0 },
         { 200, R"(["access_token"])", TokenOutcome::Malformed, "", "", 0 },
-        { 200, big, TokenOutcome::Malformed, "", "", 0 },
+        { 200, padded(65536), TokenOutcome::Granted, "a", "", 3600 },
+        { 200, padded(65537), TokenOutcome::Malformed, "", "", 0 },
+        { 200, with_token(longest_token), TokenOutcome::Granted, longest_token.c_str(), "", 3600 },
+        { 200, with_token(longest_token + "t"), TokenOutcome::Malformed, "", "", 0 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":31622400})", TokenOutcome::Granted, "at", "",
+            31622400 }, // 366 days, the longest life believed
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":31622401})", TokenOutcome::Granted, "at", "",
+            31622400 },
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"0000000060"})", TokenOutcome::Granted, "at",
+            "", 60 }, // ten digits as a string, and no more
+        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"00000000060"})", TokenOutcome::Malformed, "",
+            "", 0 },
         { 201, R"({"access_token":"at","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
         { 200, R"({"error":"invalid_grant"})", TokenOutcome::Malformed, "", "", 0 },
         { 400, R"({"error":"invalid_grant","error_description":"AADSTS70008: expired"})", TokenOutcome::InvalidGrant,
@@ -202,6 +219,11 @@ TEST(TokenAnswer, TakesOnlyWellFormedGrantsAndNamesErrors)
     std::string why;
     ReadTokenAnswer(400, R"({"error":"invalid_grant","error_description":"bad\nline \u00e9"})", &grant, &why);
     EXPECT_EQ(why, "the server answered invalid_grant: bad?line ??");
+    for (size_t length : { 200, 201 }) { // a server's description is kept to 200 characters
+        const std::string description = std::string(199, 'd') + "Z" + std::string(length - 200, 'e');
+        ReadTokenAnswer(400, R"({"error":"invalid_grant","error_description":")" + description + "\"}", &grant, &why);
+        EXPECT_EQ(why, "the server answered invalid_grant: " + description.substr(0, 200)) << length;
+    }
 
     DeviceGrant device;
     EXPECT_TRUE(ReadDeviceAnswer(200,
@@ -228,6 +250,9 @@ TEST(TokenLifetime, RenewsFiveMinutesEarlyOrHalfwayAndSlowsDevicePolls)
     EXPECT_EQ(DevicePollIntervalS(5, TokenOutcome::SlowDown), 10);
     EXPECT_EQ(DevicePollIntervalS(0, TokenOutcome::Pending), 1);
     EXPECT_EQ(DevicePollIntervalS(3600, TokenOutcome::SlowDown), 65);
+    EXPECT_EQ(DevicePollIntervalS(1, TokenOutcome::Pending), 1); // between 1 and 60 s as given
+    EXPECT_EQ(DevicePollIntervalS(60, TokenOutcome::Pending), 60);
+    EXPECT_EQ(DevicePollIntervalS(61, TokenOutcome::Pending), 60);
 }
 
 TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
@@ -259,7 +284,9 @@ TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
         EXPECT_EQ(c.outcome == RedirectOutcome::Error ? redirect.error : redirect.code, c.code_or_error) << c.head;
     }
     Redirect redirect;
-    EXPECT_EQ(ReadRedirect(std::string(kMaxRedirectRequest, 'G'), "S1", &redirect), RedirectOutcome::Other);
+    // Waited for up to 8 KiB without a blank line, then refused.
+    EXPECT_EQ(ReadRedirect(std::string(8191, 'G'), "S1", &redirect), RedirectOutcome::Incomplete);
+    EXPECT_EQ(ReadRedirect(std::string(8192, 'G'), "S1", &redirect), RedirectOutcome::Other);
     EXPECT_EQ(ReadRedirect("GET /?code=c HTTP/1.1\r\n\r\n", "", &redirect), RedirectOutcome::Other);
     EXPECT_EQ(RedirectAnswer(RedirectOutcome::Code, "").rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
     EXPECT_EQ(RedirectAnswer(RedirectOutcome::Other, "").rfind("HTTP/1.1 400 Bad Request\r\n", 0), 0u);

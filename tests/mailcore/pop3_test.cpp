@@ -46,13 +46,18 @@ Pop3Login Login(bool starttls = false, bool may_send = true)
     return login;
 }
 
+std::vector<std::string> Joined(std::vector<std::string> script, const std::vector<std::string>& rest)
+{
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
 // Greeting, CAPA with USER and UIDL, logged in; then `rest`.
 std::vector<std::string> LoggedIn(std::vector<std::string> rest)
 {
     std::vector<std::string> script { "S +OK POP3 ready", "C CAPA", "S +OK", "S USER", "S UIDL", "S .", "C USER me",
         "S +OK", "C PASS Sup3rSecretPw", "S +OK logged in" };
-    script.insert(script.end(), rest.begin(), rest.end());
-    return script;
+    return Joined(script, rest);
 }
 
 Pop3Login TokenLogin(AuthMethod auth = AuthMethod::Auto, std::string token = kToken)
@@ -88,9 +93,19 @@ std::vector<Pop3Scenario> Scenarios()
     Pop3Login check = Login(), crlf = Login();
     check.check_only = true;
     crlf.password = "pw\r\nDELE 1";
-    std::string listing = "+OK"; // the limit is checked before each id is stored
-    for (size_t i = 1; i <= kMaxPop3Messages + 1; ++i)
-        listing += "\r\n" + std::to_string(i) + " id" + std::to_string(i);
+    std::string listing = "+OK"; // 100,000 ids; the limit is checked before each id is stored
+    for (size_t i = 1; i <= 100000; ++i)
+        listing += "\r\n" + std::to_string(i) + " " + std::to_string(i);
+    std::vector<std::string> newest_ids; // what 100,000 new ids leave remembered: the newest 20,000
+    for (size_t i = 80001; i <= 100000; ++i)
+        newest_ids.push_back(std::to_string(i));
+    // CAPA lines up to the 100 capabilities kept; "SASL X PLAIN" is three of them.
+    std::vector<std::string> capa { "S +OK POP3 ready", "C CAPA", "S +OK" }, capa_past;
+    for (int i = 1; i <= 97; ++i)
+        capa.push_back("S X-" + std::to_string(i));
+    capa_past = capa;
+    capa_past.push_back("S X-98");
+    const std::string refused(300 - 35, 'r'); // "the server refused the connection: " and this fill a log line
     std::vector<std::string> batch = LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 25 9000", "COUNT 25" });
     for (int n = 25; n > 5; --n) // the newest 20 of 25
         batch.insert(
@@ -154,9 +169,9 @@ std::vector<Pop3Scenario> Scenarios()
                 "LOG refused TOP", "C QUIT" }),
             "a b c" },
         { "a header line past the bound is cut, not fatal", Fetching(), kSeenAB,
-            LoggedIn({ "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK",
-                "S X: " + std::string(kHeaderLimit, 'x'), "S Subject: after", "S .",
-                "HEADERS X: " + std::string(kHeaderLimit - 3, 'x'), "C QUIT" }),
+            LoggedIn(
+                { "C UIDL", "S +OK", "S 1 c", "S .", "COUNT 1", "C TOP 1 0", "S +OK", "S X: " + std::string(8192, 'x'),
+                    "S Subject: after", "S .", "HEADERS X: " + std::string(8192 - 3, 'x'), "C QUIT" }),
             "c" },
         { "nothing new, or no headers asked for: no TOP", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C QUIT" }), "a b c" },
@@ -208,8 +223,25 @@ std::vector<Pop3Scenario> Scenarios()
             { "S +OK " + std::string(506, 'x'), "C CAPA" }, "a b" },
         { "the 513th byte of a line ends the session, though more follows in the same read", Login(), kSeenAB,
             { "S +OK " + std::string(507, 'x') + "\r\n+OK", "LOG 512", "CLOSE TooLong" }, "a b" },
-        { "too many ids end the session", Login(), kSeenAB,
-            LoggedIn({ "C UIDL", "S " + listing, "LOG listed over", "CLOSE TooLong" }), "a b", false },
+        { "100,000 ids are taken", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S " + listing + "\r\n.", "COUNT 20000", "C QUIT" }),
+            Describe({ true, false, 0, newest_ids }), false },
+        { "the 100,001st id ends the session", Login(), kSeenAB,
+            LoggedIn({ "C UIDL", "S " + listing + "\r\n100001 x", "LOG listed over", "CLOSE TooLong" }), "a b", false },
+        { "the 100th capability is kept", Login(), kSeenAB,
+            Joined(capa, { "S X-98", "S X-99", "S USER", "S .", "C USER me" }), "a b" },
+        { "the 101st is not", Login(), kSeenAB,
+            Joined(capa_past, { "S X-99", "S X-100", "S USER", "S .", "LOG neither USER", "CLOSE LoginFailed" }),
+            "a b" },
+        { "a SASL line's mechanisms count too, up to the 100th", Login(), kSeenAB,
+            Joined(capa, { "S SASL X PLAIN", "S .", "C AUTH PLAIN" }), "a b" },
+        { "past it they are not kept", Login(), kSeenAB,
+            Joined(capa_past, { "S SASL X PLAIN", "S .", "LOG neither USER", "CLOSE LoginFailed" }), "a b" },
+        { "a log line holds 300 characters", Login(), kSeenAB,
+            { "S -ERR " + refused.substr(1) + "Z", "LOG connection: " + refused.substr(1) + "Z$", "CLOSE ServerBye" },
+            "a b" },
+        { "the 301st is cut", Login(), kSeenAB,
+            { "S -ERR " + refused + "Z", "LOG connection: " + refused + "$", "CLOSE ServerBye" }, "a b" },
         { "an id of 70 characters is counted", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 " + std::string(70, 'x'), "S .", "COUNT 1", "C QUIT" }),
             std::string(70, 'x') },

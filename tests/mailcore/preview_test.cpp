@@ -20,9 +20,10 @@ using namespace mail;
 // spoiling the words around it; direction overrides and controls removed.
 TEST(HeaderText, DecodesEncodedWordsAndRawBytes)
 {
+    const std::string a511(511, 'a'), word(1024 - 12, 'w'); // "=?UTF-8?Q?" and "?=" make the word 1,024
     const struct {
         std::string raw;
-        const char* shown;
+        std::string shown;
     } cases[] = {
         { "=?ISO-2022-JP?B?GyRCMnE1?= =?ISO-2022-JP?B?RCRON28kSyREJCQkRhsoQg==?=", "会議の件について" },
         { "=?iso-2022-jp?B?GyRCMnE1?=\r\n\t=?ISO-2022-JP?b?RCRON28kSyREJCQkRhsoQg?=", "会議の件について" },
@@ -45,19 +46,31 @@ TEST(HeaderText, DecodesEncodedWordsAndRawBytes)
         { "=?UTF-8?B?5pel?=", "日" },
         { "\xFF\xFE\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" },
         { "=??B?YQ==?= =?UTF-8?X?a?= =?UTF-8?B?YQ==", "=??B?YQ==?= =?UTF-8?X?a?= =?UTF-8?B?YQ==" },
+        // Windows-1250 to 1258 and ISO 8859-1 to 9 by name; a number past either end is unknown.
+        { "=?windows-1250?Q?#?= =?windows-1258?Q?#?= =?cp1250?Q?#?= =?cp1258?Q?#?= =?iso-8859-9?Q?#?=",
+            "1250125812501258"
+            "28599" },
+        { "=?windows-1249?Q?#?=", "=?windows-1249?Q?#?=" },
+        { "=?windows-1259?Q?#?=", "=?windows-1259?Q?#?=" },
+        { "=?cp1259?Q?#?=", "=?cp1259?Q?#?=" },
+        { "=?iso-8859-10?Q?#?=", "=?iso-8859-10?Q?#?=" },
+        { "=?iso-8859-0?Q?#?=", "=?iso-8859-0?Q?#?=" },
+        // 512 bytes are shown; a character that would cross them is left out whole.
+        { a511 + "b", a511 + "b" },
+        { a511 + "bc", a511 + "b" },
+        { a511.substr(2) + "日", a511.substr(2) + "日" },
+        { a511.substr(1) + "日", a511.substr(1) },
+        { a511 + "Ã©", a511 },
+        // An encoded word of 1,024 characters is decoded, a longer one shown as it stands.
+        { "=?UTF-8?Q?" + word + "?=", word.substr(0, 512) },
+        { "=?UTF-8?Q?" + word + "w?=", ("=?UTF-8?Q?" + word).substr(0, 512) },
+        // Only the first 8,192 bytes of a field are looked at.
+        { std::string(8191, ' ') + "Z", "Z" },
+        { std::string(8192, ' ') + "Z", "" },
     };
     const TableConverter converter;
     for (const auto& c : cases)
-        EXPECT_EQ(DecodeHeaderText(c.raw, converter), c.shown) << c.raw;
-
-    // Over-long: cut to the limit at a character's edge.
-    std::string long_subject;
-    for (int i = 0; i < 20000; ++i)
-        long_subject += "=?UTF-8?B?5pel?= ";
-    const std::string shown = DecodeHeaderText(long_subject, converter);
-    EXPECT_LE(shown.size(), kShownFieldLimit);
-    EXPECT_GT(shown.size(), kShownFieldLimit - 3);
-    EXPECT_TRUE(IsValidUtf8(shown));
+        EXPECT_EQ(DecodeHeaderText(c.raw, converter), c.shown) << c.raw.substr(0, 80);
 }
 
 TEST(HeaderText, TakesTheFirstMailboxsNameElseItsAddress)
@@ -127,7 +140,7 @@ TEST(HeaderText, SummarizesAHeaderBlock)
     EXPECT_EQ(summary.date.value_or(-1), 1796621038);
 
     const MessageSummary beyond
-        = SummarizeHeader("X-Pad: " + std::string(kHeaderLimit, 'x') + "\r\nSubject: late\r\n\r\n", converter);
+        = SummarizeHeader("X-Pad: " + std::string(8192, 'x') + "\r\nSubject: late\r\n\r\n", converter);
     EXPECT_EQ(beyond.subject, "");
     EXPECT_FALSE(beyond.date.has_value());
 }
@@ -171,10 +184,25 @@ TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
         EXPECT_FALSE(DecodeRecentList(text, &read)) << text;
         EXPECT_TRUE(read.messages.empty());
     }
-    std::string too_long = "larkbell-recent 1 one\n";
-    for (size_t i = 0; i <= kRecentKept; ++i)
-        too_long += "5\ta\tb\tc\n";
-    EXPECT_FALSE(DecodeRecentList(too_long, &read));
+    // At their limits and one past: 20 messages, fields of 512 bytes, 12 digits of time.
+    std::string twenty = "larkbell-recent 1 one\n";
+    for (int i = 0; i < 20; ++i)
+        twenty += "5\ta\tb\tc\n";
+    const std::string head = "larkbell-recent 1 one\n", field(512, 'f');
+    const struct {
+        std::string text;
+        bool read;
+    } limits[] = { { twenty, true }, { twenty + "5\ta\tb\tc\n", false }, { head + "5\ta\tb\t" + field + "\n", true },
+        { head + "5\ta\tb\t" + field + "f\n", false }, { head + "999999999999\ta\tb\tc\n", true },
+        { head + "1000000000000\ta\tb\tc\n", false } };
+    for (const auto& c : limits)
+        EXPECT_EQ(DecodeRecentList(c.text, &read), c.read) << c.text.substr(0, 80);
+    RecentList single;
+    AddNewest(&single, { { 5, "a", "b", field + "f" } });
+    const std::string encoded = EncodeRecentList(single, 65536); // the field cut to 512 bytes
+    EXPECT_EQ(encoded, head + "5\ta\tb\t" + field + "\n");
+    EXPECT_EQ(EncodeRecentList(single, encoded.size()), encoded); // a message that just fits the room is written
+    EXPECT_EQ(EncodeRecentList(single, encoded.size() - 1), head);
 }
 
 TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
@@ -186,7 +214,8 @@ TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
         size_t shown;
         int64_t more;
     } cases[] = { { 3, 5, 3, 3, 0 }, { 8, 5, 8, 5, 3 }, { 8, 5, 30, 5, 25 }, { 2, 5, 7, 2, 5 }, { 8, 0, 8, 1, 7 },
-        { 30, 99, 40, kRecentMaxLines, 40 - static_cast<int64_t>(kRecentMaxLines) }, { 4, 5, -3, 4, 0 } };
+        { 30, 99, 40, 20, 20 }, { 30, 20, 40, 20, 20 }, { 30, 21, 40, 20, 20 }, { 30, 1, 40, 1, 39 },
+        { 4, 5, -3, 4, 0 } }; // 1 to 20 lines
     for (const auto& c : cases) {
         const PanelExtent extent = PanelLines(c.listed, c.lines, c.count);
         EXPECT_EQ(extent.shown, c.shown) << c.listed << " " << c.lines << " " << c.count;
@@ -217,9 +246,10 @@ TEST(ImapFetch, AsksForTheNewestHeadersAndReadsThemBack)
         { "* 3 fetch (FLAGS (\\Recent $X) body[HEADER.FIELDS (\"From\")] {2+}\r\n\r\n UID 9 MODSEQ (12))", 9, "\r\n" },
         { "* 4 FETCH (BODY[HEADER.FIELDS (FROM)] NIL UID 10)", 10, "" },
         { "* 4 FETCH (UID 11 BODY[HEADER.FIELDS (SUBJECT)] \"Subject: \\\"q\\\"\")", 11, "Subject: \"q\"" },
-        { "* 5 FETCH (UID 12 BODY[HEADER.FIELDS (FROM)] {" + std::to_string(kHeaderLimit + 5) + "}\r\n"
-                + std::string(kHeaderLimit + 5, 'h') + ")",
-            12, std::string(kHeaderLimit, 'h') },
+        { "* 5 FETCH (UID 12 BODY[HEADER.FIELDS (FROM)] {8192}\r\n" + std::string(8192, 'h') + ")", 12,
+            std::string(8192, 'h') }, // a header is kept to 8 KiB
+        { "* 5 FETCH (UID 12 BODY[HEADER.FIELDS (FROM)] {8193}\r\n" + std::string(8193, 'h') + ")", 12,
+            std::string(8192, 'h') },
         { "* 3 FETCH (UID 7 FLAGS (\\Seen))", 0, "" },
         { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM)] {30}\r\nFrom: a@b\r\n)", 0, "" },
         { "* 3 FETCH (UID 99999999999 BODY[HEADER.FIELDS (FROM)] NIL)", 0, "" },

@@ -1,5 +1,6 @@
 // IMAP sessions against a scripted server (see transcript.h).
 #include "tests/mailcore/transcript.h"
+#include "watch/core/base64.h"
 #include "watch/core/imap_session.h"
 
 namespace {
@@ -67,6 +68,24 @@ std::vector<Scenario> Scenarios()
     ImapLogin long_secret = Login(); // as long as an access token
     for (int i = 0; i < 200; ++i)
         long_secret.password += kPassword;
+    // Server text is cut at 32 KiB before masking: a password echoed with a "Z"
+    // after it, the "Z" at the 32,768th byte and at the 32,769th.
+    ImapLogin echoed = Login(), echoed_past = Login();
+    while (echoed.password.size() < 32767)
+        echoed.password += kPassword;
+    echoed.password.resize(32767);
+    echoed_past.password = echoed.password + "p";
+    const auto echo = [](const ImapLogin& login, const char* logged) -> std::vector<std::string> {
+        return { "S * OK [CAPABILITY IMAP4rev1] hi", "C a1 LOGIN \"me\" \"" + login.password + "\"",
+            "S a1 NO " + login.password + "Z", logged, "CLOSE LoginFailed" };
+    };
+    // A refused token's challenge is kept to 200 characters of its JSON.
+    const auto challenge = [](size_t length) -> std::vector<std::string> {
+        const std::string json = "{\"status\":\"" + std::string(length - 14, '4') + "Z\"}";
+        return { "S * OK [CAPABILITY IMAP4rev1 AUTH=XOAUTH2] hi", "C a1 AUTHENTICATE XOAUTH2", "S +",
+            std::string("C ") + kXOAuth2, "S + " + Base64Encode(json), "C ", "S a1 NO bad",
+            length <= 200 ? "LOG bad " + json + "$" : "LOG bad " + json.substr(0, 200) + "$", "CLOSE TokenRejected" };
+    };
     ImapLogin odd_user = Login();
     odd_user.user = "a\"b\\c";
     std::vector<std::string> chatter; // all through the IDLE, never silent for a keepalive
@@ -232,6 +251,11 @@ std::vector<Scenario> Scenarios()
             { "S * OK [CAPABILITY IMAP4rev1 AUTH=OAUTHBEARER] hi", "C a1 LOGIN \"me\" \"" + long_secret.password + "\"",
                 "S a1 NO [AUTHENTICATIONFAILED] " + long_secret.password + " is wrong", "LOG *** is wrong",
                 "CLOSE LoginFailed" } },
+        { "a password echoed within the 32 KiB of server text kept is masked", echoed, kKnown,
+            echo(echoed, "LOG for me: ***Z$") },
+        { "past them the server's text is cut", echoed_past, kKnown, echo(echoed_past, "LOG for me: ***$") },
+        { "a refused token's challenge of 200 characters is logged whole", TokenLogin(), kKnown, challenge(200) },
+        { "of 201, cut", TokenLogin(), kKnown, challenge(201) },
         { "unsolicited BYE while idling", Login(), kKnown,
             Idling({ "S * BYE shutting down", "LOG shutting down", "CLOSE ServerBye" }) },
         { "connection lost while idling", Login(), kKnown, Idling({ "lost", "LOG lost", "CLOSE ConnectionLost" }) },

@@ -1,7 +1,8 @@
 // The platform's code pages as far as the header tests need them: code page
 // 932 character by character from a small table (ASCII, half-width katakana,
 // the double-byte characters the tests use), ISO 8859-1, and whole strings
-// for the Chinese and Korean code pages. Anything else is refused, as
+// for the Chinese and Korean code pages; "#" in any other becomes its number,
+// to show which code page a name chose. Anything else is refused, as
 // MultiByteToWideChar refuses invalid bytes.
 #pragma once
 
@@ -25,9 +26,9 @@ public:
                 return false;
         } else {
             const auto found = kWhole.find({ code_page, std::string(bytes) });
-            if (found == kWhole.end())
+            if (found == kWhole.end() && bytes != "#")
                 return false;
-            out = found->second;
+            out = found == kWhole.end() ? std::to_string(code_page) : found->second; // "#" names the code page
         }
         *utf8 = out;
         return true;

@@ -1,7 +1,7 @@
 // A scripted server for the protocol sessions. A script interleaves inputs:
 // "S <line>" (CRLF added; may hold more CRLFs), "@<ms>" (clock, then tick),
 // "tls", "logout", "lost"; with the actions the session must answer with.
-// An expected "LOG x" matches any log line containing x.
+// An expected "LOG x" matches any log line containing x; "LOG x$" one that ends with x.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -98,7 +98,12 @@ void Play(Session& session, const std::string& name, const std::vector<std::stri
     for (size_t i = 0; i < actual.size(); ++i) {
         const std::string& want = i < script.size() ? script[i] : "";
         bool log = want.rfind("LOG ", 0) == 0 && actual[i].rfind("LOG ", 0) == 0;
-        same = same && (log ? actual[i].find(want.substr(4)) != std::string::npos : actual[i] == want);
+        const bool at_end = log && want.back() == '$';
+        const std::string part = log ? want.substr(4, want.size() - 4 - at_end) : want;
+        const size_t found = log ? actual[i].rfind(part) : 0;
+        same = same
+            && (log ? found != std::string::npos && (!at_end || found + part.size() == actual[i].size())
+                    : actual[i] == want);
         got += "  " + actual[i].substr(0, 200) + "\n";
     }
     EXPECT_TRUE(same) << "transcript:\n" << got;

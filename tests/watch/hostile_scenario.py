@@ -1,5 +1,6 @@
 """Hostile servers: a certificate of an unknown CA or another name is refused with its fingerprint before a byte is
-sent, a pinned self-signed one works; an endless line or huge literal ends the connection, memory bounded."""
+sent, a pinned self-signed one works; an endless line, a huge literal or a TLS record past the receive buffer (64 KiB
+in the handshake, 34 KiB after) ends the connection, memory bounded."""
 from mailrig import *
 
 with scenario("hostile") as (check, certs, dovecot, rig):
@@ -7,7 +8,11 @@ with scenario("hostile") as (check, certs, dovecot, rig):
         "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
         "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
         "endless": Relay(cert=f"{certs}/localhost.pem", flood="line"),
-        "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal")}
+        "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal"),
+        # A record that just fills the handshake's 64 KiB or the 34 KiB after it, and one a byte longer.
+        "handshake": TlsRecordServer(64 * 1024 - 5), "handshakepast": TlsRecordServer(64 * 1024 - 4),
+        "record": TlsRecordServer(34 * 1024 - 5, f"{certs}/localhost.pem"),
+        "recordpast": TlsRecordServer(34 * 1024 - 4, f"{certs}/localhost.pem")}
     pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
     rig.write_settings({name: dict(host="localhost", port=server.port, user="alice",
         **({"tlsfingerprint": pin} if name == "pinned" else {})) for name, server in servers.items()})
@@ -29,6 +34,11 @@ with scenario("hostile") as (check, certs, dovecot, rig):
         check(f"{name}: logged as too long", rig.wait_log(rf"{name}\b[^\n]*too long"), rig.log())
         check(f"{name}: the watcher reconnects", wait_for(lambda: servers[name].connections >= 2),
             servers[name].connections)
+    for name in ("handshake", "record"):  # SChannel itself refuses a record that long, once it has it whole
+        check(f"{name}: a record that fills the buffer goes whole to SChannel", rig.wait_log(
+            rf"\[{name}/[^\n]*localhost (failed|refused):") and not re.search(rf"\[{name}/[^\n]*too large", rig.log()),
+            rig.log())
+        check(f"{name}: a byte more is too large", rig.wait_log(rf"\[{name}past/[^\n]*too large"), rig.log())
     check("the watcher survives", rig.running())
     resident = rss_kb("hostile/rig/larkbellwatch.exe")
     check(f"its memory stays bounded ({resident} kB resident)", 0 < (resident or 0) < 200_000, resident)

@@ -545,3 +545,54 @@ def scenario(name, server=None):
         if not check.failures:  # a failed scenario's server log stays for reading
             shutil.rmtree(dovecot.folder, ignore_errors=True)
     check.finish()
+
+
+class TlsRecordServer:
+    """A loopback server that sends one TLS record announcing `length` bytes and holds that many: during the
+    handshake (no certificate: the record is the server's first flight) or, with one, just after it. The client's
+    buffer takes the record whole or refuses it as too large."""
+
+    def __init__(self, length, cert=None):
+        self.length, self.connections = length, 0
+        self.tls = None
+        if cert:
+            self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            self.tls.load_cert_chain(cert, cert.replace(".pem", ".key"))
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            client, _ = self.listener.accept()
+            self.connections += 1
+            threading.Thread(target=self._serve, args=(client,), daemon=True).start()
+
+    def _serve(self, client):
+        try:
+            client.settimeout(30)
+            raw = client
+            if self.tls:  # the handshake through a memory BIO, so that the record after it goes out raw
+                incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+                tls = self.tls.wrap_bio(incoming, outgoing, server_side=True)
+                while True:
+                    try:
+                        tls.do_handshake()
+                        break
+                    except ssl.SSLWantReadError:
+                        raw.sendall(outgoing.read())
+                        data = raw.recv(65536)
+                        if not data:
+                            return
+                        incoming.write(data)
+                raw.sendall(outgoing.read())
+            else:
+                raw.recv(65536)  # the ClientHello
+            kind = b"\x17" if self.tls else b"\x16"
+            raw.sendall(kind + b"\x03\x03" + self.length.to_bytes(2, "big") + b"\x00" * self.length)
+            while raw.recv(65536):
+                pass
+        except OSError:
+            pass
+        finally:
+            client.close()

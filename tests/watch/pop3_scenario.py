@@ -21,6 +21,11 @@ with scenario("pop3") as (check, certs, dovecot, rig):
             f" {outcome}", deadline=30), rig.log())
         rig.stop()
     os.remove(state_path)
+    # larkbellctl password takes account names of 200 characters and passwords of 1024 bytes, and no more.
+    for name, password, taken in (("n" * 200, "p" * 1024, True), ("n" * 201, "p", False), ("n", "p" * 1025, False)):
+        status, out, err = rig.ctl("password", name, text=password + "\n")
+        check(f"a name of {len(name)} and a password of {len(password)} {'are' if taken else 'is not'} stored",
+            (status == 0) == taken and ("stored for account" in out) == taken, out + err)
     dovecot.deliver("alice", 2)
     account = dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="alice", poll=10)
     rig.write_settings({"isp": account, "wrong": dict(account, user="bob")})

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "watch/shell/watch_log.h"
 #include "win32/error_text.h"
 #include "win32/handles.h"
 #include "win32/locks.h"
@@ -136,4 +137,39 @@ TEST(Win32Text, ErrorTextAndTheExecutablesSiblings)
     const std::string folder = module.substr(0, module.find_last_of('\\') + 1);
     EXPECT_EQ(win32::ModuleFolderPath("larkbell.ini"), folder + "larkbell.ini");
     EXPECT_EQ(win32::ModuleSiblingPath("ini"), folder + "win32_tests.ini");
+}
+
+// Each part of a log line is cut after 2,000 bytes of UTF-8, never inside a
+// character, and the cut is marked; the file holds code page 932.
+TEST(WatchLog, CutsEachPartAfter2000Bytes)
+{
+    char temp[MAX_PATH];
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "larkbell-toolbox-test.log";
+    ::DeleteFileA(path.c_str());
+    const std::string x1997(1997, 'x'), day = "\xE6\x97\xA5", day932 = "\x93\xFA"; // 日
+    const struct {
+        std::string where, text, written;
+    } cases[] = {
+        { std::string(2000, 'w'), "t", "[" + std::string(2000, 'w') + "] t" },
+        { std::string(2001, 'w'), "t", "[" + std::string(2000, 'w') + "...] t" },
+        { "w", x1997 + "xyz", "[w] " + x1997 + "xyz" },
+        { "w", x1997 + "xyz!", "[w] " + x1997 + "xyz..." },
+        { "w", x1997 + day, "[w] " + x1997 + day932 },
+        { "w", x1997 + "x" + day, "[w] " + x1997 + "x..." },
+        { "w", x1997 + "xx" + day, "[w] " + x1997 + "xx..." },
+    };
+    for (const auto& c : cases) {
+        {
+            mail::WatchLog log(path);
+            log.Write(c.where, c.text);
+        }
+        const win32::UniqueFile file(
+            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        std::string line(8192, '\0');
+        DWORD read = 0;
+        ::ReadFile(file.get(), &line[0], static_cast<DWORD>(line.size()), &read, nullptr);
+        line.resize(read);
+        EXPECT_EQ(line.substr(line.find('[')), c.written + "\r\n") << c.text.substr(c.text.size() - 3);
+    }
 }

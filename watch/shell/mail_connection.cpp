@@ -127,8 +127,10 @@ namespace {
             switch (action.kind) {
             case Action::Kind::Send:
                 // Never logged: it may hold the password.
-                if (!m_stream->Send(action.bytes, &error))
+                if (!m_stream->Send(action.bytes, &error)) {
+                    m_lostWhy = error.text;
                     m_session->connection_lost(NowMs());
+                }
                 return true;
             case Action::Kind::StartTls:
                 if (!Handshake())
@@ -152,6 +154,8 @@ namespace {
                 return true;
             case Action::Kind::Close:
                 m_end.reason = action.reason;
+                if (action.reason == CloseReason::ConnectionLost)
+                    m_end.failure = m_lostWhy;
                 return false;
             }
             return false;
@@ -191,8 +195,10 @@ namespace {
                     return true; // the next step logs out
                 m_end.woken = true;
                 return false;
-            case MailStream::ReadResult::Closed:
             case MailStream::ReadResult::Failed:
+                m_lostWhy = error.text; // a TLS or socket error says more than "connection lost"
+                [[fallthrough]];
+            case MailStream::ReadResult::Closed:
                 m_session->connection_lost(NowMs());
                 return true;
             }
@@ -209,6 +215,7 @@ namespace {
         std::unique_ptr<MailStream> m_stream;
         std::unique_ptr<MailSession> m_session;
         std::string m_buffer;
+        std::string m_lostWhy; // the stream's reason when the connection was lost
         ConnectionEnd m_end;
         bool m_loggingOut = false;
         int64_t m_logoutDeadline = 0;

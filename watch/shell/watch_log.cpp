@@ -17,8 +17,11 @@ namespace {
     void AppendSanitised(std::string* line, std::string_view utf8)
     {
         const bool cut = utf8.size() > kMaxPart;
+        size_t end = cut ? kMaxPart : utf8.size();
+        while (cut && end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+            --end; // a character the cut would split goes whole, not as a '?'
         // No byte of a double-byte character is below 0x40.
-        for (const char byte : Utf8ToCp932(utf8.substr(0, kMaxPart))) {
+        for (const char byte : Utf8ToCp932(utf8.substr(0, end))) {
             const unsigned char c = static_cast<unsigned char>(byte);
             *line += c < 0x20 || c == 0x7F ? '?' : byte;
         }
