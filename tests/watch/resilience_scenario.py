@@ -1,5 +1,6 @@
 """Through a relay, a silent connection is replaced; a Dovecot killed mid-IDLE loses and repeats nothing; beside it
-an account with a wrong password is tried once and holds nothing back."""
+an account with a wrong password is tried once, holds nothing back, and is named by larkbellctl status (exit 3; 4
+once the watcher is gone)."""
 from mailrig import *
 
 with scenario("resilience") as (check, certs, dovecot, rig):
@@ -11,6 +12,10 @@ with scenario("resilience") as (check, certs, dovecot, rig):
     rig.start()
     check("the good account idles", wait_for(lambda: dovecot.idling("alice") >= 1))
     check("the wrong password is logged", rig.wait_log("login failed"), rig.log())
+    status, out, err = rig.status("ログイン拒否")
+    check("larkbellctl status: exit 3, the refused account beside the idling one", status == 3
+        and re.search(r"(?m)^broken/INBOX +ログイン拒否", out) and re.search(r"(?m)^main/INBOX +監視中 \(IDLE\)", out),
+        out + err)
     base = rig.count() or 0
     dovecot.deliver("alice")
     check("beside a failing account, a message adds 1", rig.wait_count(base + 1) == base + 1, rig.count())
@@ -35,3 +40,6 @@ with scenario("resilience") as (check, certs, dovecot, rig):
     check("the wrong password was tried once", dovecot.log_count(r"bob.*Password mismatch") == 1,
         dovecot.log_count(r"bob.*Password mismatch"))
     rig.stop()
+    status, out, err = rig.ctl("status")
+    check("once the watcher is gone, larkbellctl status exits 4 despite its file",
+        status == 4 and os.path.exists(f"{rig.folder}/larkbellwatch.status"), (status, out, err))

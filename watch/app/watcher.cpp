@@ -10,7 +10,9 @@
 #include "watch/app/starter_console.h"
 #include "watch/app/watch_instance.h"
 #include "watch/app/watched_accounts.h"
+#include "watch/shell/new_mail_pause.h"
 #include "watch/shell/state_store.h"
+#include "watch/shell/status_board.h"
 #include "watch/shell/system_events_window.h"
 #include "watch/shell/watch_log.h"
 #include "watch/shell/watch_settings.h"
@@ -28,9 +30,12 @@ namespace {
     constexpr DWORD kPollMs = 5000;
 
     // Dispatches messages (the power broadcasts) until the stop event is set,
-    // and calls `reread` once a changed settings file has settled.
-    template <class Reread> void WaitForStop(HANDLE stop, SettingsFileWatch& file, Reread reread)
+    // calls `reread` once a changed settings file has settled and `pause`
+    // with the time a larkbellctl pause asks for.
+    template <class Reread, class Pause>
+    void WaitForStop(HANDLE stop, SettingsFileWatch& file, Reread reread, Pause pause)
     {
+        const UINT pause_message = PauseMessage();
         const HANDLE handles[] = { stop, file.event() };
         const DWORD count = handles[1] ? 2 : 1;
         ULONGLONG settled = 0; // when a seen change is read; 0: none waits
@@ -53,6 +58,10 @@ namespace {
             while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT)
                     return;
+                if (pause_message && message.message == pause_message) {
+                    pause(static_cast<int64_t>(message.wParam));
+                    continue;
+                }
                 ::TranslateMessage(&message);
                 ::DispatchMessageA(&message);
             }
@@ -81,7 +90,8 @@ int RunWatcher()
     const preview::RecentSection recent(true);
     if (!recent.valid())
         log.Write(kSelf, "the list of senders for the popup cannot be made; no sender is shown");
-    WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr);
+    StatusBoard board(win32::ModuleSiblingPath("status"));
+    WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr, &board);
     accounts.Apply(ReadWatchSettings(ini));
     {
         SystemEvents events;
@@ -108,10 +118,13 @@ int RunWatcher()
                 "not noticed");
         else if (!window.hears_network())
             log.Write(kSelf, "the system gives no network change notice: only a resume reconnects at once");
-        WaitForStop(instance.stop_event(), file, [&] {
-            log.Write(kSelf, "the settings file changed: reading it again");
-            accounts.Apply(ReadWatchSettings(ini));
-        });
+        WaitForStop(
+            instance.stop_event(), file,
+            [&] {
+                log.Write(kSelf, "the settings file changed: reading it again");
+                accounts.Apply(ReadWatchSettings(ini));
+            },
+            [&](int64_t until) { accounts.PauseUntil(LimitPause(until)); });
     }
     ::SetEvent(instance.stop_event()); // also when the message loop ended by itself
     if (!accounts.StopAll()) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "watch/core/watch_status.h"
+
 namespace mail {
 
 struct AccountEntry {
@@ -67,7 +69,8 @@ inline constexpr AccountKey kAccountKeys[] = {
 constexpr char kNotifierKey[] = "notifier";
 constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
-inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
+constexpr char kAlertAfterKey[] = "alertafter";
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kAlertAfterKey };
 
 // The keys of section [preview].
 constexpr char kPreviewSection[] = "preview";
@@ -78,6 +81,7 @@ struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    int alert_after_min = kDefaultAlertAfterMinutes; // a balloon when a folder fails longer
     bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };
