@@ -67,7 +67,8 @@ inline constexpr AccountKey kAccountKeys[] = {
 constexpr char kNotifierKey[] = "notifier";
 constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
-inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey };
+constexpr char kIconKey[] = "icon";
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kIconKey };
 
 // The keys of section [preview].
 constexpr char kPreviewSection[] = "preview";
@@ -78,6 +79,7 @@ struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    bool icon = true; // the notification-area icon; taken without reconnecting
     bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };

@@ -1,0 +1,101 @@
+"""The notification-area icon: it shows in Wine's tray, a click on it opens the status window with one row per
+account and folder, a wrong password turns it to its attention bell with one balloon (screenshot kept), a
+corrected password is taken at once and turns it back, and it goes when the watcher ends.
+    tray_scenario.py SOURCE_DIR BUILD_DIR"""
+from mailrig import *
+
+TRAY = "Wine System Tray"
+LISTS, LISTS_WIRE = "リスト", "&MOowuTDI-"
+
+
+def xdotool(rig, *args):
+    return subprocess.run(["xdotool", *args], env=rig.wine.env, capture_output=True, text=True, timeout=30).stdout
+
+
+def tray(rig):
+    """(x, y, width, height) of Wine's visible tray window, or None."""
+    ids = xdotool(rig, "search", "--onlyvisible", "--name", TRAY).split()
+    if not ids:
+        return None
+    shape = dict(field.split("=") for field in xdotool(rig, "getwindowgeometry", "--shell", ids[0]).split())
+    return tuple(int(shape[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def red_pixels(rig, place):
+    """Pixels of the tray in the attention badge's red: the normal bell has none."""
+    x, y, width, height = place
+    shot = f"{rig.folder}/tray.ppm"
+    subprocess.run(["import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage", shot],
+        env=rig.wine.env, timeout=30)
+    data = open(shot, "rb").read()
+    header = data.split(maxsplit=4)  # P6, width, height, 255, pixels
+    pixels = header[4] if len(header) == 5 and header[0] == b"P6" else b""
+    return sum(r > 180 and g < 90 and b < 90 for r, g, b in zip(pixels[0::3], pixels[1::3], pixels[2::3]))
+
+
+def windows(rig, exe):
+    """Visible top-level windows of `exe`: (class, [rows of its list view, each a list of cells])."""
+    _, out, _ = rig.wine.run(f"{rig.folder}/probe.out", f"{BUILD}/bin/tests/probe.exe", "windows", exe)
+    found = []
+    for line in out.splitlines():
+        if line.startswith("hwnd="):
+            found.append((re.search(r" class=(\S+)", line).group(1), []))
+        elif found and line.startswith("  row "):
+            found[-1][1].append(line.split(": ", 1)[1].split("\t"))
+    return found
+
+
+def status_rows(rig):
+    return next((rows for name, rows in windows(rig, "larkbellwatch.exe") if name == "larkbellwatch_status"), None)
+
+
+def balloons(rig):
+    return [name for name, _ in windows(rig, "explorer.exe") if name == "tooltips_class32"]
+
+
+BUILD = os.path.abspath(sys.argv[2])
+with scenario("tray") as (check, certs, dovecot, rig):
+    with dovecot.session("alice") as client:
+        client.create(LISTS_WIRE)
+    server = dict(host="localhost", port=dovecot.ports["imaps"])
+    rig.write_settings({"home": dict(server, user="alice", folders=f"INBOX,{LISTS}"), "work": dict(server, user="bob")})
+    for name, user in (("home", "alice"), ("work", "bob")):
+        rig.ctl("password", name, text=PASSWORDS[user] + "\n")
+    rig.start()
+    check("the watcher idles in its three folders",
+        wait_for(lambda: dovecot.idling("alice") >= 2 and dovecot.idling("bob") >= 1))
+    place = wait_for(lambda: tray(rig), 30)
+    check("the icon shows in Wine's tray", place is not None)
+    if not place:
+        check.finish()
+    check("watching everything, the icon is the normal bell", wait_for(lambda: red_pixels(rig, place) == 0, 30))
+
+    x, y, _, height = place
+    xdotool(rig, "mousemove", str(x + height // 2), str(y + height // 2))
+    xdotool(rig, "click", "1")
+    rows = wait_for(lambda: status_rows(rig), 30)
+    watching = "監視中 (IDLE)"
+    check("a click on the icon opens the status window: a row per account and folder, each watching",
+        rows and [row[:2] for row in rows] == [["home/INBOX", watching], [f"home/{LISTS}", watching],
+        ["work/INBOX", watching]], rows)
+
+    rig.ctl("password", "work", text="not-" + PASSWORDS["bob"] + "\n")
+    check("a wrong password turns the icon to the attention bell", wait_for(lambda: red_pixels(rig, place) > 4, 60))
+    shown = wait_for(lambda: balloons(rig), 30)
+    subprocess.run(["import", "-window", "root", f"{rig.folder}/balloon.png"], env=rig.wine.env, timeout=30)
+    check(f"and a balloon shows (screenshot {rig.folder}/balloon.png)", shown, rig.log())
+    rows = status_rows(rig) or []
+    check("the open status window follows: work says why", len(rows) == 3 and rows[2][1] == "ログイン拒否"
+        and rows[2][3] != "", rows)
+    base = rig.count() or 0
+    dovecot.deliver("alice", 2)
+    check("mail for the other account still counts", rig.wait_count(base + 2) == base + 2, rig.count())
+    check("one balloon for the refusal, not one per change of the board",
+        len(re.findall(r"\] balloon: .*work", rig.log())) == 1, rig.log())
+
+    before = dovecot.idling("bob")
+    rig.ctl("password", "work", text=PASSWORDS["bob"] + "\n")
+    check("the corrected password is taken at once", wait_for(lambda: dovecot.idling("bob") > before, 30), rig.log())
+    check("and the icon is the normal bell again", wait_for(lambda: red_pixels(rig, place) == 0, 30))
+    rig.stop()
+    check("the icon goes with the watcher", wait_for(lambda: tray(rig) is None, 30))
