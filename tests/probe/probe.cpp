@@ -83,9 +83,9 @@ void PrintListRows(HWND list)
     ::GetWindowThreadProcessId(list, &pid);
     const HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     constexpr int kTextBytes = 1024;
-    auto* remote = process
-        ? static_cast<char*>(::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kTextBytes, MEM_COMMIT, PAGE_READWRITE))
-        : nullptr;
+    auto* remote = process ? static_cast<char*>(
+                       ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kTextBytes, MEM_COMMIT, PAGE_READWRITE))
+                           : nullptr;
     const int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     const auto header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
     const int columns = header ? static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;

@@ -93,8 +93,9 @@ bool StatusWindow::Create(UiLanguage language)
         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this));
     if (!m_window)
         return false;
-    m_list = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL,
-        0, 0, 0, 0, m_window.get(), nullptr, instance, nullptr);
+    m_list
+        = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_SINGLESEL,
+            0, 0, 0, 0, m_window.get(), nullptr, instance, nullptr);
     if (!m_list) {
         m_window.reset();
         return false;
@@ -157,8 +158,8 @@ void StatusWindow::FitToContent()
     const RECT area = WorkArea();
     RECT frame = { 0, 0, width, (header.bottom - header.top) + rows * (row.bottom - row.top) + padding / 2 };
     ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int frameWidth = std::min(frame.right - frame.left, static_cast<int>(area.right - area.left));
-    const int frameHeight = std::min(frame.bottom - frame.top, static_cast<int>(area.bottom - area.top));
+    const int frameWidth = static_cast<int>(std::min(frame.right - frame.left, area.right - area.left));
+    const int frameHeight = static_cast<int>(std::min(frame.bottom - frame.top, area.bottom - area.top));
     ::SetWindowPos(m_window.get(), nullptr, 0, 0, frameWidth, frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RECT client = {};
     ::GetClientRect(m_window.get(), &client);

@@ -34,6 +34,7 @@ private:
     win32::UniqueFont m_font; // the system's message font
     HWND m_list = nullptr; // a child: destroyed with m_window
     win32::UniqueWindow m_window; // given up when the user closes it
+    UiLanguage m_language = UiLanguage::English; // the window's, from when it was made
 };
 
 } // namespace mail

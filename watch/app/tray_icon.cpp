@@ -1,6 +1,5 @@
 #include "watch/app/tray_icon.h"
 
-#include <shellapi.h>
 #include <string.h>
 
 #include "watch/core/watch_status.h"

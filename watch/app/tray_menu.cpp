@@ -30,8 +30,8 @@ TrayCommand ChooseFromTrayMenu(HWND owner, UiLanguage language, bool paused)
     // Without the foreground the menu stays open after a click elsewhere,
     // and without a message after it the next one closes at once.
     ::SetForegroundWindow(owner);
-    const UINT chosen = ::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x,
-        at.y, 0, owner, nullptr);
+    const UINT chosen
+        = ::TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
     ::PostMessageA(owner, WM_NULL, 0, 0);
     return static_cast<TrayCommand>(chosen);
 }
