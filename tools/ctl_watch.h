@@ -23,6 +23,14 @@ int RunCheckCommand(const char* account);
 // newest first. Returns the exit code.
 int RunRecentCommand();
 
+// "status": the running watcher's table, one line per account and folder.
+// Exit 0 when every folder is watched, 3 when not, 4 when no watcher runs.
+int RunStatusCommand();
+
+// "pause MINUTES|off": new-mail popups paused for that long, or resumed.
+// Returns the exit code (4: no watcher runs).
+int RunPauseCommand(const char* minutes);
+
 // The watcher's settings file beside larkbellctl.
 std::string WatchSettingsPath();
 

@@ -13,7 +13,7 @@
 namespace {
 
 const char kUsage[] = "usage: larkbellctl get | set N | add N | reset | recent | password NAME | secret NAME | "
-                      "check NAME | login NAME [--device]\n";
+                      "check NAME | login NAME [--device] | status | pause MINUTES|off\n";
 
 using mail::CtlVerb;
 
@@ -83,6 +83,10 @@ int main(int argc, char** argv)
         return RunWatchCommand(command, argv[2]);
     if (command == CtlVerb::Recent)
         return RunRecentCommand();
+    if (command == CtlVerb::Status)
+        return RunStatusCommand();
+    if (command == CtlVerb::Pause)
+        return RunPauseCommand(argv[2]);
     int32_t number = 0;
     // Each refusal says why in one line.
     if (command == CtlVerb::Usage) {

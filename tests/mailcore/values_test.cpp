@@ -12,6 +12,7 @@
 #include "watch/core/sasl_oauth.h"
 #include "watch/core/token_output.h"
 #include "watch/core/watch_state.h"
+#include "watch/core/watch_status.h"
 
 namespace {
 
@@ -92,6 +93,11 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
     EXPECT_TRUE(ParseWatchState(text, &parsed, &parsed_pop3) && parsed.size() == 4 && parsed_pop3.size() == 3
         && SerializeWatchState(parsed, parsed_pop3) == text);
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
+    // What came while popups were paused, the most it holds.
+    text = SerializeWatchState(state, {}, UINT32_MAX);
+    uint32_t held = 0;
+    EXPECT_TRUE(text.rfind("larkbellwatch-state 2\nheld 4294967295\nimap home INBOX 7 12\n", 0) == 0) << text;
+    EXPECT_TRUE(ParseWatchState(text, &parsed, nullptr, &held) && held == UINT32_MAX && parsed.size() == 4);
 }
 
 // Up to the limits (4096 folders, 4096 POP3 accounts, lines of 4096 bytes,
@@ -138,7 +144,8 @@ TEST(WatchState, ReadsUpToTheLimitsAndRejectsDamagedFilesWhole)
         v2 + "pop3 a seen 1\n", v2 + "pop3 a messages\n", v2 + "pop3 a messages 1\npop3 a messages 2\n",
         v2 + "home INBOX 7 12\n", v1 + "pop3 a messages 1\n", over, folders + "imap b 1 1 1\n",
         accounts + "pop3 b messages 1\n", v2 + "imap a" + line_of_4096.substr(5), v2 + "imap a%2a INBOX 1 2\n",
-        v2 + "imap a INBOX 1 2 3\n", v2 + "imap a INBOX 1 2 1 1\n" };
+        v2 + "imap a INBOX 1 2 3\n", v2 + "imap a INBOX 1 2 1 1\n", v2 + "held 4294967296\n", v2 + "held 0\n",
+        v2 + "held 01\n", v2 + "held 1\nheld 1\n", v1 + "held 1\n" };
     for (const std::string& text : bad) {
         WatchState parsed { { { "x", "y" }, {} } };
         Pop3State parsed_pop3 { { "x", {} } };
@@ -299,6 +306,234 @@ TEST(AccountValues, FingerprintsParseInEitherFormAndFormatWithColons)
     for (std::string bad : { hex.substr(1), hex + "0", "g" + hex.substr(1), formatted.substr(0, 94) + ":",
              formatted.substr(0, 2) + "-" + formatted.substr(3), std::string() })
         EXPECT_FALSE(ParseFingerprint(bad, &plain)) << bad;
+}
+
+// 2026-12-07 16:00 UTC.
+constexpr int64_t kNow = 1796659200;
+
+FolderStatus Folder(std::string account, std::string folder, WatchPhase phase, int64_t retry_at = 0,
+    int64_t last_ok = 0, int64_t failing_since = 0, std::string error = {}, std::string fingerprint = {})
+{
+    return { std::move(account), std::move(folder), phase, retry_at, last_ok, failing_since, std::move(error),
+        std::move(fingerprint) };
+}
+
+// Every phase in both languages (code page 932), the clock on this day and
+// another, in UTC and nine hours east; then the console's table.
+TEST(WatchStatus, ShowsEachPhaseInBothLanguages)
+{
+    const StatusView en { UiLanguage::English, kNow, 0 }, ja { UiLanguage::Japanese, kNow, 0 },
+        east { UiLanguage::English, kNow, 9 * 3600 };
+    const std::string print = "AB:CD";
+    const struct {
+        FolderStatus folder;
+        StatusView view;
+        const char* where;
+        const char* state;
+        const char* last_check;
+    } cases[] = {
+        { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 3600), en, "work/INBOX", "watching (IDLE)", "15:00" },
+        { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 3600), ja, "work/INBOX",
+            "\x8A\xC4\x8E\x8B\x92\x86 (IDLE)", "15:00" },
+        { Folder("home", "", WatchPhase::Polling, 0, kNow - 86400), en, "home", "watching (polling)", "12-06 16:00" },
+        { Folder("home", "", WatchPhase::Polling, 0, kNow - 3600), east, "home", "watching (polling)", "00:00" },
+        { Folder("home", "", WatchPhase::Polling, 0, kNow - 7200), east, "home", "watching (polling)", "12-07 23:00" },
+        { Folder("a", "b", WatchPhase::Connecting), en, "a/b", "connecting", "-" },
+        { Folder("a", "b", WatchPhase::Connecting), ja, "a/b", "\x90\xDA\x91\xB1\x92\x86", "-" },
+        { Folder("a", "b", WatchPhase::Retrying, kNow + 300), en, "a/b", "waiting to retry until 16:05", "-" },
+        { Folder("a", "b", WatchPhase::Retrying, kNow + 300), ja, "a/b",
+            "16:05 \x82\xDC\x82\xC5\x8D\xC4\x90\xDA\x91\xB1\x91\xD2\x82\xBF", "-" },
+        { Folder("a", "b", WatchPhase::SignInNeeded), en, "a/b", "sign-in needed (larkbellctl login a)", "-" },
+        { Folder("a", "b", WatchPhase::LoginRefused, kNow + 1800), en, "a/b", "login refused", "-" },
+        { Folder("a", "b", WatchPhase::LoginRefused), ja, "a/b",
+            "\x83\x8D\x83O\x83"
+            "C\x83\x93\x8B\x91\x94\xDB",
+            "-" },
+        { Folder("a", "b", WatchPhase::CertificateRefused, 0, 0, 0, "", print), en, "a/b",
+            "certificate refused (SHA-256 AB:CD)", "-" },
+        { Folder("a", "b", WatchPhase::FolderMissing), en, "a/b", "folder not found", "-" },
+        { Folder("a", "b", WatchPhase::TokenCommandFailing), en, "a/b", "token command failing", "-" },
+    };
+    for (const auto& c : cases) {
+        const StatusCells cells = StatusCellsOf(c.folder, c.view);
+        EXPECT_EQ(cells.where + "|" + cells.state + "|" + cells.last_check,
+            std::string(c.where) + "|" + c.state + "|" + c.last_check);
+    }
+    WatchStatus status { kNow + 3600,
+        { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 60),
+            Folder("home", "", WatchPhase::LoginRefused, kNow + 1800, 0, kNow - 60, "NO [AUTHENTICATIONFAILED]") } };
+    EXPECT_EQ(StatusLines(status, en),
+        (std::vector<std::string> { "new-mail popups paused until 17:00",
+            "where       state            last check  last error", "work/INBOX  watching (IDLE)  15:59",
+            "home        login refused    -           NO [AUTHENTICATIONFAILED]" }));
+    EXPECT_EQ(StatusExitCode(status), 3);
+    status.folders[1].phase = WatchPhase::Polling;
+    EXPECT_EQ(StatusExitCode(status), 0);
+    status.folders[1].phase = WatchPhase::Retrying; // not watching, though the user need not act
+    EXPECT_EQ(StatusExitCode(status), 3);
+}
+
+// The tooltip: the first folder that needs the user, else the first not
+// watching, else all; while paused, until when, and never over 127 bytes nor
+// inside a double-byte character.
+TEST(WatchStatus, SumsUpInATooltipOfAtMost127Bytes)
+{
+    const StatusView en { UiLanguage::English, kNow, 0 }, ja { UiLanguage::Japanese, kNow, 0 };
+    const std::string kanji = "\x8A\xC4"; // 監
+    const FolderStatus idle = Folder("a", "INBOX", WatchPhase::Idling), retry = Folder("b", "", WatchPhase::Retrying),
+                       refused = Folder("c", "", WatchPhase::LoginRefused),
+                       cert = Folder("d", "", WatchPhase::CertificateRefused, 0, 0, 0, "", "AB:CD");
+    const struct {
+        WatchStatus status;
+        StatusView view;
+        std::string tip;
+    } cases[] = {
+        { { 0, { idle, idle } }, en, "larkbellwatch: watching 2 folder(s)" },
+        { { 0, { idle, idle } }, ja, "larkbellwatch: 2 \x83t\x83H\x83\x8B\x83_\x81[\x82\xF0\x8A\xC4\x8E\x8B\x92\x86" },
+        { { 0, { idle, retry, refused } }, en, "c: login refused" },
+        { { 0, { idle, retry } }, en, "b: waiting to retry" },
+        { { 0, { cert } }, en, "d: certificate refused" },
+        { { kNow + 60, { idle } }, en, "larkbellwatch: watching 1 folder(s)\nnew-mail popups paused until 16:01" },
+        { { kNow, { idle } }, en, "larkbellwatch: watching 1 folder(s)" }, // the pause is over
+        { { 0, { Folder(std::string(125, 'x'), "", WatchPhase::Retrying) } }, en, std::string(125, 'x') + ": " },
+        { { 0, { Folder(std::string(126, 'x'), "", WatchPhase::Retrying) } }, en, std::string(126, 'x') + ":" },
+        { { 0, { Folder(std::string(124, 'x') + kanji, "", WatchPhase::Retrying) } }, en,
+            std::string(124, 'x') + kanji + ":" },
+        { { 0, { Folder(std::string(126, 'x') + kanji, "", WatchPhase::Retrying) } }, en, std::string(126, 'x') },
+        { { kNow + 60, { Folder(std::string(200, 'x'), "", WatchPhase::Retrying) } }, en,
+            std::string(92, 'x') + "\nnew-mail popups paused until 16:01" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StatusTooltip(c.status, c.view), c.tip);
+}
+
+// Cut at the limit, never between a lead and a trail byte; controls become
+// spaces and a lead byte without its trail a '?'.
+TEST(WatchStatus, FitsCodePage932TextToItsLimit)
+{
+    const struct {
+        std::string text;
+        size_t max;
+        std::string fit;
+    } cases[] = {
+        { "abc", 3, "abc" },
+        { "abcd", 3, "abc" },
+        { "a\x8A\xC4", 3, "a\x8A\xC4" },
+        { "ab\x8A\xC4", 3, "ab" },
+        { "\xB1\xB2\xB3", 2, "\xB1\xB2" }, // half-width katakana: one byte each
+        { "a\tb\r\n\x7F", 9, "a b   " },
+        { "\x81\t\x8A", 9, "? ?" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FitCp932(c.text, c.max), c.fit) << c.text;
+}
+
+// The status file reads back exactly what was written, up to its limits
+// and no further; anything else, damaged or torn, is refused whole.
+TEST(WatchStatus, FileReadsBackOnlyWhatItWritesWithinItsLimits)
+{
+    const std::string head = "larkbellwatch-status 1\npaused 0\n";
+    WatchStatus status { kNow + 60,
+        { Folder("\x83\x81\x81[\x83\x8B", "INBOX", WatchPhase::CertificateRefused, 0, kNow - 5, kNow - 4, "bad\tchain",
+              std::string(95, 'F')),
+            Folder("home", "", WatchPhase::Retrying, kNow + 9, 0, kNow) } };
+    WatchStatus read;
+    ASSERT_TRUE(ParseStatusFile(StatusFileText(status), &read));
+    EXPECT_EQ(StatusFileText(read), StatusFileText(status));
+    EXPECT_EQ(read.folders[0].error, "bad chain");
+    EXPECT_EQ(read.folders[1].retry_at, kNow + 9);
+
+    WatchStatus many;
+    for (size_t i = 0; i <= kStatusMaxFolders; ++i)
+        many.folders.push_back({ std::to_string(i), std::string(kStatusNameBytes, 'f'), WatchPhase::Idling, 0, 0, 0,
+            std::string(kStatusErrorBytes, 'e'), std::string(kStatusFingerprintBytes, 'F') });
+    const std::string most = StatusFileText(many); // the 257th folder left out
+    ASSERT_TRUE(ParseStatusFile(most, &read));
+    EXPECT_EQ(read.folders.size(), kStatusMaxFolders);
+    const std::string line = "a\t" + std::string(kStatusNameBytes, 'f') + "\tidling\t0\t0\t0\t"
+        + std::string(kStatusFingerprintBytes, 'F') + "\t" + std::string(kStatusErrorBytes, 'e') + "\n";
+    for (const std::string& text : { head, head + line, head + "a\t\tidling\t999999999999\t0\t0\t\t\n" })
+        EXPECT_TRUE(ParseStatusFile(text, &read)) << text;
+    EXPECT_LE(most.size(), kStatusFileMaxBytes);
+
+    const std::string bad[] = { "", head.substr(0, head.size() - 1), "larkbellwatch-status 2\npaused 0\n",
+        head + "a\tb\tidling\t0\t0\t0\t\t", head + "\tb\tidling\t0\t0\t0\t\t\n", head + "a\tb\tidle\t0\t0\t0\t\t\n",
+        head + "a\tb\tidling\t0\t0\t0\t\n", head + "a\tb\tidling\t0\t0\t0\t\t\t\n",
+        head + "a\tb\tidling\t01\t0\t0\t\t\n", head + "a\tb\tidling\t1000000000000\t0\t0\t\t\n",
+        head + "a\tb\tidling\t-1\t0\t0\t\t\n", head + "a\tb\r\tidling\t0\t0\t0\t\t\n",
+        head + "a\tb\tidling\t0\t0\t0\t\tx\x8A\n", "larkbellwatch-status 1\npaused\n",
+        "larkbellwatch-status 1\npaused 01\n",
+        head + "a\t" + std::string(kStatusNameBytes + 1, 'f') + "\tidling\t0\t0\t0\t\t\n",
+        head + "a\tb\tidling\t0\t0\t0\t" + std::string(kStatusFingerprintBytes + 1, 'F') + "\t\n",
+        head + "a\tb\tidling\t0\t0\t0\t\t" + std::string(kStatusErrorBytes + 1, 'e') + "\n", most + line };
+    for (const std::string& text : bad) {
+        read = status;
+        EXPECT_FALSE(ParseStatusFile(text, &read)) << text.substr(0, 80) << " (" << text.size() << " bytes)";
+        EXPECT_TRUE(read.folders.empty() && read.paused_until == 0);
+    }
+}
+
+// One balloon per change into a state only the user can end, one when a
+// folder has been failing longer than `alertafter`; none again until it has
+// watched in between. A report keeps the last good check and counts the
+// failure from its first moment.
+TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
+{
+    const int64_t after = 15 * 60;
+    const struct {
+        WatchPhase phase;
+        int64_t at; // seconds after kNow
+        const char* alert; // the alert's text, or "" for none
+        int64_t failing_since; // seconds after kNow; -1: not failing
+    } steps[] = {
+        { WatchPhase::Connecting, 0, "", -1 },
+        { WatchPhase::Retrying, 10, "", 10 },
+        { WatchPhase::Retrying, 10 + after, "", 10 }, // 15 minutes exactly
+        { WatchPhase::Retrying, 11 + after, "not reachable since 16:00\nno route", 10 },
+        { WatchPhase::Connecting, 12 + after, "", 10 },
+        { WatchPhase::Retrying, 9999, "", 10 },
+        { WatchPhase::Idling, 10000, "", -1 },
+        { WatchPhase::LoginRefused, 10001, "login refused\nno route", 10001 },
+        { WatchPhase::LoginRefused, 12000, "", 10001 },
+        { WatchPhase::FolderMissing, 12001, "folder not found\nno route", 10001 },
+        { WatchPhase::Retrying, 99999, "", 10001 },
+        { WatchPhase::Polling, 100000, "", -1 },
+        { WatchPhase::FolderMissing, 100001, "folder not found\nno route", 100001 },
+    };
+    FolderStatus known = Folder("a", "INBOX", WatchPhase::Connecting);
+    AlertMemory memory;
+    for (const auto& step : steps) {
+        FolderStatus report = Folder("a", "INBOX", step.phase);
+        report.error = IsWatching(step.phase) ? "" : "no route";
+        report.last_ok = IsWatching(step.phase) ? kNow + step.at : 0;
+        MergeReport(&known, report, kNow + step.at);
+        const std::vector<Alert> alerts
+            = DueAlerts({ 0, { known } }, after, { UiLanguage::English, kNow + step.at, 0 }, &memory);
+        SCOPED_TRACE(step.at);
+        EXPECT_EQ(alerts.empty() ? "" : alerts[0].text, step.alert);
+        EXPECT_TRUE(alerts.empty() || alerts[0].title == "larkbellwatch: a/INBOX");
+        EXPECT_EQ(known.failing_since, step.failing_since < 0 ? 0 : kNow + step.failing_since);
+        EXPECT_EQ(known.error, "no route"); // kept while watching again
+        EXPECT_EQ(known.last_ok, step.at < 10000 ? 0 : step.at < 100000 ? kNow + 10000 : kNow + 100000);
+    }
+    EXPECT_TRUE(DueAlerts({}, after, {}, &memory).empty() && memory.told.empty()); // a folder gone is forgotten
+
+    const struct {
+        const char* text;
+        int minutes;
+    } settings[] = { { "", 15 }, { " 30 ", 30 }, { "x", 15 }, { "-5", 15 }, { "0", 1 }, { "1", 1 }, { "1440", 1440 },
+        { "1441", 1440 }, { "99999999999999999999999", 1440 } };
+    for (const auto& c : settings)
+        EXPECT_EQ(ParseAlertAfterMinutes(c.text), c.minutes) << c.text;
+    const struct {
+        const char* text;
+        int minutes; // -1: refused
+    } pauses[] = { { "off", 0 }, { "1", 1 }, { "60", 60 }, { "1440", 1440 }, { "1441", -1 }, { "0", -1 }, { "", -1 },
+        { "Off", -1 }, { "-5", -1 }, { "00060", -1 } };
+    for (const auto& c : pauses) {
+        int minutes = -1;
+        EXPECT_EQ(ParsePauseMinutes(c.text, &minutes) ? minutes : -1, c.minutes) << c.text;
+    }
 }
 
 } // namespace

@@ -27,13 +27,11 @@ namespace {
 
 } // namespace
 
-TrayWindow::TrayWindow(
-    StatusBoard& board, WatchedAccounts& accounts, WatchLog& log, HANDLE stop_event, int64_t alert_after_s)
+TrayWindow::TrayWindow(StatusBoard& board, WatchedAccounts& accounts, WatchLog& log, HANDLE stop_event)
     : m_board(board)
     , m_accounts(accounts)
     , m_log(log)
     , m_stop(stop_event)
-    , m_alertAfter_s(alert_after_s)
     , m_taskbarCreated(::RegisterWindowMessageA("TaskbarCreated"))
 {
     const HINSTANCE instance = ::GetModuleHandleA(nullptr);
@@ -66,7 +64,7 @@ void TrayWindow::Refresh()
     const StatusView view = LocalStatusView();
     const bool attention = StatusExitCode(status) != 0;
     m_icon->Show(attention, StatusTooltip(status, view));
-    Tell(DueAlerts(status, m_alertAfter_s, view, &m_told));
+    Tell(DueAlerts(status, m_accounts.AlertAfterSeconds(), view, &m_told));
     m_status.Update(status, view);
     if (attention != m_timing) {
         if (attention)

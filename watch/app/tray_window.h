@@ -27,13 +27,12 @@ constexpr char kTrayWindowClass[] = "larkbellwatch_tray";
 class TrayWindow {
 public:
     // Quit sets `stop_event`, as --stop does.
-    TrayWindow(StatusBoard& board, WatchedAccounts& accounts, WatchLog& log, HANDLE stop_event, int64_t alert_after_s);
+    TrayWindow(StatusBoard& board, WatchedAccounts& accounts, WatchLog& log, HANDLE stop_event);
     TrayWindow(const TrayWindow&) = delete;
     TrayWindow& operator=(const TrayWindow&) = delete;
     ~TrayWindow();
 
     bool created() const { return m_icon != nullptr; }
-    void SetAlertAfter(int64_t seconds) { m_alertAfter_s = seconds; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -47,7 +46,6 @@ private:
     WatchedAccounts& m_accounts;
     WatchLog& m_log;
     HANDLE m_stop;
-    int64_t m_alertAfter_s;
     AlertMemory m_told;
     bool m_timing = false; // the alert timer runs while something is not watching
     const UINT m_taskbarCreated;

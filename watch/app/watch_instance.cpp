@@ -32,6 +32,15 @@ InstanceHold::~InstanceHold()
         ::ReleaseMutex(m_mutex.get());
 }
 
+// Only the watcher that holds the mutex makes the stop event, and it goes
+// with that watcher's last handle, a crash included. Waiting on the mutex
+// instead could keep a watcher that is just starting out.
+bool WatcherRunning()
+{
+    const win32::UniqueHandle stop(::OpenEventA(SYNCHRONIZE, FALSE, kStopEventName));
+    return stop.valid();
+}
+
 StopOutcome RequestStop()
 {
     const win32::UniqueHandle stop(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEventName));

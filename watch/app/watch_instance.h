@@ -36,4 +36,7 @@ enum class StopOutcome { Stopped, NoneRunning, DidNotStop };
 // Signals the running watcher and waits (bounded) until it is gone.
 StopOutcome RequestStop();
 
+// True while a watcher runs (one that died does not).
+bool WatcherRunning();
+
 } // namespace mail

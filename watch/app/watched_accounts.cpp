@@ -77,10 +77,13 @@ struct WatchedAccounts::Account {
     }
 };
 
-WatchedAccounts::WatchedAccounts(WatchLog& log, StateStore& store, const preview::RecentSection* recent)
+WatchedAccounts::WatchedAccounts(
+    WatchLog& log, StateStore& store, const preview::RecentSection* recent, StatusBoard* status)
     : m_log(log)
     , m_store(store)
     , m_recent(recent)
+    , m_status(status)
+    , m_pause(store, log, status)
 {
 }
 
@@ -107,6 +110,8 @@ std::unique_ptr<WatchedAccounts::Account> WatchedAccounts::Start(const AccountEn
     account->context.reset(new WatchContext { m_log, m_store, notifier, timings, account->stop.get() });
     account->context->recent = m_settings.preview ? m_recent : nullptr;
     account->context->several_accounts = m_severalAccounts;
+    account->context->pause = &m_pause;
+    account->context->status = m_status;
     for (const WatchedFolder& folder : account->config.folders) {
         auto watch = std::make_unique<MailboxWatch>(account->config, folder, *account->context);
         if (watch->Start())
@@ -120,6 +125,8 @@ std::unique_ptr<WatchedAccounts::Account> WatchedAccounts::Start(const AccountEn
 void WatchedAccounts::End(std::unique_ptr<Account> account)
 {
     account->Signal();
+    if (m_status)
+        m_status->Forget(account->entry.name);
     if (!JoinAll(account->watches, ::GetTickCount64() + kJoinMs)) {
         m_log.Write(account->config.display, "a connection did not log out in time; it ends on its own");
         m_lingering.push_back(std::move(account));
@@ -144,6 +151,7 @@ void WatchedAccounts::Apply(const WatchSettings& settings)
     }
     m_settings = settings;
     m_settings.accounts.clear();
+    m_pause.SetNotifier(win32::ModuleFolderPath(settings.notifier.c_str()));
     m_severalAccounts = settings.accounts.size() > 1;
     std::vector<std::unique_ptr<Account>> next;
     bool changed = false;
@@ -189,6 +197,8 @@ void WatchedAccounts::Apply(const WatchSettings& settings)
     m_log.Write(kSelf, text);
     m_applied = true;
 }
+
+void WatchedAccounts::PauseUntil(int64_t unix_s) { m_pause.PauseUntil(unix_s); }
 
 void WatchedAccounts::WakeAll()
 {

@@ -6,10 +6,13 @@
 #include "preview/recent_section.h"
 #include "watch/app/settings_file_watch.h"
 #include "watch/app/starter_console.h"
+#include "watch/app/tray_window.h"
 #include "watch/app/watch_instance.h"
 #include "watch/app/watched_accounts.h"
+#include "watch/shell/new_mail_pause.h"
 #include "watch/shell/resume_window.h"
 #include "watch/shell/state_store.h"
+#include "watch/shell/status_board.h"
 #include "watch/shell/watch_log.h"
 #include "watch/shell/watch_settings.h"
 #include "win32/module_path.h"
@@ -26,9 +29,12 @@ namespace {
     constexpr DWORD kPollMs = 5000;
 
     // Dispatches messages (the power broadcasts) until the stop event is set,
-    // and calls `reread` once a changed settings file has settled.
-    template <class Reread> void WaitForStop(HANDLE stop, SettingsFileWatch& file, Reread reread)
+    // calls `reread` once a changed settings file has settled and `pause`
+    // with the time a larkbellctl pause asks for.
+    template <class Reread, class Pause>
+    void WaitForStop(HANDLE stop, SettingsFileWatch& file, Reread reread, Pause pause)
     {
+        const UINT pause_message = PauseMessage();
         const HANDLE handles[] = { stop, file.event() };
         const DWORD count = handles[1] ? 2 : 1;
         ULONGLONG settled = 0; // when a seen change is read; 0: none waits
@@ -51,6 +57,10 @@ namespace {
             while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT)
                     return;
+                if (pause_message && message.message == pause_message) {
+                    pause(static_cast<int64_t>(message.wParam));
+                    continue;
+                }
                 ::TranslateMessage(&message);
                 ::DispatchMessageA(&message);
             }
@@ -79,19 +89,38 @@ int RunWatcher()
     const preview::RecentSection recent(true);
     if (!recent.valid())
         log.Write(kSelf, "the list of senders for the popup cannot be made; no sender is shown");
-    WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr);
-    accounts.Apply(ReadWatchSettings(ini));
+    StatusBoard board(win32::ModuleSiblingPath("status"));
+    WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr, &board);
+    const WatchSettings settings = ReadWatchSettings(ini);
+    accounts.Apply(settings);
     {
+        // The icon follows [setting] icon, also when it changes while running.
+        std::unique_ptr<TrayWindow> tray;
+        const auto follow_icon = [&](bool wanted) {
+            if (!wanted) {
+                tray.reset();
+            } else if (!tray) {
+                tray = std::make_unique<TrayWindow>(board, accounts, log, instance.stop_event());
+                if (!tray->created())
+                    log.Write(kSelf, "no window for the notification-area icon: running without it");
+            }
+        };
+        follow_icon(settings.icon);
         const ResumeWindow window([&log, &accounts] {
             log.Write(kSelf, "resumed from sleep: reconnecting at once");
             accounts.WakeAll();
         });
         if (!window.created())
             log.Write(kSelf, "no window for power broadcasts: a resume from sleep is not noticed");
-        WaitForStop(instance.stop_event(), file, [&] {
-            log.Write(kSelf, "the settings file changed: reading it again");
-            accounts.Apply(ReadWatchSettings(ini));
-        });
+        WaitForStop(
+            instance.stop_event(), file,
+            [&] {
+                log.Write(kSelf, "the settings file changed: reading it again");
+                const WatchSettings changed = ReadWatchSettings(ini);
+                accounts.Apply(changed);
+                follow_icon(changed.icon);
+            },
+            [&](int64_t until) { accounts.PauseUntil(LimitPause(until)); });
     }
     ::SetEvent(instance.stop_event()); // also when the message loop ended by itself
     if (!accounts.StopAll()) {

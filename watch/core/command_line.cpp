@@ -24,6 +24,8 @@ namespace {
         { "check", 1, CtlVerb::Check },
         { "login", 1, CtlVerb::Login },
         { "login", 2, CtlVerb::LoginDevice, "--device" },
+        { "status", 0, CtlVerb::Status },
+        { "pause", 1, CtlVerb::Pause },
     };
 
 } // namespace

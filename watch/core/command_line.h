@@ -9,10 +9,11 @@ enum class WatchAction { Run, Stop, AutostartOn, AutostartOff, Usage };
 // larkbellwatch [--stop | --autostart on|off]
 WatchAction ParseWatchArguments(int argc, const char* const* argv);
 
-enum class CtlVerb { Get, Set, Add, Reset, Recent, Password, Secret, Check, Login, LoginDevice, Usage };
+enum class CtlVerb { Get, Set, Add, Reset, Recent, Password, Secret, Check, Login, LoginDevice, Status, Pause, Usage };
 
 // larkbellctl get | set N | add N | reset | recent | password NAME |
-// secret NAME | check NAME | login NAME [--device]. Only
+// secret NAME | check NAME | login NAME [--device] | status |
+// pause MINUTES|off. Only
 // the verb and the number of operands; the operand itself is checked by the
 // verb (argv[2]).
 CtlVerb ParseCtlVerb(int argc, const char* const* argv);

@@ -553,7 +553,9 @@ void ImapSession::after_fetch(int64_t now_ms)
 
 void ImapSession::idle_or_poll(int64_t now_ms)
 {
-    if (HasCapability(capabilities_, "IDLE")) {
+    ++checks_done_;
+    idling_ = HasCapability(capabilities_, "IDLE");
+    if (idling_) {
         send_command("IDLE", Step::IdleStart, now_ms);
     } else {
         step_ = Step::PollWait;

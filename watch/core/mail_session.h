@@ -27,6 +27,10 @@ public:
     bool next_action(Action& out); // false when none is pending
     virtual int64_t next_deadline() const = 0; // INT64_MAX when no timer runs
     bool closed() const { return closed_; }
+    // Checks that ended watching (IMAP: in IDLE, or waiting for the next
+    // poll), for the status the shell shows.
+    uint32_t checks_done() const { return checks_done_; }
+    bool idling() const { return idling_; }
 
 protected:
     // From now on written as "***" in every log line: each secret the session
@@ -51,6 +55,8 @@ protected:
     std::vector<std::string> capabilities_;
     bool capabilities_known_ = false;
     bool tls_done_ = false;
+    uint32_t checks_done_ = 0;
+    bool idling_ = false;
 
 private:
     std::deque<Action> actions_;

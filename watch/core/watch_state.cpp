@@ -135,9 +135,11 @@ namespace {
 
 } // namespace
 
-std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3)
+std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3, uint32_t held)
 {
     std::string text = std::string(kHeader) + "\n";
+    if (held > 0)
+        text += "held " + std::to_string(held) + "\n";
     for (const auto& [key, folder_state] : state) {
         if (!folder_state.known || folder_state.uidvalidity == 0 || key.first.empty() || key.second.empty())
             continue; // the parser would refuse the whole file for it
@@ -168,12 +170,16 @@ std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3)
     return text;
 }
 
-bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3)
+bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3, uint32_t* held)
 {
     Pop3State dropped;
     Pop3State* accounts = pop3 ? pop3 : &dropped;
+    uint32_t held_dropped = 0;
+    uint32_t* held_sum = held ? held : &held_dropped;
     state->clear();
     accounts->clear();
+    *held_sum = 0;
+    bool held_read = false;
     int version = 0;
     Pop3Seen* current = nullptr;
     uint32_t ids_left = 0;
@@ -203,12 +209,16 @@ bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3)
             ok = state->size() < kMaxWatchEntries && ParseEntry(line.substr(5), state);
         } else if (line.substr(0, 5) == "pop3 ") {
             ok = ParsePop3Header(line.substr(5), accounts, &current, &ids_left);
+        } else if (line.substr(0, 5) == "held " && !held_read) {
+            held_read = true;
+            ok = ParseNumber(line.substr(5), held_sum) && *held_sum > 0;
         }
         failed = !ok;
     }
     if (failed || version <= 0 || ids_left > 0) {
         state->clear();
         accounts->clear();
+        *held_sum = 0;
         return false;
     }
     return true;

@@ -24,11 +24,13 @@ using WatchState = std::map<WatchKey, FolderState>;
 using Pop3State = std::map<std::string, Pop3Seen>;
 
 // Entries the parser would refuse (not known, no UIDVALIDITY, an empty name)
-// are left out; those folders start with a baseline anyway.
-std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3 = {});
-// False, with both emptied, on anything but a well-formed file of version 2
+// are left out; those folders start with a baseline anyway. `held`: new
+// messages counted while popups were paused, not yet handed to the notifier
+// (written only when not 0, so that an older watcher still reads most files).
+std::string SerializeWatchState(const WatchState& state, const Pop3State& pop3 = {}, uint32_t held = 0);
+// False, with all emptied, on anything but a well-formed file of version 2
 // (or version 1, which has no POP3 accounts) within the limits. A null `pop3`
-// reads and drops the POP3 part.
-bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3 = nullptr);
+// or `held` reads and drops that part.
+bool ParseWatchState(std::string_view text, WatchState* state, Pop3State* pop3 = nullptr, uint32_t* held = nullptr);
 
 } // namespace mail

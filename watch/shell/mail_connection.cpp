@@ -88,6 +88,7 @@ namespace {
             const DWORD timeout = static_cast<DWORD>(m_timings.response_timeout_ms);
             if (!m_stream->StartTls(policy, timeout, m_stop, &error)) {
                 m_end.failure = error.text;
+                m_end.refused_certificate = error.refused_sha256_hex;
                 m_end.stopped = IsSet(m_stop);
                 m_stream->Close();
                 return false;
@@ -104,6 +105,10 @@ namespace {
             while (m_session->next_action(action)) {
                 if (!CarryOut(action))
                     return false;
+            }
+            if (m_session->checks_done() != m_checksSeen) {
+                m_checksSeen = m_session->checks_done();
+                m_sink.OnWatching(m_session->idling());
             }
             if (m_session->closed())
                 return false;
@@ -207,6 +212,7 @@ namespace {
         ConnectionEnd m_end;
         bool m_loggingOut = false;
         int64_t m_logoutDeadline = 0;
+        uint32_t m_checksSeen = 0;
     };
 
 } // namespace

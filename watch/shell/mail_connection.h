@@ -36,6 +36,8 @@ public:
     // The header fields of the messages just counted, newest first.
     virtual void OnHeaders(const std::vector<std::string>& headers) { (void)headers; }
     virtual void OnLog(const std::string& text) = 0;
+    // A check ended with the folder watched: in IDLE, or between polls.
+    virtual void OnWatching(bool idle) { (void)idle; }
 };
 using FolderSink = CountSink<FolderState>;
 using Pop3Sink = CountSink<Pop3Seen>;
@@ -43,6 +45,7 @@ using Pop3Sink = CountSink<Pop3Seen>;
 struct ConnectionEnd {
     CloseReason reason = CloseReason::None;
     std::string failure; // connect or TLS failure, for one log line
+    std::string refused_certificate; // its SHA-256 as "AB:CD:...", when the TLS check refused it
     bool stopped = false; // the stop event ended it
     bool woken = false; // the wake event ended it: reconnect at once
     bool not_counted = false; // a Count could not be handed over

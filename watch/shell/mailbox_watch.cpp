@@ -2,12 +2,14 @@
 
 #include <bcrypt.h>
 
+#include <functional>
+
 #include "counter/counter.h"
 #include "watch/core/backoff.h"
 #include "watch/core/header_text.h"
 #include "watch/core/recent_list.h"
 #include "watch/shell/charset_converter.h"
-#include "watch/shell/hand_over.h"
+#include "watch/shell/code_pages.h"
 #include "watch/shell/login_credentials.h"
 #include "watch/shell/mail_connection.h"
 #include "watch/shell/protected_secret.h"
@@ -23,6 +25,10 @@ namespace {
     // How often an account waiting for a new sign-in looks at its token file.
     constexpr int64_t kSignInLookMs = 2 * 1000;
 
+    // A folder that goes on watching tells the status board its last good
+    // check this often at most (the status file is written on each change).
+    constexpr int64_t kOkReportS = 10 * 60;
+
     int64_t NowMs() { return static_cast<int64_t>(::GetTickCount64()); }
 
     bool IsSet(HANDLE event) { return ::WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
@@ -37,17 +43,15 @@ namespace {
         return static_cast<double>(random >> 11) / 9007199254740992.0; // 2^53
     }
 
-    // Seconds since 1970 UTC, for a message without a Date field.
-    int64_t UnixNow()
+    // `held`: new messages counted while popups are paused, in the same write.
+    void Persist(StateStore& store, const WatchKey& key, const FolderState& state, uint32_t held = 0)
     {
-        FILETIME now;
-        ::GetSystemTimeAsFileTime(&now);
-        const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
+        held ? store.PutHeld(key, state, held) : store.Put(key, state);
     }
-
-    void Persist(StateStore& store, const WatchKey& key, const FolderState& state) { store.Put(key, state); }
-    void Persist(StateStore& store, const WatchKey& key, const Pop3Seen& seen) { store.PutPop3(key.first, seen); }
+    void Persist(StateStore& store, const WatchKey& key, const Pop3Seen& seen, uint32_t held = 0)
+    {
+        held ? store.PutPop3Held(key.first, seen, held) : store.PutPop3(key.first, seen);
+    }
 
     std::string BaselineText(const FolderState& state)
     {
@@ -60,29 +64,41 @@ namespace {
     std::string BaselineText(const Pop3Seen&) { return {}; }
 
     // The session's results for one folder (or POP3 mailbox): new mail to the
-    // notifier, then the state to the file, and every text to the log.
+    // notifier (or held while popups are paused), then the state to the
+    // file, and every text to the log.
     template <class State> class WatchSink : public CountSink<State> {
     public:
-        WatchSink(WatchContext& context, WatchKey key, const std::string& where, const std::string& account)
+        using Watching = std::function<void(bool idle, bool new_mail)>;
+
+        WatchSink(WatchContext& context, WatchKey key, const std::string& where, const std::string& account,
+            Watching watching = {})
             : m_context(context)
             , m_key(std::move(key))
             , m_where(where)
             , m_account(account)
+            , m_watching(std::move(watching))
         {
         }
 
         bool OnCount(uint32_t count, const State& state) override
         {
-            // A count back at 0 (dismissed, reset) starts the list afresh.
-            if (m_context.recent && ReadMailCount() == 0)
+            // A count back at 0 (dismissed, reset) starts the list afresh,
+            // unless it lists messages held by a pause.
+            if (m_context.recent && ReadMailCount() == 0 && !m_context.pause->holding())
                 m_context.recent->Write({});
-            // Hand-over first: a crash before the state is saved counts twice,
-            // never loses.
-            if (!HandOver(count, m_context.notifier_path, m_context.log, m_where))
+            if (!m_context.pause->Take(count, m_context.notifier_path, m_where,
+                    [&](uint32_t held) { Persist(m_context.store, m_key, state, held); }))
                 return false;
-            Persist(m_context.store, m_key, state);
             m_worked = true;
+            m_newMail = true;
             return true;
+        }
+
+        void OnWatching(bool idle) override
+        {
+            if (m_watching)
+                m_watching(idle, m_newMail);
+            m_newMail = false;
         }
 
         void OnBaseline(const State& state) override
@@ -121,14 +137,17 @@ namespace {
         void OnLog(const std::string& text) override { m_context.log.Write(m_where, text); }
 
         bool worked() const { return m_worked; }
+        bool new_mail() const { return m_newMail; }
 
     private:
         WatchContext& m_context;
         WatchKey m_key;
         const std::string& m_where;
         const std::string& m_account;
+        Watching m_watching;
         WindowsCharsetConverter m_converter;
         bool m_worked = false;
+        bool m_newMail = false; // since the last OnWatching
     };
 
 } // namespace
@@ -146,6 +165,9 @@ bool MailboxWatch::Start()
 {
     if (!m_wake)
         return false;
+    // Here, on the thread that starts the folders in the settings' order,
+    // so that the board lists them in that order.
+    Report(WatchPhase::Connecting);
     m_thread.reset(::CreateThread(nullptr, 0, &MailboxWatch::ThreadMain, this, 0, nullptr));
     return m_thread.valid();
 }
@@ -170,6 +192,7 @@ void MailboxWatch::Run()
             // No request until a new sign-in is stored: only the file is looked at.
             if (attempt.log_it)
                 m_context.log.Write(m_where, attempt.why);
+            Report(WatchPhase::SignInNeeded, attempt.why);
             if (WaitBeforeReconnect(kSignInLookMs) == Waited::Stop)
                 return;
             continue;
@@ -190,6 +213,7 @@ void MailboxWatch::Run()
             continue;
         }
         if (attempt.polled) {
+            ReportWatching(WatchPhase::Polling, attempt.new_mail);
             failures = 0; // one POP3 poll done: the next after `poll` seconds
             if (WaitBeforeReconnect(static_cast<int64_t>(m_account.poll_s) * 1000) == Waited::Stop)
                 return;
@@ -198,6 +222,7 @@ void MailboxWatch::Run()
         failures = attempt.worked ? 1 : failures + 1;
         const int64_t delay = ReconnectDelayMs(failures, attempt.login_refused, Jitter());
         m_context.log.Write(m_where, attempt.why + "; reconnecting in " + std::to_string((delay + 999) / 1000) + " s");
+        Report(attempt.phase, attempt.why, UnixNow() + (delay + 999) / 1000, attempt.fingerprint);
         const Waited waited = WaitBeforeReconnect(delay);
         if (waited == Waited::Stop)
             return;
@@ -210,6 +235,7 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
         return PollOnce();
+    Report(WatchPhase::Connecting);
     Attempt attempt;
     ImapLogin login;
     bool log_it = true;
@@ -218,6 +244,7 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
         break;
     case Credentials::Refused:
         attempt.login_refused = true;
+        attempt.phase = m_account.token_command.empty() ? WatchPhase::LoginRefused : WatchPhase::TokenCommandFailing;
         return attempt;
     case Credentials::Unavailable:
         return attempt;
@@ -232,7 +259,9 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
     const ServerAddress server { m_account.host, m_account.port, m_account.security, m_account.pinned_sha256 };
     const WatchKey key { m_account.name, m_folder.wire };
     const int64_t started = NowMs();
-    WatchSink<FolderState> sink(m_context, key, m_where, m_account.display);
+    WatchSink<FolderState> sink(m_context, key, m_where, m_account.display, [this](bool idle, bool new_mail) {
+        ReportWatching(idle ? WatchPhase::Idling : WatchPhase::Polling, new_mail);
+    });
     const ConnectionEnd end = RunImapConnection(
         server, std::move(login), m_context.store.Get(key), timings, m_context.stop, m_wake.get(), sink);
     attempt.stopped = end.stopped;
@@ -245,6 +274,10 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
     attempt.why = end.not_counted ? "new messages not counted yet"
         : end.failure.empty()     ? CloseReasonText(end.reason)
                                   : end.failure;
+    attempt.phase = end.reason == CloseReason::NoMailbox ? WatchPhase::FolderMissing
+        : attempt.login_refused                          ? WatchPhase::LoginRefused
+                                                         : WatchPhase::Retrying;
+    CertificateRefused(end, &attempt);
     return attempt;
 }
 
@@ -255,6 +288,7 @@ MailboxWatch::Attempt MailboxWatch::PollOnce()
     Pop3Login login;
     if (!UnprotectSecret(m_account.password_blob, &login.password, &attempt.why)) {
         attempt.login_refused = true;
+        attempt.phase = WatchPhase::LoginRefused;
         return attempt;
     }
     login.user = m_account.user;
@@ -267,11 +301,48 @@ MailboxWatch::Attempt MailboxWatch::PollOnce()
     attempt.woken = end.woken;
     attempt.worked = sink.worked();
     attempt.polled = end.reason == CloseReason::LoggedOut && !end.not_counted;
+    attempt.new_mail = sink.new_mail();
     attempt.login_refused = end.reason == CloseReason::LoginFailed;
     attempt.why = end.not_counted ? "new messages not counted yet"
         : end.failure.empty()     ? CloseReasonText(end.reason)
                                   : end.failure;
+    attempt.phase = attempt.login_refused ? WatchPhase::LoginRefused : WatchPhase::Retrying;
+    CertificateRefused(end, &attempt);
     return attempt;
+}
+
+void MailboxWatch::CertificateRefused(const ConnectionEnd& end, Attempt* attempt)
+{
+    if (end.refused_certificate.empty())
+        return;
+    attempt->phase = WatchPhase::CertificateRefused;
+    attempt->fingerprint = end.refused_certificate;
+}
+
+void MailboxWatch::Report(WatchPhase phase, const std::string& why, int64_t retry_at, const std::string& fingerprint)
+{
+    // A folder that is ending says nothing more: its account may be gone.
+    if (!m_context.status || IsSet(m_context.stop))
+        return;
+    FolderStatus folder;
+    folder.account = m_account.name;
+    if (m_account.protocol != Protocol::Pop3)
+        folder.folder = Utf8ToCp932(m_folder.display);
+    folder.phase = phase;
+    folder.retry_at = retry_at;
+    folder.last_ok = IsWatching(phase) ? UnixNow() : 0;
+    folder.error = FitCp932(Utf8ToCp932(why), kStatusErrorBytes);
+    folder.fingerprint = fingerprint;
+    m_reported = phase;
+    if (folder.last_ok)
+        m_okReported = folder.last_ok;
+    m_context.status->Report(folder);
+}
+
+void MailboxWatch::ReportWatching(WatchPhase phase, bool new_mail)
+{
+    if (phase != m_reported || new_mail || UnixNow() - m_okReported >= kOkReportS)
+        Report(phase);
 }
 
 MailboxWatch::Waited MailboxWatch::WaitBeforeReconnect(int64_t delay_ms)

@@ -8,9 +8,13 @@
 
 #include "preview/recent_section.h"
 #include "watch/core/session_contract.h"
+#include "watch/core/watch_status.h"
 #include "watch/shell/account_config.h"
 #include "watch/shell/login_credentials.h"
+#include "watch/shell/mail_connection.h"
+#include "watch/shell/new_mail_pause.h"
 #include "watch/shell/state_store.h"
+#include "watch/shell/status_board.h"
 #include "watch/shell/watch_log.h"
 #include "win32/handles.h"
 
@@ -26,6 +30,8 @@ struct WatchContext {
     // Where the new messages' senders and subjects go; null: none is fetched.
     const preview::RecentSection* recent = nullptr;
     bool several_accounts = false; // the popup then names each message's account
+    NewMailPause* pause = nullptr; // every count goes through it
+    StatusBoard* status = nullptr; // where each folder says how it is; may be null
 };
 
 class MailboxWatch {
@@ -50,9 +56,12 @@ private:
         bool login_refused = false; // or the folder is missing: wait long
         bool token_refused = false; // a fresh token may still be let in
         bool polled = false; // a POP3 poll went through: the next one after `poll` seconds
+        bool new_mail = false; // it counted some
         bool sign_in_again = false; // oauth: wait for larkbellctl login
         bool log_it = true; // false when the same thing was logged before
         std::string why; // for the log line
+        WatchPhase phase = WatchPhase::Retrying; // what the status says while it waits
+        std::string fingerprint; // of a refused certificate
     };
 
     static DWORD WINAPI ThreadMain(void* self);
@@ -61,6 +70,13 @@ private:
     Attempt PollOnce();
     enum class Waited { Stop, Elapsed, Woken };
     Waited WaitBeforeReconnect(int64_t delay_ms);
+    static void CertificateRefused(const ConnectionEnd& end, Attempt* attempt);
+    // The folder's state to the status board (without a board, nothing).
+    void Report(
+        WatchPhase phase, const std::string& why = {}, int64_t retry_at = 0, const std::string& fingerprint = {});
+    // A check that worked: said when the phase changes, new mail came, or
+    // the last one said is old; not after every keep-alive.
+    void ReportWatching(WatchPhase phase, bool new_mail);
 
     const AccountConfig& m_account;
     const WatchedFolder& m_folder;
@@ -68,6 +84,8 @@ private:
     std::string m_where; // "account/folder" for the log
     win32::UniqueHandle m_wake; // auto-reset
     win32::UniqueHandle m_thread;
+    WatchPhase m_reported = WatchPhase::Connecting; // the last phase the board was told
+    int64_t m_okReported = 0; // when a check that worked was last told
 };
 
 } // namespace mail

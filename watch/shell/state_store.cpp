@@ -27,6 +27,7 @@ void StateStore::Load()
     const win32::SectionHold hold(m_lock);
     m_state.clear();
     m_pop3.clear();
+    m_held = 0;
     std::string text;
     switch (ReadWholeFile(m_path, kMaxFileBytes, &text)) {
     case ReadOutcome::Missing:
@@ -40,7 +41,7 @@ void StateStore::Load()
     case ReadOutcome::Read:
         break;
     }
-    if (!ParseWatchState(text, &m_state, &m_pop3))
+    if (!ParseWatchState(text, &m_state, &m_pop3, &m_held))
         LogAnsi(m_log, "state file " + m_path + " is damaged; every folder starts from a baseline");
 }
 
@@ -72,10 +73,45 @@ bool StateStore::PutPop3(const std::string& account, const Pop3Seen& seen)
     return Save();
 }
 
+namespace {
+
+    uint32_t AddHeld(uint32_t held, uint32_t count) { return count > UINT32_MAX - held ? UINT32_MAX : held + count; }
+
+} // namespace
+
+bool StateStore::PutHeld(const WatchKey& key, const FolderState& state, uint32_t count)
+{
+    const win32::SectionHold hold(m_lock);
+    m_state[key] = state;
+    m_held = AddHeld(m_held, count);
+    return Save();
+}
+
+bool StateStore::PutPop3Held(const std::string& account, const Pop3Seen& seen, uint32_t count)
+{
+    const win32::SectionHold hold(m_lock);
+    m_pop3[account] = seen;
+    m_held = AddHeld(m_held, count);
+    return Save();
+}
+
+uint32_t StateStore::held()
+{
+    const win32::SectionHold hold(m_lock);
+    return m_held;
+}
+
+bool StateStore::Unhold(uint32_t handed)
+{
+    const win32::SectionHold hold(m_lock);
+    m_held -= handed < m_held ? handed : m_held;
+    return Save();
+}
+
 bool StateStore::Save()
 {
     std::string why;
-    if (ReplaceWholeFile(m_path, SerializeWatchState(m_state, m_pop3), &why))
+    if (ReplaceWholeFile(m_path, SerializeWatchState(m_state, m_pop3, m_held), &why))
         return true;
     LogAnsi(m_log, "cannot save the state: " + why);
     return false;

@@ -36,6 +36,15 @@ public:
     Pop3Seen GetPop3(const std::string& account);
     bool PutPop3(const std::string& account, const Pop3Seen& seen);
 
+    // While popups are paused: `count` new messages join the held sum in
+    // the same write that records the state, so a restart neither loses nor
+    // repeats them.
+    bool PutHeld(const WatchKey& key, const FolderState& state, uint32_t count);
+    bool PutPop3Held(const std::string& account, const Pop3Seen& seen, uint32_t count);
+    uint32_t held();
+    // After the held sum was handed over: `handed` of it leaves the file.
+    bool Unhold(uint32_t handed);
+
 private:
     std::string m_path;
     WatchLog& m_log;
@@ -44,6 +53,7 @@ private:
 
     WatchState m_state;
     Pop3State m_pop3;
+    uint32_t m_held = 0;
 };
 
 } // namespace mail

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "watch/core/watch_status.h"
+
 namespace mail {
 
 struct AccountEntry {
@@ -68,7 +70,8 @@ constexpr char kNotifierKey[] = "notifier";
 constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
 constexpr char kIconKey[] = "icon";
-inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kIconKey };
+constexpr char kAlertAfterKey[] = "alertafter";
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kIconKey, kAlertAfterKey };
 
 // The keys of section [preview].
 constexpr char kPreviewSection[] = "preview";
@@ -80,6 +83,7 @@ struct WatchSettings {
     int keepalive_s = 300;
     int timeout_s = 30;
     bool icon = true; // the notification-area icon; taken without reconnecting
+    int alert_after_min = kDefaultAlertAfterMinutes; // a balloon when a folder fails longer
     bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include "win32/error_text.h"
 #include "win32/handles.h"
 
@@ -9,6 +11,33 @@ namespace mail {
 
 using win32::ErrorText;
 using win32::UniqueFile;
+
+namespace {
+
+    // "D:P(A;;FA;;;<the user's SID>)": full access for the user, nothing
+    // inherited; null when it cannot be made.
+    win32::UniqueLocal CurrentUserOnlyDescriptor()
+    {
+        HANDLE raw = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw))
+            return win32::UniqueLocal();
+        const win32::UniqueHandle token(raw);
+        char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD size = 0;
+        char* sid = nullptr;
+        if (!::GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)
+            || !::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid))
+            return win32::UniqueLocal();
+        const win32::UniqueLocal sid_text(sid);
+        const std::string sddl = std::string("D:P(A;;FA;;;") + sid + ")";
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+            return win32::UniqueLocal();
+        return win32::UniqueLocal(descriptor);
+    }
+
+} // namespace
 
 ReadOutcome ReadWholeFile(const std::string& path, size_t limit, std::string* contents)
 {
@@ -36,12 +65,25 @@ ReadOutcome ReadWholeFile(const std::string& path, size_t limit, std::string* co
     return ReadOutcome::Read;
 }
 
-bool ReplaceWholeFile(const std::string& path, std::string_view contents, std::string* why)
+bool ReplaceWholeFile(const std::string& path, std::string_view contents, std::string* why, FileReaders readers)
 {
     const std::string temporary = path + ".tmp";
+    win32::UniqueLocal descriptor;
+    if (readers == FileReaders::CurrentUserOnly) {
+        descriptor = CurrentUserOnlyDescriptor();
+        if (!descriptor) {
+            *why = ErrorText("cannot make a security descriptor for", temporary);
+            return false;
+        }
+    }
+    SECURITY_ATTRIBUTES security { sizeof security, descriptor.get(), FALSE };
     {
-        const UniqueFile file(
-            ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // CREATE_ALWAYS keeps an existing file's own descriptor: a leftover
+        // temporary goes first. The rename keeps the new one's.
+        if (descriptor)
+            ::DeleteFileA(temporary.c_str());
+        const UniqueFile file(::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, descriptor ? &security : nullptr,
+            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             *why = ErrorText("cannot create", temporary);
             return false;
