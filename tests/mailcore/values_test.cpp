@@ -94,10 +94,12 @@ TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
         && SerializeWatchState(parsed, parsed_pop3) == text);
     EXPECT_TRUE(ParseWatchState("larkbellwatch-state 1\nhome INBOX 7 12\n", &parsed) && parsed.size() == 1);
     // What came while popups were paused, the most it holds.
-    text = SerializeWatchState(state, {}, UINT32_MAX);
     uint32_t held = 0;
-    EXPECT_TRUE(text.rfind("larkbellwatch-state 2\nheld 4294967295\nimap home INBOX 7 12\n", 0) == 0) << text;
-    EXPECT_TRUE(ParseWatchState(text, &parsed, nullptr, &held) && held == UINT32_MAX && parsed.size() == 4);
+    text = SerializeWatchState(state, {}, 1);
+    EXPECT_TRUE(text.rfind("larkbellwatch-state 2\nheld 1\nimap home INBOX 7 12\n", 0) == 0) << text;
+    EXPECT_TRUE(ParseWatchState(text, &parsed, nullptr, &held) && held == 1 && parsed.size() == 4);
+    EXPECT_TRUE(
+        ParseWatchState("larkbellwatch-state 2\nheld 4294967295\n", &parsed, nullptr, &held) && held == UINT32_MAX);
 }
 
 // Up to the limits (4096 folders, 4096 POP3 accounts, lines of 4096 bytes,
@@ -450,8 +452,9 @@ TEST(WatchStatus, FileReadsBackOnlyWhatItWritesWithinItsLimits)
     const std::string most = StatusFileText(many); // the 257th folder left out
     ASSERT_TRUE(ParseStatusFile(most, &read));
     EXPECT_EQ(read.folders.size(), kStatusMaxFolders);
-    const std::string line = "a\t" + std::string(kStatusNameBytes, 'f') + "\tidling\t0\t0\t0\t"
-        + std::string(kStatusFingerprintBytes, 'F') + "\t" + std::string(kStatusErrorBytes, 'e') + "\n";
+    const std::string line = std::string(kStatusNameBytes, 'a') + "\t" + std::string(kStatusNameBytes, 'f')
+        + "\tidling\t0\t0\t0\t" + std::string(kStatusFingerprintBytes, 'F') + "\t" + std::string(kStatusErrorBytes, 'e')
+        + "\n";
     for (const std::string& text : { head, head + line, head + "a\t\tidling\t999999999999\t0\t0\t\t\n" })
         EXPECT_TRUE(ParseStatusFile(text, &read)) << text;
     EXPECT_LE(most.size(), kStatusFileMaxBytes);
@@ -464,6 +467,7 @@ TEST(WatchStatus, FileReadsBackOnlyWhatItWritesWithinItsLimits)
         head + "a\tb\tidling\t0\t0\t0\t\tx\x8A\n", "larkbellwatch-status 1\npaused\n",
         "larkbellwatch-status 1\npaused 01\n",
         head + "a\t" + std::string(kStatusNameBytes + 1, 'f') + "\tidling\t0\t0\t0\t\t\n",
+        head + std::string(kStatusNameBytes + 1, 'a') + "\tb\tidling\t0\t0\t0\t\t\n",
         head + "a\tb\tidling\t0\t0\t0\t" + std::string(kStatusFingerprintBytes + 1, 'F') + "\t\n",
         head + "a\tb\tidling\t0\t0\t0\t\t" + std::string(kStatusErrorBytes + 1, 'e') + "\n", most + line };
     for (const std::string& text : bad) {
@@ -517,6 +521,19 @@ TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
         EXPECT_EQ(known.last_ok, step.at < 10000 ? 0 : step.at < 100000 ? kNow + 10000 : kNow + 100000);
     }
     EXPECT_TRUE(DueAlerts({}, after, {}, &memory).empty() && memory.told.empty()); // a folder gone is forgotten
+    // A balloon's title holds 63 bytes, its text 255: "larkbellwatch: " and 48 bytes of name, "login
+    // refused", a line break and 241 bytes of error.
+    for (size_t past : { 0, 1 }) {
+        AlertMemory fresh;
+        const std::vector<Alert> alerts
+            = DueAlerts({ 0,
+                            { Folder(std::string(48 + past, 'a'), "", WatchPhase::LoginRefused, 0, 0, 0,
+                                std::string(241 + past, 'e')) } },
+                after, {}, &fresh);
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].title, "larkbellwatch: " + std::string(48, 'a'));
+        EXPECT_EQ(alerts[0].text, "login refused\n" + std::string(241, 'e'));
+    }
 
     const struct {
         const char* text;

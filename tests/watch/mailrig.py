@@ -490,6 +490,12 @@ class Rig:
     def wait_log(self, pattern, times=1, deadline=60):
         return wait_for(lambda: len(re.findall(pattern, self.log())) >= times, deadline)
 
+    def status(self, pattern="", deadline=30):
+        """larkbellctl status once its table matches `pattern` (or the deadline passed): exit status, stdout, stderr."""
+        said = []
+        wait_for(lambda: said.append(self.ctl("status")) or re.search(pattern, said[-1][1]), deadline)
+        return said[-1]
+
 
 def wine_processes(path_tail):
     """Linux pids of a running Windows program whose path ends in `path_tail` (e.g. "rig/larkbell.exe"):

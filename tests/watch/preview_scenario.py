@@ -1,7 +1,9 @@
 """Who wrote: messages with Japanese and emoji senders and subjects, over IMAP and POP3, reach larkbellctl recent
 decoded and newest first; resting the pointer on the popup shows the panel beside it (kept as a screenshot); a
 left click empties the list; the messages stay unseen and the POP3 mailbox as it was; with [preview] show=0
-no header is fetched at all.
+no header is fetched at all. The messages come while new-mail popups are paused: they are listed and saved
+at once and reach the notifier in one start when the pause ends (larkbellctl pause off), or when a watcher
+stopped while paused starts again.
     preview_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
@@ -58,10 +60,20 @@ with scenario("preview") as (check, certs, dovecot, rig):
     rig.start()
     check("the watcher idles and has polled once", wait_for(lambda: dovecot.idling("alice") >= 1)
           and rig.wait_log(r"1 messages already there"), rig.log())
+    status, out, err = rig.status(r"(?m)^isp +監視中")
+    check("larkbellctl status: both accounts watched, exit 0", status == 0, out + err)
+    held = r"new message\(s\) held while popups are paused"
+    status, out, err = rig.ctl("pause", "60")
+    check("larkbellctl pause 60 pauses new-mail popups", status == 0 and "一時停止" in out, out + err)
     for n, (user, header, _, _) in enumerate(MESSAGES):
         deliver(dovecot, user, header)
-        rig.wait_count(n + 1)
+        rig.wait_log(held, n + 1)
         wait_for(lambda: len(recent()[1].splitlines()) >= n + 1, 30)
+    check("while paused the 4 are held, not handed over", rig.count() == 0
+          and len(re.findall(held, rig.log())) == 4, rig.log())
+    status, out, err = rig.ctl("pause", "off")
+    check("larkbellctl pause off: the 4 reach the notifier in one start", status == 0 and rig.wait_count(4) == 4
+          and re.findall(r"new messages: (\d+)", rig.log()) == ["4"], out + err + rig.log())
     status, out, err = recent()
     lines = [line.split("\t") for line in out.splitlines()]
     expected = [["isp" if user == "bob" else "home", sender, subject]
@@ -102,9 +114,14 @@ with scenario("preview") as (check, certs, dovecot, rig):
     before, polls = fetches(), dovecot.log_count(r"pop3\(bob\).*Logged out")
     rig.start()
     check("the watcher idles again with show=0", wait_for(lambda: dovecot.idling("alice") >= 2), rig.log())
+    rig.ctl("pause", "60")
     deliver(dovecot, "alice", MESSAGES[0][1])
     deliver(dovecot, "bob", MESSAGES[3][1])
-    check("with show=0 both messages count", rig.wait_count(2) == 2, rig.count())
+    check("paused again, the 2 are held", rig.wait_log(held, 6), rig.log())
+    rig.stop()
+    rig.start()
+    check("with show=0 both messages count, in one start after a restart ended the pause",
+          rig.wait_count(2) == 2 and re.findall(r"new messages: (\d+)", rig.log()) == ["4", "2"], rig.log())
     wait_for(lambda: dovecot.log_count(r"pop3\(bob\).*Logged out") >= polls + 2, 30)
     check("with show=0 no FETCH is sent", fetches() == before, fetches() - before)
     check("with show=0 the list stays empty", recent()[1] in ("", "\u2026 and 2 more\n"), recent())

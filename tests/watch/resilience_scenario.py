@@ -1,6 +1,7 @@
 """Resilience: through a relay, the watcher replaces a connection that went silent and loses and repeats
 nothing when Dovecot is killed mid-IDLE with mail delivered while it is down; beside it, an account with a
-wrong password fails once, is not tried again, and does not hold the other back.
+wrong password fails once, is not tried again, does not hold the other back, and is named by larkbellctl
+status (exit 3; 4 once the watcher is gone).
     resilience_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
@@ -13,6 +14,10 @@ with scenario("resilience") as (check, certs, dovecot, rig):
     rig.start()
     check("the good account idles", wait_for(lambda: dovecot.idling("alice") >= 1))
     check("the wrong password is logged", rig.wait_log("login failed"), rig.log())
+    status, out, err = rig.status("ログイン拒否")
+    check("larkbellctl status: exit 3, the refused account beside the idling one", status == 3
+        and re.search(r"(?m)^broken/INBOX +ログイン拒否", out) and re.search(r"(?m)^main/INBOX +監視中 \(IDLE\)", out),
+        out + err)
     base = rig.count() or 0
     dovecot.deliver("alice")
     check("beside a failing account, a message adds 1", rig.wait_count(base + 1) == base + 1, rig.count())
@@ -37,3 +42,6 @@ with scenario("resilience") as (check, certs, dovecot, rig):
     check("the wrong password was tried once", dovecot.log_count(r"bob.*Password mismatch") == 1,
         dovecot.log_count(r"bob.*Password mismatch"))
     rig.stop()
+    status, out, err = rig.ctl("status")
+    check("once the watcher is gone, larkbellctl status exits 4 despite its file",
+        status == 4 and os.path.exists(f"{rig.folder}/larkbellwatch.status"), (status, out, err))

@@ -235,7 +235,6 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
 {
     if (m_account.protocol == Protocol::Pop3)
         return PollOnce();
-    Report(WatchPhase::Connecting);
     Attempt attempt;
     ImapLogin login;
     bool log_it = true;
@@ -253,6 +252,8 @@ MailboxWatch::Attempt MailboxWatch::ConnectOnce(TokenUse* token)
         attempt.log_it = log_it;
         return attempt;
     }
+    // Only now: an account waiting for a sign-in or a token does not flicker.
+    Report(WatchPhase::Connecting);
     login.fetch_headers = m_context.recent != nullptr;
     MailTimings timings = m_context.timings;
     timings.poll_ms = static_cast<int64_t>(m_account.poll_s) * 1000;

@@ -40,6 +40,9 @@ StatusView LocalStatusView()
 StatusBoard::StatusBoard(std::string file_path)
     : m_path(std::move(file_path))
 {
+    // A file left by the watcher before goes at once, even with no account.
+    const win32::SectionHold hold(m_lock);
+    Publish();
 }
 
 void StatusBoard::Report(const FolderStatus& folder)
