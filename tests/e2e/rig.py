@@ -11,7 +11,7 @@ import tempfile
 import time
 import unittest
 
-from PIL import Image, ImageDraw
+from PIL import Image
 
 BIN = os.environ.get("LARKBELL_BIN", os.path.join(os.path.dirname(__file__), "../../build/bin"))
 PROBE = os.path.join(BIN, "tests", "probe.exe")
@@ -48,15 +48,12 @@ class Program:
     def running(self):
         return self.process.poll() is None
 
-    def read(self, i):
+    def output(self, i=0):
         with open(self.files[i].name, "rb") as f:
             return f.read().decode("cp932", "replace")
 
-    def output(self):
-        return self.read(0)
-
     def errors(self):
-        return self.read(1)
+        return self.output(1)
 
     def kill(self):
         if self.running():
@@ -145,14 +142,6 @@ def in_turn(first, frames, length):
     return [(first + i) % frames for i in range(length)]
 
 
-def strip_of(frames, width, height, draw, key=KEY):
-    picture = Image.new("RGB", (frames * width, height), key)
-    pen = ImageDraw.Draw(picture)
-    for i in range(frames):
-        draw(pen, i * width, i)
-    return picture
-
-
 class Rig:
     # A folder with a notifier copy (or the one given), its skin and settings, and what it starts.
     def __init__(self, exe="larkbell.exe", skin=True, settings=None, folder=None):
@@ -179,9 +168,7 @@ class Rig:
             f.write(data if isinstance(data, bytes) else data.encode("cp932"))
 
     def read(self):
-        if os.path.exists(self.path("ini")):
-            with open(self.path("ini"), "rb") as f:
-                return f.read().decode("cp932")
+        return open(self.path("ini"), "rb").read().decode("cp932") if os.path.exists(self.path("ini")) else None
 
     def launch(self, *args):
         self.programs.append(Program(self.exe, *args))
@@ -247,6 +234,12 @@ class Scenario(unittest.TestCase):
         self.helpers.append(Rig(*args, **kwargs))
         return self.helpers[-1]
 
+    def started(self, *args, **kwargs):
+        # A new rig with its notifier started with args.
+        rig = self.rig(**kwargs)
+        rig.start(*args)
+        return rig
+
     def helper(self, *args, ready=None):
         # A probe beside the scenario; ready: what it prints once it is up.
         for attempt in (1, 2):
@@ -260,6 +253,11 @@ class Scenario(unittest.TestCase):
                 pass
             program.kill()
         raise HarnessError(f"probe {args} did not come up")
+
+    def ended(self, program):
+        # Ended by itself, the count reset and the instance gone; the held section lives on.
+        self.assertEqual(program.wait(30), 0)
+        wait_for(lambda: counter() == {"count": 0, "section": 1, "instance": 0}, what="count reset, instance gone")
 
     def hold_section(self):
         return self.helper("hold-section", ready="holding")  # the count outlives the notifier

@@ -44,8 +44,7 @@ class Artefacts(Scenario):
                 where = os.path.join(self.scratch, folder)
                 files.extractall(where)
                 before = sorted(os.listdir(where))
-                rig = self.rig(folder=where)
-                rig.start()
+                rig = self.started(folder=where)
                 self.assertEqual((rig.add(4), run(os.path.join(where, "larkbellctl.exe"), "get")[1]), (0, "4\r\n"))
                 self.assertEqual((rig.notifier.running(), sorted(os.listdir(where))), (True, before))
 

@@ -3,7 +3,7 @@
 import time
 import unittest
 
-from rig import BIN, Program, Scenario, counter, ctl, probe, wait_for, windows, xdotool
+from rig import BIN, Program, Scenario, counter, ctl, probe, wait_for, windows
 
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 CTL = BIN + "/larkbellctl.exe"
@@ -45,32 +45,18 @@ class Count(Scenario):
         # touched the count could not show its popup while the reader still waits.
         reader = Program(CTL, "get")
         self.helpers.append(reader)
-        rig = self.rig()
-        rig.start()
+        self.started()
         self.assertTrue(reader.running(), "the popup came only after a full wait for the lock")
         open(self.release_file(), "w").close()
         self.assertEqual(holder.wait(30), 0)
         self.assertEqual(counter()["count"], 7)
-
-    def test_enter_and_escape_end_the_notifier_after_the_teardown(self):
-        self.hold_section()
-        for key in ("Return", "Escape"):
-            with self.subTest(key=key):
-                ctl("set", 5)
-                rig = self.rig()
-                rig.start()
-                xdotool("mousemove", *rig.at(95, 93), "key", key)  # keys go to the window under the pointer
-                self.assertEqual(rig.notifier.wait(30), 0)
-                self.assertEqual(counter(), dict(GONE, section=1))
-        self.rig().start()
 
     def test_section_lives_while_a_process_holds_it(self):
         self.assertEqual(counter(), GONE)
         code, out, err = ctl("set", 7)
         self.assertEqual((code, line(out), counter()), (0, "7", GONE))
         self.assertIn("not kept", line(err))
-        rig = self.rig()
-        rig.start()
+        rig = self.started()
         self.assertEqual(ctl("set", 9)[1:], ("9\r\n", ""))
         self.assertEqual(rig.add(4), 0)
         self.assertEqual(line(ctl("get")[1]), "13")
@@ -78,8 +64,7 @@ class Count(Scenario):
         wait_for(lambda: counter() == GONE, what="the section to go")
 
     def test_simultaneous_starts_and_adds_lose_nothing(self):
-        rig = self.rig()
-        rig.start()
+        rig = self.started()
         ctl("set", 1000)
         starts, adds = [Program(rig.exe, "1") for _ in range(25)], [Program(CTL, "add", "1") for _ in range(15)]
         self.helpers += starts + adds
@@ -90,8 +75,7 @@ class Count(Scenario):
 
     def test_lock_of_a_dead_holder_passes_on_and_a_held_lock_stores_nothing(self):
         self.hold_section()  # it keeps the mutex too, so that abandoned is seen
-        rig = self.rig()
-        rig.start()
+        rig = self.started()
         ctl("set", 10)
         self.assertEqual(self.helper("hold-lock", "-", ready="held").wait(30), 0)  # exits holding it
         self.assertEqual(rig.add(2), 0)
@@ -111,8 +95,7 @@ class Count(Scenario):
         self.assertEqual(counter()["count"], 19)
 
     def test_named_objects_carry_their_access_lists(self):
-        rig = self.rig()
-        rig.start(2)
+        self.started(2)
         self.helper("hold-lock", self.release_file(), ready="held")
         facts = dict(line.split(" ", 1) for line in probe("security").splitlines())
         # Everyone may do all but change the mutex's list or owner; Authenticated Users may read,

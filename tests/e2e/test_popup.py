@@ -10,9 +10,9 @@ import random
 import subprocess
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageDraw
 
-from rig import (KEY, PROBE, Scenario, Titled, counter, ctl, in_turn, probe, run, screen, shape_hash, strip_of, wait_for,
+from rig import (KEY, PROBE, Scenario, Titled, counter, ctl, in_turn, probe, run, screen, shape_hash, wait_for,
                  windows)
 
 BODY, EDGE, TEXT = (0, 64, 128), (248, 200, 16), (255, 255, 0)
@@ -21,12 +21,14 @@ LOAD_FAILED, DATA_ERROR = "受信アニメBmpのロードに失敗しました",
 
 def shapes(frames, width, height=50, body=BODY, edge=EDGE, key=KEY):
     # Frame i: a body growing with i, a key hole, a block apart (two runs a row), a bar on the right edge.
-    def draw(pen, x0, i):
+    pen = ImageDraw.Draw(picture := Image.new("RGB", (frames * width, height), key))
+    for i in range(frames):
+        x0 = i * width
         pen.rectangle([x0 + 2, 3, x0 + 13 + i, 11 + i], body)
         pen.rectangle([x0 + 5, 5, x0 + 7, 7], key)
         pen.rectangle([x0 + 20 + i % 4, 20, x0 + 25 + i % 4, 23 + i % 3], edge)
         pen.rectangle([x0 + width - 2, 30, x0 + width - 1, 39], body)
-    return strip_of(frames, width, height, draw, key)
+    return picture
 
 
 def noise(rng, width, frames, height, density, key=KEY):
@@ -80,8 +82,7 @@ class Popup(Scenario):
                 seen, frames = self.shown(strip, width, 5, writer, interval=60)
                 self.assertEqual(seen, in_turn(seen[0], frames, 6))
         # The bundled skin: every shape the window takes is one of its frames.
-        rig = self.rig()
-        rig.start()
+        rig = self.started()
         bundled = [shape_hash(Image.open(rig.path("bmp")), i, 120) for i in range(12)]
         seen = rig.frames_seen(bundled, 15000, 24)
         self.assertEqual(set(seen), {bundled.index(h) for h in bundled})
@@ -92,36 +93,36 @@ class Popup(Scenario):
         strip.paste(BODY, (240, 0, 250, 50))  # 10 columns that are no frame
         seen, frames = self.shown(strip, 120, 4, interval=150)
         self.assertEqual((seen, frames), (in_turn(seen[0], 2, 5), 2))
-        seen = self.shown_zero(strip)
-        self.assertEqual(seen, [0], "one frame as wide as the strip, never changing")
+        rig = self.started(skin=strip, settings={"bmpwidth": 0, "interval": 100})
+        self.assertEqual(rig.frames_seen([shape_hash(strip, 0, 250)], 1500), [0], "one frame, the whole strip, still")
         seen, frames = self.shown(shapes(35, 60), 60, 45, interval=60)
         self.assertEqual((seen, frames), (in_turn(seen[0], 30, 46), 30))
 
-    def shown_zero(self, strip):
-        rig = self.rig(skin=strip, settings={"bmpwidth": 0, "interval": 100})
-        rig.start()
-        return rig.frames_seen([shape_hash(strip, 0, strip.width)], 1500)
-
     def test_skin_that_cannot_be_used_shows_one_message_and_ends(self):
-        # Whether the settings were read shows on the way out: the close restores the marked window.
+        # Whether the settings were read shows on the way out: the close restores the marked window, never one the
+        # defaults would match. The count the start added is there while the message shows, and reset after it.
         marker = f"lbt-skin-marker-{os.getpid()}"
+        self.hold_section()
         for what, skin, width, message, read in [
                 ("missing", None, 500, LOAD_FAILED, 0), ("not a bitmap", b"no bitmap\r\n", 500, LOAD_FAILED, 0),
                 ("no whole frame", shapes(2, 125), 500, DATA_ERROR, 1), ("negative width", shapes(2, 125), -5, DATA_ERROR, 1)]:
             with self.subTest(what):
-                titled = Titled(self, [("minimised", marker)])
+                titled = Titled(self, [("minimised", marker), ("minimised", "受信トレイ - Microsoft Outlook")])
                 rig = self.rig(skin=skin, settings={"activate": 1, "windowname": marker, "bmpwidth": width})
-                before, notifier, texts = rig.read(), rig.launch(), []
+                before, notifier, texts, counts = rig.read(), rig.launch(6), [], []
                 def answer():
                     for box in windows():
                         statics = [c["text"] for c in box["children"] if c["class"].lower() == "static"]
                         if any(statics) and statics not in texts:  # a message box; once answered it may be gone
                             texts.append(statics)
+                            counts.append(counter()["count"])
                         any(statics) and run(PROBE, "post", box["hwnd"], 0x111, 1)
                     return not notifier.running()
                 wait_for(answer, 30, "the message boxes to be answered and the process to end")
-                self.assertEqual((texts, rig.read()), ([["", message]], before))
-                wait_for(lambda: titled.states()[0][0] == ("normal" if read else "minimised"), 10, "the marked window")
+                self.assertEqual((texts, counts, rig.read()), ([["", message]], [6], before))
+                self.ended(notifier)
+                expected = ["normal" if read else "minimised", "minimised"]
+                wait_for(lambda: [s for s, _ in titled.states()] == expected, 10, "the marked window alone restored")
 
     def test_place_alpha_and_top_most_follow_the_settings_and_the_off_screen_guard(self):
         for exe, settings, place, alpha in [
@@ -146,108 +147,92 @@ class Popup(Scenario):
         # Timers never fire early: a one-second period gives at most 4 changes in 3 s; 50 ms far more.
         strip = shapes(30, 60)
         for interval in (50, 0):
-            rig = self.rig(skin=strip, settings={"bmpwidth": 60, "interval": interval})
-            rig.start()
+            rig = self.started(skin=strip, settings={"bmpwidth": 60, "interval": interval})
             changes = len(rig.watch(3000)) - 1
             self.assertTrue(changes > 4 if interval else changes <= 4, changes)
         seen = rig.frames_seen([shape_hash(strip, i, 60) for i in range(30)], 15000, 2)
         self.assertEqual(seen, in_turn(seen[0], 30, 3))
 
     def test_count_is_drawn_in_its_box_and_follows_the_counter(self):
-        frame = Image.new("RGB", (100, 80), BODY)
-        frame.putpixel((0, 0), KEY)
-        frame.putpixel((99, 79), KEY)
-        two = Image.new("RGB", (200, 80))
-        two.paste(frame, (0, 0))
-        two.paste(frame, (100, 0))
-        settings = {"bmpwidth": 100, "trans": 255, "posx": 200, "posy": 150, "textleft": 20, "texttop": 20,
-                    "textright": 80, "textbottom": 60, "fontsize": 24, "fontcolr": 255, "fontcolg": 255, "fontcolb": 0}
-        def drawn():  # the box as rows of '#' where the count's colour is, and how many such pixels lie outside it
-            shot = screen(200, 150, 100, 80)
-            box = "".join("#" if shot.getpixel((x, y)) == TEXT else "." for y in range(20, 60) for x in range(20, 80))
-            return box, list(shot.getdata()).count(TEXT) - box.count("#")
-        def rendered(text):
-            return "".join(probe("render", "ＭＳ ゴシック", 24, "00ffff", text, 60, 40).split()), 0
-        rig = self.rig(skin=two, settings=settings)
-        rig.start(7)
-        wait_for(lambda: drawn() == rendered("7"), 20, "7 drawn in the box")
+        skin, settings, drawn = self.counted()
+        self.rig(skin=skin, settings=settings).start(7)
+        wait_for(lambda: drawn("7"), 20, "7 drawn in the box")
         ctl("set", -3)
-        wait_for(lambda: drawn() == rendered("-3"), 20, "-3 drawn in the box")
+        wait_for(lambda: drawn("-3"), 20, "-3 drawn in the box")
         # One frame never animates, yet shows the count and follows it.
-        rig = self.rig(skin=frame, settings=settings)
-        rig.start(88)
-        wait_for(lambda: drawn() == rendered("88"), 20, "88 drawn over the one frame")
+        skin, settings, drawn = self.counted(frames=1)
+        rig = self.started(88, skin=skin, settings=settings)
+        wait_for(lambda: drawn("88"), 20, "88 drawn over the one frame")
         ctl("set", 5)
-        wait_for(lambda: drawn() == rendered("5"), 20, "5 drawn over the one frame")
+        wait_for(lambda: drawn("5"), 20, "5 drawn over the one frame")
         probe("post", rig.popup["hwnd"], 0x000F, 0)  # WM_PAINT: the frame is drawn with its count
-        self.assertEqual((len(rig.watch(1500)), drawn()), (1, rendered("5")), "never stepped; repainted with its count")
+        self.assertEqual((len(rig.watch(1500)), drawn("5")), (1, True), "never stepped; repainted with its count")
 
     def test_popup_returns_above_another_top_most_window(self):
-        rig = self.rig(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})
-        rig.start()
+        rig = self.started(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})
         rig.watch(1500)  # past the first refresh: from here on only the one-second upkeep brings it back
         facts = dict(f.split("=") for f in probe("cover", rig.popup["hwnd"]).split())
         self.assertEqual(facts["covered"], "1")
         self.assertGreaterEqual(int(facts["above"]) * 4, int(facts["samples"]) * 3, facts)
 
     def test_animation_ticks_leave_no_gdi_object_behind(self):
-        rig = self.rig(skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100, "posy": 100})
-        rig.start(5)
+        rig = self.started(5, skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100,
+                                                             "posy": 100})
         rig.watch(10000, 60)  # past the first ticks, which may make what is kept for good
         before = int(probe("gdi", rig.popup["pid"]).split("=")[1])
         self.assertGreaterEqual(len(rig.watch(30000, 1500)), 1500)
         after = int(probe("gdi", rig.popup["pid"]).split("=")[1])
         self.assertTrue(5 < after <= before, (before, after))  # 5: the table was read at all
 
-
-    def counted(self, scale=1):
-        # Two frames of one colour with a checkered patch; the count in a box, as the count test draws it.
+    def counted(self, scale=1, frames=2):
+        # Frames of one colour with a checkered patch and a box for the count. drawn(text): the count as the probe
+        # renders it in the box, and around it the frame pixel for pixel (its two key corners aside).
         frame = Image.new("RGB", (100, 80), BODY)
         for x in range(10, 30):
             for y in range(10, 30):
                 frame.putpixel((x, y), EDGE if (x + y) % 2 else TEXT)
-        frame.putpixel((0, 0), KEY)
-        frame.putpixel((99, 79), KEY)
-        skin = Image.new("RGB", (200, 80))
-        skin.paste(frame, (0, 0))
-        skin.paste(frame, (100, 0))
+        skin = Image.new("RGB", (100 * frames, 80))
+        for i in range(frames):
+            skin.paste(frame, (100 * i, 0))
+            skin.putpixel((100 * i, 0), KEY)
+            skin.putpixel((100 * i + 99, 79), KEY)
         settings = {"bmpwidth": 100, "trans": 255, "posx": 200, "posy": 150, "textleft": 40, "texttop": 30,
                     "textright": 80, "textbottom": 60, "fontsize": 16, "fontcolr": 255, "fontcolg": 255, "fontcolb": 0}
-        def drawn(text):  # the count's box and the patch on screen, as they should be
+        def drawn(text):
             s = scale
-            shot = screen(200, 150, 100 * s, 80 * s)
-            box = "".join("#" if shot.getpixel((x, y)) == TEXT else "." for y in range(30 * s, 60 * s)
-                          for x in range(40 * s, 80 * s))
-            rows = probe("render", "ＭＳ ゴシック", 16 * s, "00ffff", text, 40 * s, 30 * s)
-            patch = shot.crop((10 * s, 10 * s, 30 * s, 30 * s)).tobytes() == frame.crop((10, 10, 30, 30)).resize(
-                (20 * s, 20 * s), Image.NEAREST).tobytes()
-            self.last_drawn = (box, "".join(rows.split()), patch)
-            return box == "".join(rows.split()) and patch
+            shot, box = screen(200, 150, 100 * s, 80 * s), (40 * s, 30 * s, 80 * s, 60 * s)
+            rows = "".join(probe("render", "ＭＳ ゴシック", 16 * s, "00ffff", text, 40 * s, 30 * s).split())
+            self.last_drawn = "".join("#" if p == TEXT else "." for p in shot.crop(box).getdata())
+            around = frame.resize((100 * s, 80 * s), Image.NEAREST)
+            for picture in (shot, around):
+                for blank in (box, (0, 0, s, s), (99 * s, 79 * s, 100 * s, 80 * s)):
+                    picture.paste(BODY, blank)
+            return self.last_drawn == rows and shot.tobytes() == around.tobytes()
         return skin, settings, drawn
+
+    def started_at_192_dpi(self, rig):
+        # The prefix's DPI is read once, as the process starts: set for that start alone.
+        desktop = (r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        self.addCleanup(run, "reg", "delete", *desktop)
+        added = run("reg", "add", *desktop, "/t", "REG_DWORD", "/d", 192, again=True)
+        self.assertEqual(added[0], 0, added)
+        popup = rig.start(7)
+        run("reg", "delete", *desktop)
+        return popup
 
     def test_on_a_high_dpi_screen_every_skin_pixel_is_doubled(self):
         skin, settings, drawn = self.counted(scale=2)
-        rig = self.rig(skin=skin, settings=settings)
         size = lambda rect: (rect[2] - rect[0], rect[3] - rect[1])
-        at96 = size(rig.start(7)["rect"])
-        doubled = skin.resize((400, 160), Image.NEAREST)
-        rig = self.rig(skin=skin, settings=settings)
-        logpixels = ("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/f", "/d")
-        self.addCleanup(run, "reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
-        added = run(*logpixels, 192, again=True)
-        self.assertEqual(added[0], 0, added)
-        popup = rig.start(7)  # the prefix's DPI is read once, as the process starts
-        run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
-        self.assertEqual((size(popup["rect"]), popup["shape"]), ((at96[0] * 2, at96[1] * 2), shape_hash(doubled, 0, 200)))
+        at96 = size(self.rig(skin=skin, settings=settings).start(7)["rect"])
+        popup = self.started_at_192_dpi(self.rig(skin=skin, settings=settings))
+        self.assertEqual((size(popup["rect"]), popup["shape"]),
+                         ((at96[0] * 2, at96[1] * 2), shape_hash(skin.resize((400, 160), Image.NEAREST), 0, 200)))
         wait_for(lambda: drawn("7"), 20, "7 drawn twice the size and the patch doubled")
-        self.assertIn("#", self.last_drawn[0])
+        self.assertIn("#", self.last_drawn)
         # Forced back to 1: the popup as it always was.
-        rig = self.rig(skin=skin, settings=dict(settings, scale=1))
-        run(*logpixels, 192, again=True)
-        popup = rig.start(7)
-        run("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        popup = self.started_at_192_dpi(self.rig(skin=skin, settings=dict(settings, scale=1)))
         self.assertEqual(popup["shape"], shape_hash(skin, 0, 100))
-        wait_for(lambda: self.counted(scale=1)[2]("7"), 20, "7 drawn at its own size")
+        wait_for(lambda: self.counted()[2]("7"), 20, "7 drawn at its own size")
 
     def test_full_screen_work_holds_the_popup_back_until_it_ends(self):
         skin, settings, drawn = self.counted()
@@ -272,8 +257,7 @@ class Popup(Scenario):
         wait_for(lambda: drawn("9"), 10, "9 drawn")
         # quiet=0: shown at once over full-screen work.
         self.helper("fullscreen", os.path.join(self.scratch, "go3"), ready="ready")
-        rig = self.rig(skin=skin, settings=dict(settings, quiet=0))
-        rig.start(1)
+        rig = self.started(1, skin=skin, settings=dict(settings, quiet=0))
         wait_for(lambda: drawn("1"), 10, "1 drawn")
 
     def test_a_locked_session_stops_every_tick_until_unlocked(self):

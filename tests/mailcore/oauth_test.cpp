@@ -13,6 +13,12 @@ namespace {
 
 using namespace mail;
 
+OAuthKeys With(OAuthKeys keys, void (*change)(OAuthKeys&))
+{
+    change(keys);
+    return keys;
+}
+
 TEST(Pkce, MatchesRfc7636AppendixB)
 {
     const unsigned char random[] = { 116, 24, 223, 180, 151, 153, 224, 37, 79, 250, 96, 125, 216, 173, 187, 186, 22,
@@ -38,6 +44,7 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
     generic.authorize_url = "https://localhost:8443/authorize";
     generic.token_url = "https://localhost:8443/token";
     generic.scope = "imap";
+    const OAuthKeys google = With(ms, [](OAuthKeys& k) { k.oauth = "google"; });
     const struct {
         const char* what;
         OAuthKeys keys;
@@ -46,119 +53,24 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
         { "plain microsoft", ms, nullptr },
         { "no oauth, no keys", OAuthKeys(), nullptr },
         { "generic", generic, nullptr },
-        { "unknown provider",
-            [&] {
-                auto k = ms;
-                k.oauth = "yahoo";
-                return k;
-            }(),
-            "oauth= must be" },
-        { "password too",
-            [&] {
-                auto k = ms;
-                k.has_password = true;
-                return k;
-            }(),
-            "password= does not go" },
-        { "tokencmd too",
-            [&] {
-                auto k = ms;
-                k.has_tokencmd = true;
-                return k;
-            }(),
-            "tokencmd= does not go" },
-        { "auth=login",
-            [&] {
-                auto k = ms;
-                k.auth = AuthMethod::Login;
-                return k;
-            }(),
-            "auth=login" },
-        { "no client_id",
-            [&] {
-                auto k = ms;
-                k.client_id = " ";
-                return k;
-            }(),
-            "needs client_id=" },
-        { "blank in client_id",
-            [&] {
-                auto k = ms;
-                k.client_id = "a b";
-                return k;
-            }(),
-            "client_id=" },
-        { "client_id alone",
-            [&] {
-                OAuthKeys k;
-                k.client_id = "x";
-                return k;
-            }(),
-            "client_id= needs oauth=" },
-        { "tenant alone",
-            [&] {
-                OAuthKeys k;
-                k.tenant = "x";
-                return k;
-            }(),
-            "tenant= needs oauth=" },
-        { "tenant for google",
-            [&] {
-                auto k = ms;
-                k.oauth = "google";
-                k.tenant = "common";
-                return k;
-            }(),
-            "tenant= is only" },
-        { "tenant as a path",
-            [&] {
-                auto k = ms;
-                k.tenant = "../x";
-                return k;
-            }(),
-            "tenant= must be" },
-        { "scope for microsoft",
-            [&] {
-                auto k = ms;
-                k.scope = "x";
-                return k;
-            }(),
-            "scope= is only" },
-        { "token_url for google",
-            [&] {
-                auto k = ms;
-                k.oauth = "google";
-                k.token_url = "https://x/";
-                return k;
-            }(),
+        { "unknown provider", With(ms, [](OAuthKeys& k) { k.oauth = "yahoo"; }), "oauth= must be" },
+        { "password too", With(ms, [](OAuthKeys& k) { k.has_password = true; }), "password= does not go" },
+        { "tokencmd too", With(ms, [](OAuthKeys& k) { k.has_tokencmd = true; }), "tokencmd= does not go" },
+        { "auth=login", With(ms, [](OAuthKeys& k) { k.auth = AuthMethod::Login; }), "auth=login" },
+        { "no client_id", With(ms, [](OAuthKeys& k) { k.client_id = " "; }), "needs client_id=" },
+        { "blank in client_id", With(ms, [](OAuthKeys& k) { k.client_id = "a b"; }), "client_id=" },
+        { "client_id alone", With(OAuthKeys(), [](OAuthKeys& k) { k.client_id = "x"; }), "client_id= needs oauth=" },
+        { "tenant alone", With(OAuthKeys(), [](OAuthKeys& k) { k.tenant = "x"; }), "tenant= needs oauth=" },
+        { "tenant for google", With(google, [](OAuthKeys& k) { k.tenant = "common"; }), "tenant= is only" },
+        { "tenant as a path", With(ms, [](OAuthKeys& k) { k.tenant = "../x"; }), "tenant= must be" },
+        { "scope for microsoft", With(ms, [](OAuthKeys& k) { k.scope = "x"; }), "scope= is only" },
+        { "token_url for google", With(google, [](OAuthKeys& k) { k.token_url = "https://x/"; }),
             "token_url= is only" },
-        { "generic without token_url",
-            [&] {
-                auto k = generic;
-                k.token_url = "";
-                return k;
-            }(),
-            "needs token_url=" },
-        { "generic without scope",
-            [&] {
-                auto k = generic;
-                k.scope = "";
-                return k;
-            }(),
-            "needs scope=" },
-        { "generic over http",
-            [&] {
-                auto k = generic;
-                k.authorize_url = "http://x/a";
-                return k;
-            }(),
+        { "generic without token_url", With(generic, [](OAuthKeys& k) { k.token_url = ""; }), "needs token_url=" },
+        { "generic without scope", With(generic, [](OAuthKeys& k) { k.scope = ""; }), "needs scope=" },
+        { "generic over http", With(generic, [](OAuthKeys& k) { k.authorize_url = "http://x/a"; }),
             "authorize_url= must be an https" },
-        { "device_url with user info",
-            [&] {
-                auto k = generic;
-                k.device_url = "https://u@x/d";
-                return k;
-            }(),
+        { "device_url with user info", With(generic, [](OAuthKeys& k) { k.device_url = "https://u@x/d"; }),
             "device_url= must be" },
     };
     for (const auto& c : cases) {
@@ -195,9 +107,7 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
     EXPECT_EQ(client.scope, "https://outlook.office.com/POP.AccessAsUser.All offline_access");
     EXPECT_EQ(client.token_url, "https://login.microsoftonline.com/common/oauth2/v2.0/token");
 
-    ms.oauth = "google";
-    ms.protocol = Protocol::Imap;
-    ASSERT_TRUE(MakeOAuthClient(ms, &client, &why));
+    ASSERT_TRUE(MakeOAuthClient(google, &client, &why));
     EXPECT_EQ(client.scope, "https://mail.google.com/");
     EXPECT_FALSE(DeviceFlowAllowed(client, &why));
     EXPECT_NE(why.find("oauth=google"), std::string::npos);

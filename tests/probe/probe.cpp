@@ -38,6 +38,34 @@ namespace {
 
 HWND ParseHwnd(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoull(text, nullptr, 16))); }
 
+bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A line the test waits for: out at once.
+void Say(const char* line)
+{
+    printf("%s\n", line);
+    fflush(stdout);
+}
+
+void Pump()
+{
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&message);
+}
+
+// A window of a class of its own; registering the class again fails harmlessly.
+HWND MakeWindow(const char* className, HBRUSH brush, DWORD exStyle, const char* title, DWORD style, RECT r)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &::DefWindowProcA;
+    windowClass.hbrBackground = brush;
+    windowClass.lpszClassName = className;
+    ::RegisterClassA(&windowClass);
+    return ::CreateWindowExA(exStyle, className, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+        nullptr, nullptr, nullptr, nullptr);
+}
+
 // The shape as one number: the merged runs of each row, so that any split of
 // the same pixels into rectangles hashes alike (tests/e2e/rig.py does the same).
 unsigned long long ShapeHash(HWND window)
@@ -191,8 +219,6 @@ int Watch(HWND window, DWORD ms, size_t changes)
     return 0;
 }
 
-bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
 void PrintDacl(const char* what, HANDLE object)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -269,13 +295,8 @@ int Cover(HWND target)
 {
     RECT r = {};
     ::GetWindowRect(target, &r);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &::DefWindowProcA;
-    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = "probe_cover";
-    ::RegisterClassA(&windowClass);
-    const HWND cover = ::CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "probe_cover", "cover",
-        WS_POPUP | WS_VISIBLE, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    const HWND cover = MakeWindow("probe_cover", static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)),
+        WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "cover", WS_POPUP | WS_VISIBLE, r);
     const auto targetAbove = [&] {
         for (HWND next = ::GetWindow(target, GW_HWNDNEXT); next; next = ::GetWindow(next, GW_HWNDNEXT))
             if (next == cover)
@@ -289,9 +310,7 @@ int Cover(HWND target)
     const ULONGLONG start = ::GetTickCount64();
     int samples = 0, above = 0;
     for (ULONGLONG now = 0; now < 3000; now = ::GetTickCount64() - start) {
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&message);
+        Pump();
         if (now >= 2000) {
             ++samples;
             above += targetAbove() ? 1 : 0;
@@ -334,19 +353,14 @@ int Render(const char* face, int size, const char* rgb, const char* text, int wi
 // order, then runs for two minutes.
 int TitledWindows(const char* list)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &::DefWindowProcA;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "TitledWindow";
-    ::RegisterClassA(&windowClass);
     FILE* file = fopen(list, "rb");
     char line[1024];
     for (int i = 0; file && fgets(line, sizeof line, file); ++i) {
         line[strcspn(line, "\r\n")] = '\0';
         char* title = strchr(line, '\t');
         *title++ = '\0';
-        const HWND hwnd = ::CreateWindowExA(0, "TitledWindow", title, WS_OVERLAPPEDWINDOW, 500 + i * 30, 300 + i * 30,
-            320, 200, nullptr, nullptr, nullptr, nullptr);
+        const HWND hwnd = MakeWindow("TitledWindow", reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), 0, title,
+            WS_OVERLAPPEDWINDOW, { 500 + i * 30, 300 + i * 30, 820 + i * 30, 500 + i * 30 });
         const std::string state = line;
         ::ShowWindow(hwnd,
             state == "minimised"       ? SW_SHOWMINNOACTIVE
@@ -355,8 +369,7 @@ int TitledWindows(const char* list)
                                        : SW_HIDE);
         printf("%llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)));
     }
-    printf("ready\n");
-    fflush(stdout);
+    Say("ready");
     ::SetTimer(nullptr, 0, 120000, nullptr);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0 && message.message != WM_TIMER)
@@ -367,22 +380,13 @@ int TitledWindows(const char* list)
 // Full-screen work: a game or a slide show as the notifier sees it.
 int FullScreen(const char* releaseFile)
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &::DefWindowProcA;
-    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-    windowClass.lpszClassName = "probe_fullscreen";
-    ::RegisterClassA(&windowClass);
-    const HWND window = ::CreateWindowExA(0, "probe_fullscreen", "fullscreen", WS_POPUP | WS_VISIBLE, 0, 0,
-        ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+    const HWND window
+        = MakeWindow("probe_fullscreen", static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)), 0, "fullscreen",
+            WS_POPUP | WS_VISIBLE, { 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN) });
     ::SetForegroundWindow(window);
-    printf("ready\n");
-    fflush(stdout);
-    while (!Exists(releaseFile)) {
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&message);
-        ::Sleep(10);
-    }
+    Say("ready");
+    for (; !Exists(releaseFile); ::Sleep(10))
+        Pump();
     ::DestroyWindow(window);
     return 0;
 }
@@ -423,12 +427,10 @@ int main(int argc, char** argv)
         const DWORD wait = ::WaitForSingleObject(mutex, INFINITE);
         if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
             return 3;
-        printf("held\n");
-        fflush(stdout);
+        Say("held");
         if (strcmp(argv[2], "-") == 0)
             return 0; // the thread ends as the owner: the lock is abandoned
-        while (!Exists(argv[2]))
-            ::Sleep(10);
+        for (; !Exists(argv[2]); ::Sleep(10)) { }
         ::ReleaseMutex(mutex);
         return 0;
     }
@@ -436,8 +438,7 @@ int main(int argc, char** argv)
         HoldCounterSection();
         // The lock too, so that one its holder left abandoned is still there to be found so.
         const HANDLE lock = OpenCounterMutex(FALSE, COUNTER_MUTEX_NAME);
-        printf(lock ? "holding\n" : "no lock\n");
-        fflush(stdout);
+        Say(lock ? "holding" : "no lock");
         ::Sleep(INFINITE);
     }
     if (command == "security")

@@ -1,11 +1,6 @@
-"""Delivery against Courier IMAP, a second server beside Dovecot. Courier sends no UIDNEXT with EXAMINE and answers
-"UID SEARCH UID *" with nothing: a first look must still name the newest message and count none of the unseen mail
-already there. Then new mail counts, and mail that came while the watcher was stopped counts once in INBOX, which a
-mail client has opened. A Japanese folder below INBOX that only the watcher opens (read-only) gets a new UIDVALIDITY
-at each session: each restart is a new baseline there, the log says once that mail cannot be counted across them, and
-mail that comes while the watcher runs still counts. Courier's IDLE looks at the maildir once a minute, so each wait
-for a count may take that long.
-    courier_scenario.py SOURCE_DIR BUILD_DIR"""
+"""Courier IMAP (no UIDNEXT with EXAMINE, nothing for "UID SEARCH UID *"): the first look baselines at the newest
+message; new mail and mail from while stopped count once. A Japanese folder only the watcher opens gets a new
+UIDVALIDITY each session: a new baseline each restart, said once in the log. Courier's IDLE polls once a minute."""
 from mailrig import *
 
 LISTS = "リスト"  # "INBOX/リスト" in the settings, "INBOX.&MOowuTDI-" on the wire, Maildir/.リスト on disk

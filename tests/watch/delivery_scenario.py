@@ -1,8 +1,5 @@
-"""Delivery: one message reaches the count and the popup, 100 add exactly 100, mail that came while the
-watcher was stopped counts once, and neither a \\Seen message nor a recreated folder counts. A marker message
-that must add exactly 1 shows that nothing else was counted. Also larkbellctl password and check, what
-larkbellwatch's command line says, and settings changed while the watcher runs.
-    delivery_scenario.py SOURCE_DIR BUILD_DIR"""
+"""Delivery: 1 and 100 messages count exactly, mail from while stopped once, a \\Seen message or a recreated folder
+not at all; larkbellctl password and check, larkbellwatch's command line, settings changed while it runs."""
 from mailrig import *
 
 LISTS, LISTS_WIRE = "リスト", "&MOowuTDI-"  # code page 932 in the INI, modified UTF-7 on the wire
@@ -34,7 +31,6 @@ with scenario("delivery") as (check, certs, dovecot, rig):
         dovecot.deliver("alice", count)
         base += count
         check(what, rig.wait_count(base) == base, f"count {rig.count()}, expected {base}")
-    check("the popup runs", wine_processes("delivery/rig/larkbell.exe"))
     check("--stop ends the watcher within 2 s", rig.stop())
     check("the stop is logged", rig.wait_log(r"stopped"))
 

@@ -1,7 +1,5 @@
-"""Hostile servers, one account each in one watcher: certificates from an unknown CA or for another name are
-refused with their fingerprint before any byte is sent; a pinned self-signed certificate works; an endless
-line and a huge literal end the connection, and the watcher reconnects with its memory bounded.
-    hostile_scenario.py SOURCE_DIR BUILD_DIR"""
+"""Hostile servers: a certificate of an unknown CA or another name is refused with its fingerprint before a byte is
+sent, a pinned self-signed one works; an endless line or huge literal ends the connection, memory bounded."""
 from mailrig import *
 
 with scenario("hostile") as (check, certs, dovecot, rig):

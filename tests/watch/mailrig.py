@@ -1,5 +1,5 @@
-"""The mail rig for larkbellwatch's scenarios: test certificates, Debian's Dovecot from a config of its own,
-relays and hostile servers on loopback, and the programs in a rig folder under Wine in its own Xvfb.
+"""The mail rig for larkbellwatch's scenarios (each run as SCRIPT SOURCE_DIR BUILD_DIR): test certificates, Debian's
+Dovecot from a config of its own, relays and hostile servers on loopback, and the programs under Wine in its own Xvfb.
 Everything waits for conditions with deadlines; Wine's output always goes to files."""
 import contextlib, glob, hashlib, imaplib, os, re, select, shutil, signal, socket, ssl, subprocess, sys, threading, time
 
@@ -30,6 +30,16 @@ def accepts(port):
 
 def fingerprint(pem):
     return hashlib.sha256(ssl.PEM_cert_to_DER_cert(open(pem).read())).hexdigest()
+
+
+def _into_maildir(maildir, count, seen=False):
+    """As an MTA delivers: written to tmp/, renamed into new/ (or, seen, into cur/ with the S flag)."""
+    for n in range(count):
+        name = f"{time.time_ns()}.larkbell{n}.localhost"
+        with open(f"{maildir}/tmp/{name}", "w") as message:
+            message.write(f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n")
+        os.chown(f"{maildir}/tmp/{name}", NOBODY, NOBODY)
+        os.rename(f"{maildir}/tmp/{name}", f"{maildir}/cur/{name}:2,S" if seen else f"{maildir}/new/{name}")
 
 
 class Checks:
@@ -117,32 +127,16 @@ userdb {{
 protocol imap {{
   rawlog_dir = {folder}/rawlog/%u
 }}
-service imap-login {{
-  chroot =
-  inet_listener imap {{
-    port = {self.ports["imap"]}
-  }}
-  inet_listener imaps {{
-    port = {self.ports["imaps"]}
-    ssl = yes
-  }}
-}}
-service pop3-login {{
-  chroot =
-  inet_listener pop3 {{
-    port = 0
-  }}
-  inet_listener pop3s {{
-    port = {self.ports["pop3s"]}
-    ssl = yes
-  }}
-}}
-service anvil {{
-  chroot =
-  unix_listener anvil-auth-penalty {{
-    mode = 0
-  }}
-}}
+service/imap-login/chroot =
+service/imap-login/inet_listener/imap/port = {self.ports["imap"]}
+service/imap-login/inet_listener/imaps/port = {self.ports["imaps"]}
+service/imap-login/inet_listener/imaps/ssl = yes
+service/pop3-login/chroot =
+service/pop3-login/inet_listener/pop3/port = 0
+service/pop3-login/inet_listener/pop3s/port = {self.ports["pop3s"]}
+service/pop3-login/inet_listener/pop3s/ssl = yes
+service/anvil/chroot =
+service/anvil/unix_listener/anvil-auth-penalty/mode = 0
 """)
         open(self.log, "w").close()
         subprocess.run(["chown", "-R", f"{NOBODY}:{NOBODY}", folder], check=True)
@@ -195,13 +189,7 @@ userdb {{""", 1)
 
     def deliver_offline(self, user, count):
         """Writes messages straight into the Maildir, as a delivery agent would while the server is down."""
-        maildir = f"{self.folder}/home/{user}/Maildir"
-        for n in range(count):
-            name = f"{time.time_ns()}.offline{n}.localhost"
-            with open(f"{maildir}/tmp/{name}", "w") as message:
-                message.write(f"From: test@localhost\r\nSubject: offline {n}\r\n\r\nbody\r\n")
-            os.chown(f"{maildir}/tmp/{name}", NOBODY, NOBODY)
-            os.rename(f"{maildir}/tmp/{name}", f"{maildir}/new/{name}")
+        _into_maildir(f"{self.folder}/home/{user}/Maildir", count)
 
     def recreate(self, user, mailbox):
         """Deletes and creates the mailbox again: Dovecot gives it a new UIDVALIDITY."""
@@ -216,14 +204,17 @@ userdb {{""", 1)
         """Sessions of `user` that have sent IDLE: a watcher has its baseline once its connection idles."""
         return sum(b"IDLE" in open(path, "rb").read() for path in glob.glob(f"{self.folder}/rawlog/{user}/*.in"))
 
+    def pop3_tops(self, user):
+        """Headers read with TOP in `user`'s POP3 sessions so far; None once one sent RETR or DELE."""
+        sessions = re.findall(rf"pop3\({user}\).*Logged out top=(\d+)/\d+, retr=(\d+)/\d+, del=(\d+)/",
+            open(self.log, errors="replace").read())
+        return None if any(s[1:] != ("0", "0") for s in sessions) else sum(int(s[0]) for s in sessions)
+
 
 class Courier:
-    """Courier IMAP for one virtual user (alice) from a maildir of its own, with implicit TLS on a free loopback port.
-    Installed, its package would remove Dovecot's, so it runs from the package scripts/setup unpacked into
-    BUILD/courier-imap. Its authdaemond reads a userdb under `folder`; that folder is bound over /etc/courier and
-    /run/courier in a mount namespace of its own, since their paths are built in, and the machine's stay untouched.
-    Mail is delivered as an MTA would: written to tmp/, renamed into new/. Its IDLE looks at the maildir once a
-    minute."""
+    """Courier IMAP over implicit TLS for alice's own maildir, run from the package scripts/setup unpacked into
+    BUILD/courier-imap (installed, it would remove Dovecot). `folder` is bound over its built-in /etc/courier and
+    /run/courier in a mount namespace of its own. Its IDLE looks at the maildir once a minute."""
 
     STARTUP = r"""mount --bind "$1/etc" /etc/courier && mount --bind "$1/run" /run/courier || exit 1
 cd /etc/courier && makeuserdb || exit 1
@@ -274,8 +265,7 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
 
     @staticmethod
     def _propagation():
-        """Private, unless "/" is no mount point (a chroot): there the mounts must not be shared already, or the
-        binds would show outside."""
+        """Private, unless "/" is no mount point (a chroot), where no mount may be shared, or the binds show outside."""
         private = ["unshare", "--mount", "--propagation", "private", "true"]
         if subprocess.run(private, capture_output=True).returncode == 0:
             return "private"
@@ -321,19 +311,12 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
 
     def deliver(self, user, count=1, mailbox="INBOX", seen=False):
         """Writes `count` messages into the folder's maildir; "INBOX.NAME" is the folder NAME below INBOX."""
-        folder = self.maildir + ("" if mailbox == "INBOX" else "/." + mailbox[len("INBOX."):])
-        for n in range(count):
-            name = f"{time.time_ns()}.larkbell{n}.localhost"
-            with open(f"{folder}/tmp/{name}", "w") as message:
-                message.write(f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n")
-            os.chown(f"{folder}/tmp/{name}", NOBODY, NOBODY)
-            os.rename(f"{folder}/tmp/{name}", f"{folder}/cur/{name}:2,S" if seen else f"{folder}/new/{name}")
+        _into_maildir(self.maildir + ("" if mailbox == "INBOX" else "/." + mailbox[len("INBOX."):]), count, seen)
 
 
 class Relay:
-    """A loopback server that counts connections and the bytes clients send. With a certificate it does the
-    TLS handshake first. Then it forwards to `upstream`, or with `flood` = "line" or "literal" it greets and
-    streams an endless line or the body of a huge literal. silence() freezes every connection open now."""
+    """A loopback server counting connections and client bytes; TLS first with a certificate. It forwards to
+    `upstream`, or with `flood` ("line" or "literal") streams an endless line or literal. silence() freezes them."""
 
     GREETING = b"* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"
 
@@ -548,8 +531,8 @@ def session(name, server=None):
 
 @contextlib.contextmanager
 def scenario(name, server=None):
-    """session() with a Rig, for one scenario: yields its Checks, the certificates, the server and the Rig; at the end
-    checks that the watcher's log holds no password, always ends Wine and the server, and exits with the verdict."""
+    """session() with a Rig: yields Checks, certificates, server and Rig; then checks that the log holds no password,
+    ends Wine and the server, and exits with the verdict."""
     check = Checks()
     build, folder, certs, dovecot, wine = session(name, server)
     try:

@@ -1,8 +1,6 @@
-"""Resilience: through a relay, the watcher replaces a connection that went silent and loses and repeats
-nothing when Dovecot is killed mid-IDLE with mail delivered while it is down; beside it, an account with a
-wrong password fails once, is not tried again, does not hold the other back, and is named by larkbellctl
-status (exit 3; 4 once the watcher is gone).
-    resilience_scenario.py SOURCE_DIR BUILD_DIR"""
+"""Through a relay, a silent connection is replaced; a Dovecot killed mid-IDLE loses and repeats nothing; beside it
+an account with a wrong password is tried once, holds nothing back, and is named by larkbellctl status (exit 3; 4
+once the watcher is gone)."""
 from mailrig import *
 
 with scenario("resilience") as (check, certs, dovecot, rig):

@@ -1,9 +1,5 @@
-"""larkbellwatch on an oauth= account whose access tokens first live 20 s: an expiry mid-watch is refreshed without a
-message lost or counted twice; a token the server stopped taking is refreshed once and the login retried; a
-rotated refresh token survives a watcher killed right after the rotation; a revoked sign-in stops the account's
-requests (counted over a minute) until larkbellctl login stores a new one, which the running watcher takes up.
-    token_refresh_scenario.py SOURCE_DIR BUILD_DIR"""
-import urllib.request
+"""An oauth= account with 20-second tokens: an expiry is refreshed with no message lost or counted twice, a refused
+token refreshed once, a rotated refresh token survives a kill; a revoked sign-in asks no more until a new login."""
 from authserver import AuthServer, browser_login
 from mailrig import *
 
