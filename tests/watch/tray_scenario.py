@@ -1,6 +1,6 @@
 """The notification-area icon: it shows in Wine's tray, a click on it opens the status window with one row per
 account and folder, a wrong password turns it to its attention bell with one balloon (screenshot kept), a
-corrected password is taken at once and turns it back, and it goes when the watcher ends.
+corrected password is taken at once and turns it back, and icon=0 saved while it runs takes it away.
     tray_scenario.py SOURCE_DIR BUILD_DIR"""
 from mailrig import *
 
@@ -102,5 +102,6 @@ with scenario("tray") as (check, certs, dovecot, rig):
     rig.ctl("password", "work", text=PASSWORDS["bob"] + "\n")
     check("the corrected password is taken at once", wait_for(lambda: dovecot.idling("bob") > before, 30), rig.log())
     check("and the icon is the normal bell again", wait_for(lambda: red_pixels(rig, place) == 0, 30))
+    rig.settings(rig.settings().replace("[setting]\r\n", "[setting]\r\nicon=0\r\n"))
+    check("icon=0 saved while it runs takes the icon away", wait_for(lambda: tray(rig) is None, 30), rig.settings())
     rig.stop()
-    check("the icon goes with the watcher", wait_for(lambda: tray(rig) is None, 30))
