@@ -1,4 +1,4 @@
-// Owners of the kernel, memory and GDI handles the programs keep.
+// Owners of the kernel, memory, GDI and window handles the programs keep.
 #pragma once
 
 #include <windows.h>
@@ -19,5 +19,8 @@ using UniqueRgn = UniqueAny<HRGN, ::DeleteObject>;
 using UniqueBitmap = UniqueAny<HBITMAP, ::DeleteObject>;
 using UniqueFont = UniqueAny<HFONT, ::DeleteObject>;
 using UniqueMemoryDC = UniqueAny<HDC, ::DeleteDC>;
+using UniqueIcon = UniqueAny<HICON, ::DestroyIcon>;
+using UniqueMenu = UniqueAny<HMENU, ::DestroyMenu>;
+using UniqueWindow = UniqueAny<HWND, ::DestroyWindow>;
 
 } // namespace win32

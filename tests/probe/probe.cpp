@@ -2,7 +2,7 @@
 // Win32 API can see (windows, regions, z-order, named objects, GDI handles)
 // and plays the other programs a scenario needs. One command a run:
 //   windows EXE [hidden]        each visible (or hidden) top-level window of processes named EXE,
-//                               then its children
+//                               then its children, and the rows of a list view
 //   watch HWND MS [CHANGES]     the window's shape and place each time they change
 //   post HWND MSG [WPARAM]      posts a message
 //   move HWND X Y               moves a window
@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <commctrl.h>
 #include <sddl.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -102,6 +103,42 @@ unsigned long long ShapeHash(HWND window)
     return hash;
 }
 
+// A list view's rows, "  row N: CELL<TAB>CELL...". Its items live in the
+// other process: they are read through a buffer there.
+void PrintListRows(HWND list)
+{
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(list, &pid);
+    const HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    constexpr int kTextBytes = 1024;
+    auto* remote = process ? static_cast<char*>(
+                       ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kTextBytes, MEM_COMMIT, PAGE_READWRITE))
+                           : nullptr;
+    const int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    const auto header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    for (int row = 0; remote && row < rows; ++row) {
+        printf("  row %d:", row);
+        for (int column = 0; column < columns; ++column) {
+            LVITEMA item = {};
+            item.iSubItem = column;
+            item.pszText = remote + sizeof item;
+            item.cchTextMax = kTextBytes;
+            char text[kTextBytes] = {};
+            SIZE_T done = 0;
+            ::WriteProcessMemory(process, remote, &item, sizeof item, &done);
+            ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote));
+            ::ReadProcessMemory(process, remote + sizeof item, text, kTextBytes - 1, &done);
+            printf("%s%s", column ? "\t" : " ", text);
+        }
+        printf("\n");
+    }
+    if (remote)
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process)
+        ::CloseHandle(process);
+}
+
 BOOL CALLBACK PrintChild(HWND child, LPARAM)
 {
     char name[64] = {}, text[256] = {};
@@ -112,6 +149,8 @@ BOOL CALLBACK PrintChild(HWND child, LPARAM)
     printf("  child class=%s id=%d style=%lx icon=%d centre=%ld,%ld text=%s\n", name, ::GetDlgCtrlID(child),
         ::GetWindowLongA(child, GWL_STYLE), ::SendMessageA(child, STM_GETICON, 0, 0) != 0, (r.left + r.right) / 2,
         (r.top + r.bottom) / 2, text);
+    if (strcmp(name, WC_LISTVIEWA) == 0)
+        PrintListRows(child);
     return TRUE;
 }
 

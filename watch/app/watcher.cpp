@@ -8,6 +8,7 @@
 #include "preview/recent_section.h"
 #include "watch/app/settings_file_watch.h"
 #include "watch/app/starter_console.h"
+#include "watch/app/tray_window.h"
 #include "watch/app/watch_instance.h"
 #include "watch/app/watched_accounts.h"
 #include "watch/shell/new_mail_pause.h"
@@ -92,8 +93,21 @@ int RunWatcher()
         log.Write(kSelf, "the list of senders for the popup cannot be made; no sender is shown");
     StatusBoard board(win32::ModuleSiblingPath("status"));
     WatchedAccounts accounts(log, store, recent.valid() ? &recent : nullptr, &board);
-    accounts.Apply(ReadWatchSettings(ini));
+    const WatchSettings settings = ReadWatchSettings(ini);
+    accounts.Apply(settings);
     {
+        // The icon follows [setting] icon, also when it changes while running.
+        std::unique_ptr<TrayWindow> tray;
+        const auto follow_icon = [&](bool wanted) {
+            if (!wanted) {
+                tray.reset();
+            } else if (!tray) {
+                tray = std::make_unique<TrayWindow>(board, accounts, log, instance.stop_event());
+                if (!tray->created())
+                    log.Write(kSelf, "no window for the notification-area icon: running without it");
+            }
+        };
+        follow_icon(settings.icon);
         SystemEvents events;
         events.resumed = [&] {
             log.Write(kSelf, "resumed from sleep: reconnecting at once");
@@ -122,7 +136,9 @@ int RunWatcher()
             instance.stop_event(), file,
             [&] {
                 log.Write(kSelf, "the settings file changed: reading it again");
-                accounts.Apply(ReadWatchSettings(ini));
+                const WatchSettings changed = ReadWatchSettings(ini);
+                accounts.Apply(changed);
+                follow_icon(changed.icon);
             },
             [&](int64_t until) { accounts.PauseUntil(LimitPause(until)); });
     }

@@ -88,6 +88,7 @@ WatchSettings ReadWatchSettings(const std::string& path)
     settings.notifier = ReadString(kGlobalSection, kNotifierKey, "larkbell.exe", path);
     settings.keepalive_s = ReadSeconds(kKeepaliveKey, 300, path);
     settings.timeout_s = ReadSeconds(kTimeoutKey, 30, path);
+    settings.icon = ::GetPrivateProfileIntA(kGlobalSection, kIconKey, 1, path.c_str()) != 0;
     settings.alert_after_min = ParseAlertAfterMinutes(ReadString(kGlobalSection, kAlertAfterKey, "", path));
     settings.preview = ::GetPrivateProfileIntA(kPreviewSection, kPreviewShowKey, 1, path.c_str()) != 0;
     const size_t prefix = strlen(kAccountPrefix);

@@ -69,8 +69,9 @@ inline constexpr AccountKey kAccountKeys[] = {
 constexpr char kNotifierKey[] = "notifier";
 constexpr char kKeepaliveKey[] = "keepalive";
 constexpr char kTimeoutKey[] = "timeout";
+constexpr char kIconKey[] = "icon";
 constexpr char kAlertAfterKey[] = "alertafter";
-inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kAlertAfterKey };
+inline constexpr const char* kGlobalKeys[] = { kNotifierKey, kKeepaliveKey, kTimeoutKey, kIconKey, kAlertAfterKey };
 
 // The keys of section [preview].
 constexpr char kPreviewSection[] = "preview";
@@ -81,6 +82,7 @@ struct WatchSettings {
     std::string notifier; // file name in the watcher's folder
     int keepalive_s = 300;
     int timeout_s = 30;
+    bool icon = true; // the notification-area icon; taken without reconnecting
     int alert_after_min = kDefaultAlertAfterMinutes; // a balloon when a folder fails longer
     bool preview = true; // [preview] show: fetch the new messages' senders and subjects for the popup
     std::vector<AccountEntry> accounts; // in file order
