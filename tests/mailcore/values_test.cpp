@@ -486,20 +486,21 @@ TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
         int64_t at; // seconds after kNow
         const char* alert; // the alert's text, or "" for none
         int64_t failing_since; // seconds after kNow; -1: not failing
+        bool attention; // the icon asks for it: the user must act, or down longer than alertafter
     } steps[] = {
-        { WatchPhase::Connecting, 0, "", -1 },
-        { WatchPhase::Retrying, 10, "", 10 },
-        { WatchPhase::Retrying, 10 + after, "", 10 }, // 15 minutes exactly
-        { WatchPhase::Retrying, 11 + after, "not reachable since 16:00\nno route", 10 },
-        { WatchPhase::Connecting, 12 + after, "", 10 },
-        { WatchPhase::Retrying, 9999, "", 10 },
-        { WatchPhase::Idling, 10000, "", -1 },
-        { WatchPhase::LoginRefused, 10001, "login refused\nno route", 10001 },
-        { WatchPhase::LoginRefused, 12000, "", 10001 },
-        { WatchPhase::FolderMissing, 12001, "folder not found\nno route", 10001 },
-        { WatchPhase::Retrying, 99999, "", 10001 },
-        { WatchPhase::Polling, 100000, "", -1 },
-        { WatchPhase::FolderMissing, 100001, "folder not found\nno route", 100001 },
+        { WatchPhase::Connecting, 0, "", -1, false },
+        { WatchPhase::Retrying, 10, "", 10, false },
+        { WatchPhase::Retrying, 10 + after, "", 10, false }, // 15 minutes exactly
+        { WatchPhase::Retrying, 11 + after, "not reachable since 16:00\nno route", 10, true },
+        { WatchPhase::Connecting, 12 + after, "", 10, true },
+        { WatchPhase::Retrying, 9999, "", 10, true },
+        { WatchPhase::Idling, 10000, "", -1, false },
+        { WatchPhase::LoginRefused, 10001, "login refused\nno route", 10001, true },
+        { WatchPhase::LoginRefused, 12000, "", 10001, true },
+        { WatchPhase::FolderMissing, 12001, "folder not found\nno route", 10001, true },
+        { WatchPhase::Retrying, 99999, "", 10001, true },
+        { WatchPhase::Polling, 100000, "", -1, false },
+        { WatchPhase::FolderMissing, 100001, "folder not found\nno route", 100001, true },
     };
     FolderStatus known = Folder("a", "INBOX", WatchPhase::Connecting);
     AlertMemory memory;
@@ -512,6 +513,7 @@ TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
             = DueAlerts({ 0, { known } }, after, { UiLanguage::English, kNow + step.at, 0 }, &memory);
         SCOPED_TRACE(step.at);
         EXPECT_EQ(alerts.empty() ? "" : alerts[0].text, step.alert);
+        EXPECT_EQ(NeedsAttention({ 0, { known } }, after, kNow + step.at), step.attention);
         EXPECT_TRUE(alerts.empty() || alerts[0].title == "larkbellwatch: a/INBOX");
         EXPECT_EQ(known.failing_since, step.failing_since < 0 ? 0 : kNow + step.failing_since);
         EXPECT_EQ(known.error, "no route"); // kept while watching again

@@ -62,16 +62,18 @@ void TrayWindow::Refresh()
 {
     const WatchStatus status = m_board.Snapshot();
     const StatusView view = LocalStatusView();
-    const bool attention = StatusExitCode(status) != 0;
-    m_icon->Show(attention, StatusTooltip(status, view));
-    Tell(DueAlerts(status, m_accounts.AlertAfterSeconds(), view, &m_told));
+    const int64_t alert_after = m_accounts.AlertAfterSeconds();
+    m_icon->Show(NeedsAttention(status, alert_after, view.now), StatusTooltip(status, view));
+    Tell(DueAlerts(status, alert_after, view, &m_told));
     m_status.Update(status, view);
-    if (attention != m_timing) {
-        if (attention)
+    // While something is not watching, a drop may outlast alertafter with no new report.
+    const bool failing = StatusExitCode(status) != 0;
+    if (failing != m_timing) {
+        if (failing)
             ::SetTimer(m_window.get(), kAlertTimer, kAlertCheckMs, nullptr);
         else
             ::KillTimer(m_window.get(), kAlertTimer);
-        m_timing = attention;
+        m_timing = failing;
     }
 }
 

@@ -332,6 +332,15 @@ int StatusExitCode(const WatchStatus& status)
     return 0;
 }
 
+bool NeedsAttention(const WatchStatus& status, int64_t alert_after_s, int64_t now)
+{
+    for (const FolderStatus& folder : status.folders) {
+        if (NeedsUser(folder.phase) || (folder.failing_since > 0 && now - folder.failing_since > alert_after_s))
+            return true;
+    }
+    return false;
+}
+
 std::string StatusFileText(const WatchStatus& status)
 {
     std::string text = std::string(kMagic) + "\npaused " + std::to_string(Bounded(status.paused_until)) + "\n";

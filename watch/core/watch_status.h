@@ -85,6 +85,10 @@ std::string StatusTooltip(const WatchStatus& status, const StatusView& view);
 // folder is not watching now); 4, no watcher, is the caller's.
 int StatusExitCode(const WatchStatus& status);
 
+// The icon's attention variant: a folder needs the user, or has not been
+// watching for longer than `alert_after_s` (a short drop keeps it calm).
+bool NeedsAttention(const WatchStatus& status, int64_t alert_after_s, int64_t now);
+
 // The status file's text and its bounded reader: false, with `*status`
 // empty, for anything StatusFileText would not write.
 std::string StatusFileText(const WatchStatus& status);
