@@ -78,20 +78,13 @@ TEST(HeaderText, TakesTheFirstMailboxsNameElseItsAddress)
     const struct {
         const char* from;
         const char* shown;
-    } cases[] = {
-        { "\"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\" <taro@example.jp>", "山田太郎" },
-        { "=?UTF-8?B?5aSq6YOO8J+OiQ==?= <t@example.jp>", "太郎🎉" },
-        { "<only@example.com>", "only@example.com" },
-        { " bare@example.com ", "bare@example.com" },
-        { "bare@example.com (Bare Name)", "Bare Name" },
+    } cases[] = { { "\"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\" <taro@example.jp>", "山田太郎" },
+        { "=?UTF-8?B?5aSq6YOO8J+OiQ==?= <t@example.jp>", "太郎🎉" }, { "<only@example.com>", "only@example.com" },
+        { " bare@example.com ", "bare@example.com" }, { "bare@example.com (Bare Name)", "Bare Name" },
         { "\"Doe, John\" <j@example.com>, Other <o@example.com>", "Doe, John" },
-        { "\"Say \\\"hi\\\"\" (work) <q@example.com>", "Say \"hi\"" },
-        { "\x8E\x52\x93\x63 <y@example.jp>", "山田" },
+        { "\"Say \\\"hi\\\"\" (work) <q@example.com>", "Say \"hi\"" }, { "\x8E\x52\x93\x63 <y@example.jp>", "山田" },
         { "\"\" <empty@example.com>", "empty@example.com" },
-        { "\"\xE2\x80\xAE\" <rlo@example.com>", "rlo@example.com" },
-        { "", "" },
-        { "a@b, <c@d>", "a@b" },
-    };
+        { "\"\xE2\x80\xAE\" <rlo@example.com>", "rlo@example.com" }, { "", "" }, { "a@b, <c@d>", "a@b" } };
     const TableConverter converter;
     for (const auto& c : cases)
         EXPECT_EQ(DecodeSender(c.from, converter), c.shown) << c.from;
@@ -102,21 +95,12 @@ TEST(HeaderText, ReadsDatesWithTheirZone)
     const struct {
         const char* date;
         int64_t utc; // -1: refused
-    } cases[] = {
-        { "Mon, 7 Dec 2026 14:23:58 +0900", 1796621038 },
-        { "Mon, 7 Dec 2026 14:23:58 +0900 (JST)", 1796621038 },
-        { "7 Dec 26 05:00 GMT", 1796619600 },
-        { "Tue, 1 Jan 2030 00:00:00 -0130", 1893461400 },
-        { "Thu, 29 Feb 2024 23:59:60 PST", 1709280000 },
-        { "Mon,07 December 2026 05:00:00", 1796619600 },
-        { "yesterday", -1 },
-        { "32 Dec 2026 00:00 +0000", -1 },
-        { "7 Foo 2026 10:00 +0000", -1 },
-        { "7 Dec 2026 24:00 +0000", -1 },
-        { "7 Dec 2026 10:00 +09", -1 },
-        { "7 Dec 2026 10:0 +0000", -1 },
-        { "7 Dec 2026", -1 },
-    };
+    } cases[] = { { "Mon, 7 Dec 2026 14:23:58 +0900", 1796621038 },
+        { "Mon, 7 Dec 2026 14:23:58 +0900 (JST)", 1796621038 }, { "7 Dec 26 05:00 GMT", 1796619600 },
+        { "Tue, 1 Jan 2030 00:00:00 -0130", 1893461400 }, { "Thu, 29 Feb 2024 23:59:60 PST", 1709280000 },
+        { "Mon,07 December 2026 05:00:00", 1796619600 }, { "yesterday", -1 }, { "32 Dec 2026 00:00 +0000", -1 },
+        { "7 Foo 2026 10:00 +0000", -1 }, { "7 Dec 2026 24:00 +0000", -1 }, { "7 Dec 2026 10:00 +09", -1 },
+        { "7 Dec 2026 10:0 +0000", -1 }, { "7 Dec 2026", -1 } };
     for (const auto& c : cases)
         EXPECT_EQ(ParseMailDate(c.date).value_or(-1), c.utc) << c.date;
 }

@@ -414,15 +414,9 @@ TEST(WatchStatus, FitsCodePage932TextToItsLimit)
         std::string text;
         size_t max;
         std::string fit;
-    } cases[] = {
-        { "abc", 3, "abc" },
-        { "abcd", 3, "abc" },
-        { "a\x8A\xC4", 3, "a\x8A\xC4" },
-        { "ab\x8A\xC4", 3, "ab" },
+    } cases[] = { { "abc", 3, "abc" }, { "abcd", 3, "abc" }, { "a\x8A\xC4", 3, "a\x8A\xC4" }, { "ab\x8A\xC4", 3, "ab" },
         { "\xB1\xB2\xB3", 2, "\xB1\xB2" }, // half-width katakana: one byte each
-        { "a\tb\r\n\x7F", 9, "a b   " },
-        { "\x81\t\x8A", 9, "? ?" },
-    };
+        { "a\tb\r\n\x7F", 9, "a b   " }, { "\x81\t\x8A", 9, "? ?" } };
     for (const auto& c : cases)
         EXPECT_EQ(FitCp932(c.text, c.max), c.fit) << c.text;
 }

@@ -21,7 +21,7 @@ TEST(CopyFaceName, LongNamesAreCutBetweenCharacters)
         { std::string(30, 'a') + "\x83\x53", std::string(30, 'a') }, // the last character may not be halved
         { std::string(29, 'a') + "\x83\x53zz", std::string(29, 'a') + "\x83\x53" }, // exactly 31 bytes fit
         { wide, wide.substr(0, 30) },
-        { std::string(10, 'b') + "\x83", std::string(10, 'b') + "\x83" }, // a lone lead byte at the end
+        { std::string(10, 'b') + "\x83", std::string(10, 'b') + "\x83" } // a lone lead byte at the end
     };
     for (const auto& c : cases) {
         char field[32];
@@ -37,19 +37,14 @@ TEST(TitleContains, CaseSensitiveAtCharacterStartsAndNeverEmpty)
         const char* title;
         const char* text;
         bool contains;
-    } cases[] = {
-        { "Inbox - Microsoft Outlook", "- Microsoft Outlook", true },
+    } cases[] = { { "Inbox - Microsoft Outlook", "- Microsoft Outlook", true },
         { "- Microsoft Outlook", "- Microsoft Outlook", true },
         { "Inbox - microsoft outlook", "- Microsoft Outlook", false },
-        { "- Microsoft Outloo", "- Microsoft Outlook", false },
-        { "", "x", false },
+        { "- Microsoft Outloo", "- Microsoft Outlook", false }, { "", "x", false },
         { "\x83\x5C", "\\", false }, // ソ: its trail byte is a backslash
-        { "a\\\x83\x5C", "\\", true },
-        { "\x83\x53\x83\x56", "\x53\x83", false },
-        { "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", "\x83\x56\x83\x62", true },
-        { "anything", "", false },
-        { "", "", false },
-    };
+        { "a\\\x83\x5C", "\\", true }, { "\x83\x53\x83\x56", "\x53\x83", false },
+        { "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", "\x83\x56\x83\x62", true }, { "anything", "", false },
+        { "", "", false } };
     for (const auto& c : cases)
         EXPECT_EQ(TitleContains(c.title, c.text), c.contains) << c.title << " / " << c.text;
 }
