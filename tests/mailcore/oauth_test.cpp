@@ -121,25 +121,17 @@ TEST(OAuthSettings, ReadsHttpsAddressesOnly)
 {
     const struct {
         const char* text;
-        const char* host; // nullptr: refused
-        uint16_t port;
-        const char* path;
-    } cases[] = { { "https://login.example/a/b?x=1", "login.example", 443, "/a/b?x=1" },
-        { "HTTPS://localhost:8443", "localhost", 8443, "/" }, { "https://h?q", "h", 443, "/?q" },
-        { "http://h/", nullptr, 0, nullptr }, { "https://", nullptr, 0, nullptr },
-        { "https://h:0/", nullptr, 0, nullptr }, { "https://h:70000/", nullptr, 0, nullptr },
-        { "https://h:/", nullptr, 0, nullptr }, { "https://u:p@h/", nullptr, 0, nullptr },
-        { "https://h/#f", nullptr, 0, nullptr }, { "https://h/a b", nullptr, 0, nullptr },
-        { "https://[::1]/", nullptr, 0, nullptr } };
+        const char* read; // host:port and path; nullptr: refused
+    } cases[] = { { "https://login.example/a/b?x=1", "login.example:443/a/b?x=1" },
+        { "HTTPS://localhost:8443", "localhost:8443/" }, { "https://h?q", "h:443/?q" }, { "http://h/", nullptr },
+        { "https://", nullptr }, { "https://h:0/", nullptr }, { "https://h:70000/", nullptr },
+        { "https://h:/", nullptr }, { "https://u:p@h/", nullptr }, { "https://h/#f", nullptr },
+        { "https://h/a b", nullptr }, { "https://[::1]/", nullptr } };
     for (const auto& c : cases) {
         HttpsUrl url;
-        const bool ok = ParseHttpsUrl(c.text, &url);
-        EXPECT_EQ(ok, c.host != nullptr) << c.text;
-        if (ok && c.host) {
-            EXPECT_EQ(url.host, c.host) << c.text;
-            EXPECT_EQ(url.port, c.port) << c.text;
-            EXPECT_EQ(url.path, c.path) << c.text;
-        }
+        EXPECT_EQ(ParseHttpsUrl(c.text, &url) ? url.host + ":" + std::to_string(url.port) + url.path : "refused",
+            c.read ? c.read : "refused")
+            << c.text;
     }
 }
 
@@ -261,8 +253,7 @@ TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
         const char* head;
         RedirectOutcome outcome;
         const char* code_or_error;
-    } cases[] = {
-        { "GET /?code=a%2Fb+c&state=S1 HTTP/1.1\r\nHost: x\r\n\r\n", RedirectOutcome::Code, "a/b c" },
+    } cases[] = { { "GET /?code=a%2Fb+c&state=S1 HTTP/1.1\r\nHost: x\r\n\r\n", RedirectOutcome::Code, "a/b c" },
         { "GET /?state=S1&code=c HTTP/1.0\r\n\r\n", RedirectOutcome::Code, "c" },
         { "GET /?code=c&state=S1 HTTP/1.1\r\nHost: x\r\n", RedirectOutcome::Incomplete, "" },
         { "GET /?code=c&state=S2 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
@@ -276,8 +267,7 @@ TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
         { "GET /x?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
         { "GET /?code=c&state=S1 HTTP/2\r\n\r\n", RedirectOutcome::Other, "" },
         { "GET /?error=access_denied&error_description=no%3Cb%3E&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Error,
-            "access_denied: no?b?" },
-    };
+            "access_denied: no?b?" } };
     for (const auto& c : cases) {
         Redirect redirect;
         EXPECT_EQ(ReadRedirect(c.head, "S1", &redirect), c.outcome) << c.head;
