@@ -119,19 +119,18 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
 
 TEST(OAuthSettings, ReadsHttpsAddressesOnly)
 {
-    const struct {
-        const char* text;
-        const char* read; // host:port and path; nullptr: refused
-    } cases[] = { { "https://login.example/a/b?x=1", "login.example:443/a/b?x=1" },
-        { "HTTPS://localhost:8443", "localhost:8443/" }, { "https://h?q", "h:443/?q" }, { "http://h/", nullptr },
-        { "https://", nullptr }, { "https://h:0/", nullptr }, { "https://h:70000/", nullptr },
-        { "https://h:/", nullptr }, { "https://u:p@h/", nullptr }, { "https://h/#f", nullptr },
-        { "https://h/a b", nullptr }, { "https://[::1]/", nullptr } };
-    for (const auto& c : cases) {
+    // Read back as host:port and path; nullptr: refused.
+    const std::pair<const char*, const char*> cases[]
+        = { { "https://login.example/a/b?x=1", "login.example:443/a/b?x=1" },
+              { "HTTPS://localhost:8443", "localhost:8443/" }, { "https://h?q", "h:443/?q" }, { "http://h/", nullptr },
+              { "https://", nullptr }, { "https://h:0/", nullptr }, { "https://h:70000/", nullptr },
+              { "https://h:/", nullptr }, { "https://u:p@h/", nullptr }, { "https://h/#f", nullptr },
+              { "https://h/a b", nullptr }, { "https://[::1]/", nullptr } };
+    for (const auto& [text, read] : cases) {
         HttpsUrl url;
-        EXPECT_EQ(ParseHttpsUrl(c.text, &url) ? url.host + ":" + std::to_string(url.port) + url.path : "refused",
-            c.read ? c.read : "refused")
-            << c.text;
+        EXPECT_EQ(ParseHttpsUrl(text, &url) ? url.host + ":" + std::to_string(url.port) + url.path : "refused",
+            read ? read : "refused")
+            << text;
     }
 }
 

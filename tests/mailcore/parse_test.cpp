@@ -35,10 +35,7 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
     for (int i = 0; i < 15; ++i)
         literals += " {65536}\r\n" + std::string(65536, 'x');
     const size_t room = kMiB - literals.size() - 10;
-    const struct {
-        std::string input;
-        std::string expected;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         { "a1 OK done\r\n* 3 EXISTS\r\n", "a1 OK done|* 3 EXISTS|" },
         { "* 1 FETCH (BODY[] {5}\r\nab\r\nc)\r\n", "* 1 FETCH (BODY[] {5}\r\nab\r\nc)|" },
         { "* LIST () \"/\" {3+}\r\na}b\r\n* X {0}\r\n {2}\r\n\r\n\r\n",
@@ -57,17 +54,17 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
         { many_literals, "TOO LONG" }, // literals count towards the whole response
         { "a1 OK\r\n* 1 X {65537}\r\na2 OK\r\n", "a1 OK|TOO LONG" } // and nothing after that
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input.substr(0, 60));
-        EXPECT_EQ(Cut({ c.input }), c.expected);
+    for (const auto& [input, expected] : cases) {
+        SCOPED_TRACE(input.substr(0, 60));
+        EXPECT_EQ(Cut({ input }), expected);
         std::vector<std::string> bytes;
-        for (size_t i = 0; c.input.size() < 1000 && i < c.input.size(); ++i)
-            bytes.emplace_back(1, c.input[i]);
+        for (size_t i = 0; input.size() < 1000 && i < input.size(); ++i)
+            bytes.emplace_back(1, input[i]);
         if (!bytes.empty()) {
-            EXPECT_EQ(Cut(bytes), c.expected);
+            EXPECT_EQ(Cut(bytes), expected);
         }
-        for (size_t split = 1; c.input.size() < 100 && split < c.input.size(); ++split)
-            EXPECT_EQ(Cut({ c.input.substr(0, split), c.input.substr(split) }), c.expected) << "split at " << split;
+        for (size_t split = 1; input.size() < 100 && split < input.size(); ++split)
+            EXPECT_EQ(Cut({ input.substr(0, split), input.substr(split) }), expected) << "split at " << split;
     }
 }
 
@@ -97,11 +94,9 @@ std::string Parsed(const std::string& line)
 
 TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
 {
-    const struct {
-        const char* line;
-        const char* expected;
-    } cases[] = { { "* OK [CAPABILITY IMAP4rev1 idle LITERAL+] ready",
-                      "U  OK - 0 [] [IMAP4REV1,IDLE,LITERAL+,] CAPABILITY=0 ready" },
+    const std::pair<const char*, const char*> cases[] = {
+        { "* OK [CAPABILITY IMAP4rev1 idle LITERAL+] ready",
+            "U  OK - 0 [] [IMAP4REV1,IDLE,LITERAL+,] CAPABILITY=0 ready" },
         { "* capability IMAP4rev1 AUTH=PLAIN", "U  - CAPABILITY 0 [] [IMAP4REV1,AUTH=PLAIN,] =0 " },
         { "a12 ok [UIDVALIDITY 4294967295] done", "T a12 OK - 0 [] [] UIDVALIDITY=4294967295 done" },
         { "* OK [UIDNEXT 5]", "U  OK - 0 [] [] UIDNEXT=5 " },
@@ -130,9 +125,10 @@ TEST(ImapResponse, ParsesWhatTheWatcherNeedsAndRejectsTheRest)
         { "* SEARCH 1 99999999999", "ERROR" }, { "* OK [UIDVALIDITY 4294967296]", "ERROR" },
         { "* OK [UIDVALIDITY x]", "ERROR" }, { "* OK [UIDVALIDITY 5", "ERROR" }, { "* SEARCH 1  2", "ERROR" },
         { "* SEARCH -1", "ERROR" }, { "* 5", "ERROR" }, { "a1 BYE", "ERROR" }, { "a1 MAYBE", "ERROR" },
-        { "a1", "ERROR" }, { "a+1 OK", "ERROR" }, { "", "ERROR" }, { "*", "ERROR" }, { "* CAPABILITY", "ERROR" } };
-    for (const auto& c : cases)
-        EXPECT_EQ(Parsed(c.line), c.expected) << c.line;
+        { "a1", "ERROR" }, { "a+1 OK", "ERROR" }, { "", "ERROR" }, { "*", "ERROR" }, { "* CAPABILITY", "ERROR" }
+    };
+    for (const auto& [line, expected] : cases)
+        EXPECT_EQ(Parsed(line), expected) << line;
 }
 
 } // namespace

@@ -21,10 +21,7 @@ using namespace mail;
 TEST(HeaderText, DecodesEncodedWordsAndRawBytes)
 {
     const std::string a511(511, 'a'), word(1024 - 12, 'w'); // "=?UTF-8?Q?" and "?=" make the word 1,024
-    const struct {
-        std::string raw;
-        std::string shown;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         { "=?ISO-2022-JP?B?GyRCMnE1?= =?ISO-2022-JP?B?RCRON28kSyREJCQkRhsoQg==?=", "会議の件について" },
         { "=?iso-2022-jp?B?GyRCMnE1?=\r\n\t=?ISO-2022-JP?b?RCRON28kSyREJCQkRhsoQg?=", "会議の件について" },
         { "=?ISO-2022-JP?B?GyhJNkA2RRsoQg==?=", "ｶﾀｶﾅ" },
@@ -69,40 +66,36 @@ TEST(HeaderText, DecodesEncodedWordsAndRawBytes)
         { std::string(8192, ' ') + "Z", "" },
     };
     const TableConverter converter;
-    for (const auto& c : cases)
-        EXPECT_EQ(DecodeHeaderText(c.raw, converter), c.shown) << c.raw.substr(0, 80);
+    for (const auto& [raw, shown] : cases)
+        EXPECT_EQ(DecodeHeaderText(raw, converter), shown) << raw.substr(0, 80);
 }
 
 TEST(HeaderText, TakesTheFirstMailboxsNameElseItsAddress)
 {
-    const struct {
-        const char* from;
-        const char* shown;
-    } cases[] = { { "\"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\" <taro@example.jp>", "山田太郎" },
-        { "=?UTF-8?B?5aSq6YOO8J+OiQ==?= <t@example.jp>", "太郎🎉" }, { "<only@example.com>", "only@example.com" },
-        { " bare@example.com ", "bare@example.com" }, { "bare@example.com (Bare Name)", "Bare Name" },
-        { "\"Doe, John\" <j@example.com>, Other <o@example.com>", "Doe, John" },
-        { "\"Say \\\"hi\\\"\" (work) <q@example.com>", "Say \"hi\"" }, { "\x8E\x52\x93\x63 <y@example.jp>", "山田" },
-        { "\"\" <empty@example.com>", "empty@example.com" },
-        { "\"\xE2\x80\xAE\" <rlo@example.com>", "rlo@example.com" }, { "", "" }, { "a@b, <c@d>", "a@b" } };
+    const std::pair<const char*, const char*> cases[]
+        = { { "\"=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=\" <taro@example.jp>", "山田太郎" },
+              { "=?UTF-8?B?5aSq6YOO8J+OiQ==?= <t@example.jp>", "太郎🎉" }, { "<only@example.com>", "only@example.com" },
+              { " bare@example.com ", "bare@example.com" }, { "bare@example.com (Bare Name)", "Bare Name" },
+              { "\"Doe, John\" <j@example.com>, Other <o@example.com>", "Doe, John" },
+              { "\"Say \\\"hi\\\"\" (work) <q@example.com>", "Say \"hi\"" },
+              { "\x8E\x52\x93\x63 <y@example.jp>", "山田" }, { "\"\" <empty@example.com>", "empty@example.com" },
+              { "\"\xE2\x80\xAE\" <rlo@example.com>", "rlo@example.com" }, { "", "" }, { "a@b, <c@d>", "a@b" } };
     const TableConverter converter;
-    for (const auto& c : cases)
-        EXPECT_EQ(DecodeSender(c.from, converter), c.shown) << c.from;
+    for (const auto& [from, shown] : cases)
+        EXPECT_EQ(DecodeSender(from, converter), shown) << from;
 }
 
 TEST(HeaderText, ReadsDatesWithTheirZone)
 {
-    const struct {
-        const char* date;
-        int64_t utc; // -1: refused
-    } cases[] = { { "Mon, 7 Dec 2026 14:23:58 +0900", 1796621038 },
+    // The time in UTC; -1: refused.
+    const std::pair<const char*, int64_t> cases[] = { { "Mon, 7 Dec 2026 14:23:58 +0900", 1796621038 },
         { "Mon, 7 Dec 2026 14:23:58 +0900 (JST)", 1796621038 }, { "7 Dec 26 05:00 GMT", 1796619600 },
         { "Tue, 1 Jan 2030 00:00:00 -0130", 1893461400 }, { "Thu, 29 Feb 2024 23:59:60 PST", 1709280000 },
         { "Mon,07 December 2026 05:00:00", 1796619600 }, { "yesterday", -1 }, { "32 Dec 2026 00:00 +0000", -1 },
         { "7 Foo 2026 10:00 +0000", -1 }, { "7 Dec 2026 24:00 +0000", -1 }, { "7 Dec 2026 10:00 +09", -1 },
         { "7 Dec 2026 10:0 +0000", -1 }, { "7 Dec 2026", -1 } };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseMailDate(c.date).value_or(-1), c.utc) << c.date;
+    for (const auto& [date, utc] : cases)
+        EXPECT_EQ(ParseMailDate(date).value_or(-1), utc) << date;
 }
 
 // The fields of a header block: unfolded, first one wins, the body and
@@ -173,14 +166,11 @@ TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
     for (int i = 0; i < 20; ++i)
         twenty += "5\ta\tb\tc\n";
     const std::string head = "larkbell-recent 1 one\n", field(512, 'f');
-    const struct {
-        std::string text;
-        bool read;
-    } limits[] = { { twenty, true }, { twenty + "5\ta\tb\tc\n", false }, { head + "5\ta\tb\t" + field + "\n", true },
-        { head + "5\ta\tb\t" + field + "f\n", false }, { head + "999999999999\ta\tb\tc\n", true },
-        { head + "1000000000000\ta\tb\tc\n", false } };
-    for (const auto& c : limits)
-        EXPECT_EQ(DecodeRecentList(c.text, &read), c.read) << c.text.substr(0, 80);
+    const std::pair<std::string, bool> limits[] = { { twenty, true }, { twenty + "5\ta\tb\tc\n", false },
+        { head + "5\ta\tb\t" + field + "\n", true }, { head + "5\ta\tb\t" + field + "f\n", false },
+        { head + "999999999999\ta\tb\tc\n", true }, { head + "1000000000000\ta\tb\tc\n", false } };
+    for (const auto& [text, taken] : limits)
+        EXPECT_EQ(DecodeRecentList(text, &read), taken) << text.substr(0, 80);
     RecentList single;
     AddNewest(&single, { { 5, "a", "b", field + "f" } });
     const std::string encoded = EncodeRecentList(single, 65536); // the field cut to 512 bytes

@@ -15,21 +15,19 @@ using namespace mail;
 // the URL-safe alphabet, and unused bits set (two texts would decode alike).
 TEST(Base64, EncodesTheVectorsAndDecodesOnlyCanonicalText)
 {
-    const struct {
-        const char* text;
-        std::optional<std::string> bytes; // none: refused
-    } cases[] = { { "", "" }, { "Zg==", "f" }, { "Zm8=", "fo" }, { "Zm9v", "foo" }, { "Zm9vYg==", "foob" },
-        { "Zm9vYmE=", "fooba" }, { "Zm9vYmFy", "foobar" }, { "AAAA", std::string(3, '\0') },
-        { "++++/w==", "\xFB\xEF\xBE\xFF" }, { "AQDQjJ3fAP8=", std::string("\x01\x00\xD0\x8C\x9D\xDF\x00\xFF", 8) },
-        { "Zg", {} }, { "Zg=", {} }, { "Zg===", {} }, { "Z===", {} }, { "Zg==Zg==", {} }, { "=Zm9", {} },
-        { "Zm9v\n", {} }, { "Zm 9v", {} }, { "Zm9-", {} }, { "Zm9_", {} }, { "Zh==", {} }, { "Zm9=", {} },
-        { "Zm9v\xC3\xA9==", {} } };
-    for (const auto& c : cases) {
+    // The decoded bytes; none: refused.
+    const std::pair<const char*, std::optional<std::string>> cases[] = { { "", "" }, { "Zg==", "f" }, { "Zm8=", "fo" },
+        { "Zm9v", "foo" }, { "Zm9vYg==", "foob" }, { "Zm9vYmE=", "fooba" }, { "Zm9vYmFy", "foobar" },
+        { "AAAA", std::string(3, '\0') }, { "++++/w==", "\xFB\xEF\xBE\xFF" },
+        { "AQDQjJ3fAP8=", std::string("\x01\x00\xD0\x8C\x9D\xDF\x00\xFF", 8) }, { "Zg", {} }, { "Zg=", {} },
+        { "Zg===", {} }, { "Z===", {} }, { "Zg==Zg==", {} }, { "=Zm9", {} }, { "Zm9v\n", {} }, { "Zm 9v", {} },
+        { "Zm9-", {} }, { "Zm9_", {} }, { "Zh==", {} }, { "Zm9=", {} }, { "Zm9v\xC3\xA9==", {} } };
+    for (const auto& [text, bytes] : cases) {
         std::string decoded = "stale";
-        EXPECT_EQ(Base64Decode(c.text, &decoded), c.bytes.has_value()) << c.text;
-        EXPECT_EQ(decoded, c.bytes.value_or("")) << c.text;
-        if (c.bytes) {
-            EXPECT_EQ(Base64Encode(*c.bytes), c.text);
+        EXPECT_EQ(Base64Decode(text, &decoded), bytes.has_value()) << text;
+        EXPECT_EQ(decoded, bytes.value_or("")) << text;
+        if (bytes) {
+            EXPECT_EQ(Base64Encode(*bytes), text);
         }
     }
 }
@@ -62,10 +60,8 @@ TEST(AsciiText, ParsesNumbersWithinTheirLimitsAndFoldsOnlyAscii)
     std::string all_digits;
     for (unsigned value = 0; value <= 16; ++value)
         all_digits += HexDigit(value);
-    const struct {
-        std::string actual;
-        const char* expected;
-    } cases[] = { { Decimal("18446744073709551615", UINT64_MAX), "18446744073709551615" },
+    const std::pair<std::string, const char*> cases[] = { { Decimal("18446744073709551615", UINT64_MAX),
+                                                              "18446744073709551615" },
         { Decimal("18446744073709551616", UINT64_MAX), "no" }, { Decimal("255", 255), "255" },
         { Decimal("256", 255), "no" }, { Decimal("9", 8), "no" }, { Decimal("00000000000000000009", 9), "9" },
         { Decimal("000000000000000000009", 9), "no" }, { Decimal("999999999999", UINT64_MAX, 12), "999999999999" },
@@ -81,8 +77,8 @@ TEST(AsciiText, ParsesNumbersWithinTheirLimitsAndFoldsOnlyAscii)
         { EqualsIgnoringCase("\xE4", "\xC4") ? "yes" : "no", "no" },
         { EqualsIgnoringCase("a", "a ") ? "yes" : "no", "no" }, { std::string(TrimBlanks(" \t a b\t ")), "a b" },
         { std::string(TrimBlanks("\ra\n")), "\ra\n" } };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.actual, c.expected);
+    for (const auto& [actual, expected] : cases)
+        EXPECT_EQ(actual, expected);
 }
 
 } // namespace

@@ -24,11 +24,8 @@ using namespace mail;
 // non-printables; cut, overlong, surrogate, out-of-range and stray UTF-8.
 TEST(Mutf7, ConvertsBothWaysAndRejectsInvalidInput)
 {
-    const struct {
-        const char* utf8;
-        const char* mutf7;
-    } cases[] = { { "INBOX", "INBOX" }, { "", "" }, { "&", "&-" }, { "a&b&&", "a&-b&-&-" },
-        { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", "&U9dP4TDIMOwwpA-" },
+    const std::pair<const char*, const char*> cases[] = { { "INBOX", "INBOX" }, { "", "" }, { "&", "&-" },
+        { "a&b&&", "a&-b&-&-" }, { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", "&U9dP4TDIMOwwpA-" },
         { "~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
             "~peter/mail/&U,BTFw-/&ZeVnLIqe-" },
         { "Entw\xC3\xBCrfe", "Entw&APw-rfe" }, { "\xF0\x9F\x93\xA7 mail", "&2D3c5w- mail" }, { "a\tb", "a&AAk-b" },
@@ -37,13 +34,13 @@ TEST(Mutf7, ConvertsBothWaysAndRejectsInvalidInput)
         { nullptr, "&AO/-" }, { nullptr, "&AOk-&AOk-" }, { nullptr, "a\tb" }, { nullptr, "\xC3\xA9" },
         { "\xC3", nullptr }, { "\xC0\xAF", nullptr }, { "\xED\xA0\x80", nullptr }, { "\xF4\x90\x80\x80", nullptr },
         { "\x80", nullptr }, { "a\xE3\x81", nullptr } };
-    for (const auto& c : cases) {
+    for (const auto& [utf8, mutf7] : cases) {
         std::string out;
-        if (c.utf8) {
-            EXPECT_EQ(Utf8ToMutf7(c.utf8, &out) ? out : "refused", c.mutf7 ? c.mutf7 : "refused") << c.utf8;
+        if (utf8) {
+            EXPECT_EQ(Utf8ToMutf7(utf8, &out) ? out : "refused", mutf7 ? mutf7 : "refused") << utf8;
         }
-        if (c.mutf7) {
-            EXPECT_EQ(Mutf7ToUtf8(c.mutf7, &out) ? out : "refused", c.utf8 ? c.utf8 : "refused") << c.mutf7;
+        if (mutf7) {
+            EXPECT_EQ(Mutf7ToUtf8(mutf7, &out) ? out : "refused", utf8 ? utf8 : "refused") << mutf7;
         }
     }
 }
@@ -189,16 +186,13 @@ TEST(SaslOAuth, EscapesTheUserInTheGs2Header)
 TEST(TokenOutput, TakesTheFirstLineOnly)
 {
     const std::string longest(16 * 1024 - 1, 's');
-    const struct {
-        std::string output;
-        const char* token; // nullptr: refused
-    } cases[] = { { "ya29.a0\r\nnext line\r\n", "ya29.a0" }, { "  eyJ0eXAi \n", "eyJ0eXAi" }, { "tok", "tok" },
-        { "", nullptr }, { "\r\nsecret\r\n", nullptr }, { "secret\x01\n", nullptr }, { longest, longest.c_str() },
-        { std::string(16 * 1024, 's'), nullptr } };
-    for (const auto& c : cases) {
+    const std::pair<std::string, const char*> cases[] = { { "ya29.a0\r\nnext line\r\n", "ya29.a0" },
+        { "  eyJ0eXAi \n", "eyJ0eXAi" }, { "tok", "tok" }, { "", nullptr }, { "\r\nsecret\r\n", nullptr },
+        { "secret\x01\n", nullptr }, { longest, longest.c_str() }, { std::string(16 * 1024, 's'), nullptr } };
+    for (const auto& [output, wanted] : cases) { // nullptr: refused
         std::string token, why;
-        EXPECT_EQ(TokenFromOutput(c.output, &token, &why), c.token != nullptr) << c.output.substr(0, 20);
-        EXPECT_EQ(token, c.token ? c.token : "");
+        EXPECT_EQ(TokenFromOutput(output, &token, &why), wanted != nullptr) << output.substr(0, 20);
+        EXPECT_EQ(token, wanted ? wanted : "");
         EXPECT_EQ(why.find("ss"), std::string::npos);
         EXPECT_EQ(why.find("secret"), std::string::npos);
     }
@@ -232,15 +226,12 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
         && ParsePort("", Security::StartTls, &port, protocol) && port == 110);
     EXPECT_TRUE(ParseProtocol("", &protocol) && protocol == Protocol::Imap);
     EXPECT_FALSE(ParseProtocol("pop", &protocol));
-    const struct {
-        const char* text;
-        int expected;
-    } polls[] = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 }, { "999999999", 86400 }, { "x", -1 },
-        { "-5", -1 }, { "10", 10 }, { "9", 10 }, { "86400", 86400 }, { "86401", 86400 }, { "999999999999", 86400 },
-        { "0000000000010", -1 } }; // 12 digits at most
+    const std::pair<const char*, int> polls[] = { { "", 120 }, { "60", 60 }, { "1", 10 }, { "0", 10 },
+        { "999999999", 86400 }, { "x", -1 }, { "-5", -1 }, { "10", 10 }, { "9", 10 }, { "86400", 86400 },
+        { "86401", 86400 }, { "999999999999", 86400 }, { "0000000000010", -1 } }; // 12 digits at most
     int seconds = 0;
-    for (const auto& c : polls)
-        EXPECT_EQ(ParsePollSeconds(c.text, &seconds) ? seconds : -1, c.expected) << c.text;
+    for (const auto& [text, expected] : polls)
+        EXPECT_EQ(ParsePollSeconds(text, &seconds) ? seconds : -1, expected) << text;
     EXPECT_EQ(ParseFolders(" INBOX , Lists/ietf,,&U9dP4TDIMOwwpA- "),
         (std::vector<std::string> { "INBOX", "Lists/ietf", "&U9dP4TDIMOwwpA-" }));
     EXPECT_EQ(ParseFolders(" , "), std::vector<std::string> { "INBOX" });
@@ -259,33 +250,30 @@ TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
     // AccountFacts: name, protocol, host, security, auth, auth as written, tokencmd, password, oauth.
     const Protocol imap = Protocol::Imap, pop3 = Protocol::Pop3;
     const Security tls = Security::Tls, none = Security::None;
+    const char* const remote = "mail.example.com";
     const AuthMethod automatic = AuthMethod::Auto, login = AuthMethod::Login, bearer = AuthMethod::OAuthBearer;
     const struct {
         AccountFacts facts;
         Stage stage;
         const char* why; // "": kept
     } cases[] = {
-        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, true }, Stage::Transport,
+        { { "home", imap, remote, none, automatic, "", false, true }, Stage::Transport,
             "security=none is allowed only to a loopback host, not mail.example.com: account refused" },
-        { AccountFacts { "home", imap, "127.0.0.1", none, automatic, "", false, true }, Stage::Transport, "" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, true }, Stage::Transport, "" },
-        { AccountFacts { "home", imap, "mail.example.com", none, automatic, "", false, false }, Stage::SignIn,
+        { { "home", imap, "127.0.0.1", none, automatic, "", false, true }, Stage::Transport, "" },
+        { { "home", imap, remote, tls, automatic, "", false, true }, Stage::Transport, "" },
+        { { "home", imap, remote, none, automatic, "", false, false }, Stage::SignIn,
             "no password: store one with \"larkbellctl password home\", or give a tokencmd; account refused" },
-        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", true, true }, Stage::SignIn, "" },
-        { AccountFacts { "home", pop3, "mail.example.com", tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
+        { { "home", pop3, remote, tls, automatic, "", true, true }, Stage::SignIn, "" },
+        { { "home", pop3, remote, tls, bearer, "OAuthBearer", false, true }, Stage::SignIn,
             "auth=OAuthBearer needs a tokencmd: account refused" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, login, "login", true, true }, Stage::SignIn,
+        { { "home", imap, remote, tls, login, "login", true, true }, Stage::SignIn,
             "auth=login signs in with a password, not with tokencmd: account refused" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", true, false }, Stage::SignIn,
-            "" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", true, false }, Stage::SignIn, "" },
-        { AccountFacts { "home", pop3, "mail.example.com", tls, login, "login", false, true }, Stage::SignIn, "" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, bearer, "oauthbearer", false, false, true },
-            Stage::SignIn, "" },
-        { AccountFacts { "home", imap, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
-            "" },
-        { AccountFacts { "home", pop3, "mail.example.com", tls, automatic, "", false, false, true }, Stage::SignIn,
-            "" },
+        { { "home", imap, remote, tls, bearer, "oauthbearer", true, false }, Stage::SignIn, "" },
+        { { "home", imap, remote, tls, automatic, "", true, false }, Stage::SignIn, "" },
+        { { "home", pop3, remote, tls, login, "login", false, true }, Stage::SignIn, "" },
+        { { "home", imap, remote, tls, bearer, "oauthbearer", false, false, true }, Stage::SignIn, "" },
+        { { "home", imap, remote, tls, automatic, "", false, false, true }, Stage::SignIn, "" },
+        { { "home", pop3, remote, tls, automatic, "", false, false, true }, Stage::SignIn, "" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(BrokenAccountRule(c.facts, c.stage), c.why);
@@ -528,21 +516,15 @@ TEST(WatchStatus, AlertsOncePerTroubleAndAgainOnlyAfterItWasFine)
         EXPECT_EQ(alerts[0].text, "login refused\n" + std::string(241, 'e'));
     }
 
-    const struct {
-        const char* text;
-        int minutes;
-    } settings[] = { { "", 15 }, { " 30 ", 30 }, { "x", 15 }, { "-5", 15 }, { "0", 1 }, { "1", 1 }, { "1440", 1440 },
-        { "1441", 1440 }, { "99999999999999999999999", 1440 } };
-    for (const auto& c : settings)
-        EXPECT_EQ(ParseAlertAfterMinutes(c.text), c.minutes) << c.text;
-    const struct {
-        const char* text;
-        int minutes; // -1: refused
-    } pauses[] = { { "off", 0 }, { "1", 1 }, { "60", 60 }, { "1440", 1440 }, { "1441", -1 }, { "0", -1 }, { "", -1 },
-        { "Off", -1 }, { "-5", -1 }, { "00060", -1 } };
-    for (const auto& c : pauses) {
+    const std::pair<const char*, int> settings[] = { { "", 15 }, { " 30 ", 30 }, { "x", 15 }, { "-5", 15 }, { "0", 1 },
+        { "1", 1 }, { "1440", 1440 }, { "1441", 1440 }, { "99999999999999999999999", 1440 } };
+    for (const auto& [text, minutes] : settings)
+        EXPECT_EQ(ParseAlertAfterMinutes(text), minutes) << text;
+    const std::pair<const char*, int> pauses[] = { { "off", 0 }, { "1", 1 }, { "60", 60 }, { "1440", 1440 },
+        { "1441", -1 }, { "0", -1 }, { "", -1 }, { "Off", -1 }, { "-5", -1 }, { "00060", -1 } };
+    for (const auto& [text, expected] : pauses) { // -1: refused
         int minutes = -1;
-        EXPECT_EQ(ParsePauseMinutes(c.text, &minutes) ? minutes : -1, c.minutes) << c.text;
+        EXPECT_EQ(ParsePauseMinutes(text, &minutes) ? minutes : -1, expected) << text;
     }
 }
 

@@ -4,16 +4,13 @@
 
 TEST(CountMath, IncrementIsReadLikeAtoiClampedLikeStrtol)
 {
-    const struct {
-        const char* text;
-        int32_t value;
-    } cases[] = { { "3", 3 }, { "-2", -2 }, { "+7", 7 }, { "12abc", 12 }, { "abc", 0 }, { "", 0 }, { "  \t\n42", 42 },
-        { "5 7", 5 }, { "--5", 0 }, { "+-5", 0 }, { "- 5", 0 }, { "0x10", 0 }, { "007", 7 }, { "-0", 0 },
-        { "2147483647", INT32_MAX }, { "-2147483648", INT32_MIN }, { "2147483648", INT32_MAX },
-        { "-2147483649", INT32_MIN }, { "99999999999999999999999999999", INT32_MAX },
+    const std::pair<const char*, int32_t> cases[] = { { "3", 3 }, { "-2", -2 }, { "+7", 7 }, { "12abc", 12 },
+        { "abc", 0 }, { "", 0 }, { "  \t\n42", 42 }, { "5 7", 5 }, { "--5", 0 }, { "+-5", 0 }, { "- 5", 0 },
+        { "0x10", 0 }, { "007", 7 }, { "-0", 0 }, { "2147483647", INT32_MAX }, { "-2147483648", INT32_MIN },
+        { "2147483648", INT32_MAX }, { "-2147483649", INT32_MIN }, { "99999999999999999999999999999", INT32_MAX },
         { "-99999999999999999999999999999x", INT32_MIN }, { nullptr, 0 } };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseIncrement(c.text), c.value) << '"' << (c.text ? c.text : "(null)") << '"';
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(ParseIncrement(text), value) << '"' << (text ? text : "(null)") << '"';
 }
 
 TEST(CountMath, SumsWrapInTwosComplement)

@@ -6,10 +6,7 @@
 TEST(TouchesAnyMonitor, AnySharedPixelCounts)
 {
     const ScreenRect monitors[] = { { 0, 0, 1280, 1024 }, { 1280, 0, 2560, 1024 } };
-    const struct {
-        ScreenRect window;
-        bool touches;
-    } cases[] = {
+    const std::pair<ScreenRect, bool> cases[] = {
         { { -40, 25, 96, 185 }, true }, // partly off the left edge
         { { 2500, 900, 2636, 1060 }, true }, // on the second monitor's corner
         { { -136, 0, 0, 160 }, false }, // ends exactly where the screen begins
@@ -17,8 +14,8 @@ TEST(TouchesAnyMonitor, AnySharedPixelCounts)
         { { 0, 1024, 136, 1184 }, false }, // just below
         { { 1279, 1023, 1415, 1183 }, true }, // one pixel on screen
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(TouchesAnyMonitor(c.window, monitors, 2), c.touches) << c.window.left << "," << c.window.top;
+    for (const auto& [window, touches] : cases)
+        EXPECT_EQ(TouchesAnyMonitor(window, monitors, 2), touches) << window.left << "," << window.top;
     EXPECT_FALSE(TouchesAnyMonitor({ 0, 0, 10, 10 }, monitors, 0));
 }
 
@@ -44,10 +41,7 @@ TEST(SkinScale, NearestWholeFactorOrTheForcedOne)
 TEST(CoversMonitor, EveryPixelOfTheMonitor)
 {
     const ScreenRect monitor = { 1280, 0, 2560, 1024 };
-    const struct {
-        ScreenRect window;
-        bool covers;
-    } cases[] = {
+    const std::pair<ScreenRect, bool> cases[] = {
         { { 1280, 0, 2560, 1024 }, true }, // exactly
         { { 1272, -8, 2568, 1032 }, true }, // a maximised window's borders hang over
         { { 1281, 0, 2560, 1024 }, false }, // one column short on each side in turn
@@ -55,8 +49,8 @@ TEST(CoversMonitor, EveryPixelOfTheMonitor)
         { { 0, 0, 1280, 1024 }, false }, // the other monitor
         { { 0, 0, 2560, 1024 }, true }, // spanning both
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CoversMonitor(c.window, monitor), c.covers) << c.window.left << "," << c.window.top;
+    for (const auto& [window, covers] : cases)
+        EXPECT_EQ(CoversMonitor(window, monitor), covers) << window.left << "," << window.top;
 }
 
 TEST(HoldsNotificationsBack, BusyDirect3DPresentationAndQuietTime)

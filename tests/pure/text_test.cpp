@@ -13,21 +13,19 @@ TEST(CopyFaceName, LongNamesAreCutBetweenCharacters)
     std::string wide;
     for (int i = 0; i < 20; ++i)
         wide += "\x83\x53";
-    const struct {
-        std::string name;
-        std::string copied; // into 32 bytes
-    } cases[] = {
+    // What a field of 32 bytes holds.
+    const std::pair<std::string, std::string> cases[] = {
         { gothic, gothic }, { "", "" },
         { std::string(30, 'a') + "\x83\x53", std::string(30, 'a') }, // the last character may not be halved
         { std::string(29, 'a') + "\x83\x53zz", std::string(29, 'a') + "\x83\x53" }, // exactly 31 bytes fit
         { wide, wide.substr(0, 30) },
         { std::string(10, 'b') + "\x83", std::string(10, 'b') + "\x83" } // a lone lead byte at the end
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, copied] : cases) {
         char field[32];
         memset(field, 'X', sizeof field);
-        CopyFaceName(field, sizeof field, c.name.c_str());
-        EXPECT_EQ(std::string(field), c.copied) << c.name;
+        CopyFaceName(field, sizeof field, name.c_str());
+        EXPECT_EQ(std::string(field), copied) << name;
     }
 }
 
