@@ -47,19 +47,15 @@ TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
     std::set<std::string> account_keys;
     for (const mail::AccountKey& key : mail::kAccountKeys)
         account_keys.insert(key.name);
-    const struct {
-        const char* sample;
-        const char* section;
-        std::set<std::string> read;
-    } cases[] = {
+    const std::tuple<const char*, const char*, std::set<std::string>> cases[] = {
         { "samples/larkbell.ini", "setting]", { std::begin(kSettingKeys), std::end(kSettingKeys) } },
         { "samples/larkbell.ini", "preview]", { std::begin(kPreviewKeys), std::end(kPreviewKeys) } },
         { "samples/larkbellwatch.ini", "setting]", { std::begin(mail::kGlobalKeys), std::end(mail::kGlobalKeys) } },
         { "samples/larkbellwatch.ini", "preview]", { std::begin(mail::kPreviewKeys), std::end(mail::kPreviewKeys) } },
         { "samples/larkbellwatch.ini", mail::kAccountPrefix, account_keys },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DocumentedKeys(SourceFile(c.sample), c.section), c.read) << c.sample << " [" << c.section;
+    for (const auto& [sample, section, read] : cases)
+        EXPECT_EQ(DocumentedKeys(SourceFile(sample), section), read) << sample << " [" << section;
 }
 
 // "larkbellctl get | set N" shows two commands, "--autostart on|off" two.

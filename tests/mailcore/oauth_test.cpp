@@ -45,11 +45,7 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
     generic.token_url = "https://localhost:8443/token";
     generic.scope = "imap";
     const OAuthKeys google = With(ms, [](OAuthKeys& k) { k.oauth = "google"; });
-    const struct {
-        const char* what;
-        OAuthKeys keys;
-        const char* refusal; // nullptr: accepted
-    } cases[] = {
+    const std::tuple<const char*, OAuthKeys, const char*> cases[] = {
         { "plain microsoft", ms, nullptr },
         { "no oauth, no keys", OAuthKeys(), nullptr },
         { "generic", generic, nullptr },
@@ -73,13 +69,13 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
         { "device_url with user info", With(generic, [](OAuthKeys& k) { k.device_url = "https://u@x/d"; }),
             "device_url= must be" },
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, keys, refusal] : cases) { // nullptr: accepted
         OAuthClient client;
         std::string why;
-        const bool accepted = MakeOAuthClient(c.keys, &client, &why);
-        EXPECT_EQ(accepted, c.refusal == nullptr) << c.what << ": " << why;
-        if (c.refusal) {
-            EXPECT_NE(why.find(c.refusal), std::string::npos) << c.what << ": " << why;
+        const bool accepted = MakeOAuthClient(keys, &client, &why);
+        EXPECT_EQ(accepted, refusal == nullptr) << what << ": " << why;
+        if (refusal) {
+            EXPECT_NE(why.find(refusal), std::string::npos) << what << ": " << why;
         }
     }
 
@@ -248,29 +244,26 @@ TEST(TokenLifetime, RenewsFiveMinutesEarlyOrHalfwayAndSlowsDevicePolls)
 
 TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)
 {
-    const struct {
-        const char* head;
-        RedirectOutcome outcome;
-        const char* code_or_error;
-    } cases[] = { { "GET /?code=a%2Fb+c&state=S1 HTTP/1.1\r\nHost: x\r\n\r\n", RedirectOutcome::Code, "a/b c" },
-        { "GET /?state=S1&code=c HTTP/1.0\r\n\r\n", RedirectOutcome::Code, "c" },
-        { "GET /?code=c&state=S1 HTTP/1.1\r\nHost: x\r\n", RedirectOutcome::Incomplete, "" },
-        { "GET /?code=c&state=S2 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?code=c&state= HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?code=c HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?code=c&state=S1&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?code=c%2&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "POST /?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /favicon.ico HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /x?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?code=c&state=S1 HTTP/2\r\n\r\n", RedirectOutcome::Other, "" },
-        { "GET /?error=access_denied&error_description=no%3Cb%3E&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Error,
-            "access_denied: no?b?" } };
-    for (const auto& c : cases) {
+    const std::tuple<const char*, RedirectOutcome, const char*> cases[]
+        = { { "GET /?code=a%2Fb+c&state=S1 HTTP/1.1\r\nHost: x\r\n\r\n", RedirectOutcome::Code, "a/b c" },
+              { "GET /?state=S1&code=c HTTP/1.0\r\n\r\n", RedirectOutcome::Code, "c" },
+              { "GET /?code=c&state=S1 HTTP/1.1\r\nHost: x\r\n", RedirectOutcome::Incomplete, "" },
+              { "GET /?code=c&state=S2 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?code=c&state= HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?code=c HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?code=c&state=S1&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?code=c%2&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "POST /?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /favicon.ico HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /x?code=c&state=S1 HTTP/1.1\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?code=c&state=S1 HTTP/2\r\n\r\n", RedirectOutcome::Other, "" },
+              { "GET /?error=access_denied&error_description=no%3Cb%3E&state=S1 HTTP/1.1\r\n\r\n",
+                  RedirectOutcome::Error, "access_denied: no?b?" } };
+    for (const auto& [head, outcome, code_or_error] : cases) {
         Redirect redirect;
-        EXPECT_EQ(ReadRedirect(c.head, "S1", &redirect), c.outcome) << c.head;
-        EXPECT_EQ(c.outcome == RedirectOutcome::Error ? redirect.error : redirect.code, c.code_or_error) << c.head;
+        EXPECT_EQ(ReadRedirect(head, "S1", &redirect), outcome) << head;
+        EXPECT_EQ(outcome == RedirectOutcome::Error ? redirect.error : redirect.code, code_or_error) << head;
     }
     Redirect redirect;
     // Waited for up to 8 KiB without a blank line, then refused.

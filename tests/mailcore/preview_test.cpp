@@ -210,11 +210,7 @@ TEST(ImapFetch, AsksForTheNewestHeadersAndReadsThemBack)
         "UID FETCH 25,24,23,22,21,20,19,18,17,16,15,14,13,12,11,10,9,8,7,6 "
         "(UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])");
 
-    const struct {
-        std::string response;
-        uint32_t uid; // 0: refused
-        std::string header;
-    } cases[] = {
+    const std::tuple<std::string, uint32_t, std::string> cases[] = {
         { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {25}\r\nFrom: a@b\r\nSubject: x\r\n\r\n)", 7,
             "From: a@b\r\nSubject: x\r\n\r\n" },
         { "* 3 fetch (FLAGS (\\Recent $X) body[HEADER.FIELDS (\"From\")] {2+}\r\n\r\n UID 9 MODSEQ (12))", 9, "\r\n" },
@@ -230,13 +226,13 @@ TEST(ImapFetch, AsksForTheNewestHeadersAndReadsThemBack)
         { "* 3 FETCH (UID 7 BODY[HEADER.FIELDS (FROM)] NIL", 0, "" },
         { "* 3 EXISTS", 0, "" },
     };
-    for (const auto& c : cases) {
+    for (const auto& [response, expected_uid, expected_header] : cases) { // 0: refused
         uint32_t uid = 0;
         std::string header;
-        const bool parsed = ParseFetchHeader(c.response, &uid, &header);
-        EXPECT_EQ(parsed ? uid : 0, c.uid) << c.response;
+        const bool parsed = ParseFetchHeader(response, &uid, &header);
+        EXPECT_EQ(parsed ? uid : 0, expected_uid) << response;
         if (parsed) {
-            EXPECT_EQ(header, c.header) << c.response;
+            EXPECT_EQ(header, expected_header) << response;
         }
     }
 }

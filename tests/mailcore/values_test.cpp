@@ -158,19 +158,16 @@ TEST(WatchState, ReadsUpToTheLimitsAndRejectsDamagedFilesWhole)
 TEST(MailboxName, TakesTheServersDelimiter)
 {
     const char work[] = "\xE4\xBB\x95\xE4\xBA\x8B/\xE9\x87\x8D\xE8\xA6\x81"; // 仕事/重要
-    const struct {
-        const char* written;
-        char delimiter;
-        const char* wire;
-    } cases[] = { { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", '.', "&U9dP4TDIMOwwpA-" },
-        { work, '/', "&TtVOiw-/&kc2JgQ-" }, { work, '.', "&TtVOiw-.&kc2JgQ-" }, { work, 0, "&TtVOiw-/&kc2JgQ-" },
-        { work, '&', "&TtVOiw-&-&kc2JgQ-" }, { "a/b/c", '\\', "a\\b\\c" }, { "INBOX", '.', "INBOX" },
-        { "\xFF/x", '.', nullptr } };
-    for (const auto& c : cases) {
+    const std::tuple<const char*, char, const char*> cases[]
+        = { { "\xE5\x8F\x97\xE4\xBF\xA1\xE3\x83\x88\xE3\x83\xAC\xE3\x82\xA4", '.', "&U9dP4TDIMOwwpA-" },
+              { work, '/', "&TtVOiw-/&kc2JgQ-" }, { work, '.', "&TtVOiw-.&kc2JgQ-" }, { work, 0, "&TtVOiw-/&kc2JgQ-" },
+              { work, '&', "&TtVOiw-&-&kc2JgQ-" }, { "a/b/c", '\\', "a\\b\\c" }, { "INBOX", '.', "INBOX" },
+              { "\xFF/x", '.', nullptr } };
+    for (const auto& [written, delimiter, expected] : cases) { // nullptr: refused
         std::string wire;
-        EXPECT_EQ(ServerMailboxName(c.written, c.delimiter, &wire), c.wire != nullptr) << c.written;
-        if (c.wire) {
-            EXPECT_EQ(wire, c.wire) << c.written << " with " << c.delimiter;
+        EXPECT_EQ(ServerMailboxName(written, delimiter, &wire), expected != nullptr) << written;
+        if (expected) {
+            EXPECT_EQ(wire, expected) << written << " with " << delimiter;
         }
     }
 }
@@ -210,16 +207,12 @@ TEST(AccountValues, ParsesSettingsWithDefaultsAndLimits)
     EXPECT_TRUE(ParseAuthMethod("", &auth) && auth == AuthMethod::Auto);
     EXPECT_TRUE(ParseAuthMethod(" XOAuth2", &auth) && auth == AuthMethod::XOAuth2);
     EXPECT_FALSE(ParseAuthMethod("plain", &auth));
-    const struct {
-        const char* text;
-        Security security;
-        int expected; // -1: refused
-    } ports[] = { { "", Security::Tls, 993 }, { "", Security::StartTls, 143 }, { "", Security::None, 143 },
-        { " 10993 ", Security::Tls, 10993 }, { "65535", Security::Tls, 65535 }, { "0", Security::Tls, -1 },
-        { "65536", Security::Tls, -1 }, { "99999999999999999999", Security::Tls, -1 }, { "-1", Security::Tls, -1 },
-        { "99x", Security::Tls, -1 } };
-    for (const auto& c : ports)
-        EXPECT_EQ(ParsePort(c.text, c.security, &port) ? port : -1, c.expected) << c.text;
+    const std::tuple<const char*, Security, int> ports[] = { { "", Security::Tls, 993 },
+        { "", Security::StartTls, 143 }, { "", Security::None, 143 }, { " 10993 ", Security::Tls, 10993 },
+        { "65535", Security::Tls, 65535 }, { "0", Security::Tls, -1 }, { "65536", Security::Tls, -1 },
+        { "99999999999999999999", Security::Tls, -1 }, { "-1", Security::Tls, -1 }, { "99x", Security::Tls, -1 } };
+    for (const auto& [text, security, expected] : ports) // -1: refused
+        EXPECT_EQ(ParsePort(text, security, &port) ? port : -1, expected) << text;
     Protocol protocol = Protocol::Imap;
     EXPECT_TRUE(ParseProtocol(" POP3 ", &protocol) && protocol == Protocol::Pop3
         && ParsePort("", Security::Tls, &port, protocol) && port == 995
@@ -252,11 +245,7 @@ TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
     const Security tls = Security::Tls, none = Security::None;
     const char* const remote = "mail.example.com";
     const AuthMethod automatic = AuthMethod::Auto, login = AuthMethod::Login, bearer = AuthMethod::OAuthBearer;
-    const struct {
-        AccountFacts facts;
-        Stage stage;
-        const char* why; // "": kept
-    } cases[] = {
+    const std::tuple<AccountFacts, Stage, const char*> cases[] = {
         { { "home", imap, remote, none, automatic, "", false, true }, Stage::Transport,
             "security=none is allowed only to a loopback host, not mail.example.com: account refused" },
         { { "home", imap, "127.0.0.1", none, automatic, "", false, true }, Stage::Transport, "" },
@@ -275,8 +264,8 @@ TEST(AccountRules, RefuseSignInsTheTransportOrProtocolCannotCarry)
         { { "home", imap, remote, tls, automatic, "", false, false, true }, Stage::SignIn, "" },
         { { "home", pop3, remote, tls, automatic, "", false, false, true }, Stage::SignIn, "" },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(BrokenAccountRule(c.facts, c.stage), c.why);
+    for (const auto& [facts, stage, why] : cases) // "": kept
+        EXPECT_EQ(BrokenAccountRule(facts, stage), why);
 }
 
 TEST(AccountValues, FingerprintsParseInEitherFormAndFormatWithColons)
@@ -370,11 +359,7 @@ TEST(WatchStatus, SumsUpInATooltipOfAtMost127Bytes)
     const FolderStatus idle = Folder("a", "INBOX", WatchPhase::Idling), retry = Folder("b", "", WatchPhase::Retrying),
                        refused = Folder("c", "", WatchPhase::LoginRefused),
                        cert = Folder("d", "", WatchPhase::CertificateRefused, 0, 0, 0, "", "AB:CD");
-    const struct {
-        WatchStatus status;
-        StatusView view;
-        std::string tip;
-    } cases[] = {
+    const std::tuple<WatchStatus, StatusView, std::string> cases[] = {
         { { 0, { idle, idle } }, en, "larkbellwatch: watching 2 folder(s)" },
         { { 0, { idle, idle } }, ja, "larkbellwatch: 2 \x83t\x83H\x83\x8B\x83_\x81[\x82\xF0\x8A\xC4\x8E\x8B\x92\x86" },
         { { 0, { idle, retry, refused } }, en, "c: login refused" },
@@ -390,23 +375,20 @@ TEST(WatchStatus, SumsUpInATooltipOfAtMost127Bytes)
         { { kNow + 60, { Folder(std::string(200, 'x'), "", WatchPhase::Retrying) } }, en,
             std::string(92, 'x') + "\nnew-mail popups paused until 16:01" },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(StatusTooltip(c.status, c.view), c.tip);
+    for (const auto& [status, view, tip] : cases)
+        EXPECT_EQ(StatusTooltip(status, view), tip);
 }
 
 // Cut at the limit, never between a lead and a trail byte; controls become
 // spaces and a lead byte without its trail a '?'.
 TEST(WatchStatus, FitsCodePage932TextToItsLimit)
 {
-    const struct {
-        std::string text;
-        size_t max;
-        std::string fit;
-    } cases[] = { { "abc", 3, "abc" }, { "abcd", 3, "abc" }, { "a\x8A\xC4", 3, "a\x8A\xC4" }, { "ab\x8A\xC4", 3, "ab" },
-        { "\xB1\xB2\xB3", 2, "\xB1\xB2" }, // half-width katakana: one byte each
-        { "a\tb\r\n\x7F", 9, "a b   " }, { "\x81\t\x8A", 9, "? ?" } };
-    for (const auto& c : cases)
-        EXPECT_EQ(FitCp932(c.text, c.max), c.fit) << c.text;
+    const std::tuple<std::string, size_t, std::string> cases[]
+        = { { "abc", 3, "abc" }, { "abcd", 3, "abc" }, { "a\x8A\xC4", 3, "a\x8A\xC4" }, { "ab\x8A\xC4", 3, "ab" },
+              { "\xB1\xB2\xB3", 2, "\xB1\xB2" }, // half-width katakana: one byte each
+              { "a\tb\r\n\x7F", 9, "a b   " }, { "\x81\t\x8A", 9, "? ?" } };
+    for (const auto& [text, max, fit] : cases)
+        EXPECT_EQ(FitCp932(text, max), fit) << text;
 }
 
 // The status file reads back exactly what was written, up to its limits

@@ -23,17 +23,13 @@ TEST(CountMath, SumsWrapInTwosComplement)
 
 TEST(CountMath, StrictNumbersAreWholeSignedDecimalsOnly)
 {
-    const struct {
-        const char* text;
-        bool accepted;
-        int32_t value; // 77, the value before, when refused
-    } cases[] = { { "-3", true, -3 }, { "+2147483647", true, INT32_MAX }, { "-2147483648", true, INT32_MIN },
-        { "", false, 77 }, { "-", false, 77 }, { "+", false, 77 }, { "12abc", false, 77 }, { " 1", false, 77 },
-        { "1 ", false, 77 }, { "2147483648", false, 77 }, { "-2147483649", false, 77 }, { "0x1", false, 77 },
-        { "1e3", false, 77 } };
-    for (const auto& c : cases) {
+    const std::tuple<const char*, bool, int32_t> cases[] = { { "-3", true, -3 }, { "+2147483647", true, INT32_MAX },
+        { "-2147483648", true, INT32_MIN }, { "", false, 77 }, { "-", false, 77 }, { "+", false, 77 },
+        { "12abc", false, 77 }, { " 1", false, 77 }, { "1 ", false, 77 }, { "2147483648", false, 77 },
+        { "-2147483649", false, 77 }, { "0x1", false, 77 }, { "1e3", false, 77 } };
+    for (const auto& [text, accepted, expected] : cases) { // 77, the value before, when refused
         int32_t value = 77;
-        EXPECT_EQ(ParseStrictInt32(c.text, &value), c.accepted) << '"' << c.text << '"';
-        EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+        EXPECT_EQ(ParseStrictInt32(text, &value), accepted) << '"' << text << '"';
+        EXPECT_EQ(value, expected) << '"' << text << '"';
     }
 }

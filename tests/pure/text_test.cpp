@@ -31,18 +31,15 @@ TEST(CopyFaceName, LongNamesAreCutBetweenCharacters)
 
 TEST(TitleContains, CaseSensitiveAtCharacterStartsAndNeverEmpty)
 {
-    const struct {
-        const char* title;
-        const char* text;
-        bool contains;
-    } cases[] = { { "Inbox - Microsoft Outlook", "- Microsoft Outlook", true },
-        { "- Microsoft Outlook", "- Microsoft Outlook", true },
-        { "Inbox - microsoft outlook", "- Microsoft Outlook", false },
-        { "- Microsoft Outloo", "- Microsoft Outlook", false }, { "", "x", false },
-        { "\x83\x5C", "\\", false }, // ソ: its trail byte is a backslash
-        { "a\\\x83\x5C", "\\", true }, { "\x83\x53\x83\x56", "\x53\x83", false },
-        { "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", "\x83\x56\x83\x62", true }, { "anything", "", false },
-        { "", "", false } };
-    for (const auto& c : cases)
-        EXPECT_EQ(TitleContains(c.title, c.text), c.contains) << c.title << " / " << c.text;
+    const std::tuple<const char*, const char*, bool> cases[]
+        = { { "Inbox - Microsoft Outlook", "- Microsoft Outlook", true },
+              { "- Microsoft Outlook", "- Microsoft Outlook", true },
+              { "Inbox - microsoft outlook", "- Microsoft Outlook", false },
+              { "- Microsoft Outloo", "- Microsoft Outlook", false }, { "", "x", false },
+              { "\x83\x5C", "\\", false }, // ソ: its trail byte is a backslash
+              { "a\\\x83\x5C", "\\", true }, { "\x83\x53\x83\x56", "\x53\x83", false },
+              { "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", "\x83\x56\x83\x62", true },
+              { "anything", "", false }, { "", "", false } };
+    for (const auto& [title, text, contains] : cases)
+        EXPECT_EQ(TitleContains(title, text), contains) << title << " / " << text;
 }
