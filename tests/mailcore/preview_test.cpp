@@ -181,19 +181,13 @@ TEST(RecentList, KeepsTheNewestAndReadsBackOnlyWhatItWrites)
 
 TEST(RecentList, ShowsUpToTheLinesSetAndCountsTheRest)
 {
-    const struct {
-        size_t listed;
-        int lines;
-        int32_t count;
-        size_t shown;
-        int64_t more;
-    } cases[] = { { 3, 5, 3, 3, 0 }, { 8, 5, 8, 5, 3 }, { 8, 5, 30, 5, 25 }, { 2, 5, 7, 2, 5 }, { 8, 0, 8, 1, 7 },
-        { 30, 99, 40, 20, 20 }, { 30, 20, 40, 20, 20 }, { 30, 21, 40, 20, 20 }, { 30, 1, 40, 1, 39 },
-        { 4, 5, -3, 4, 0 } }; // 1 to 20 lines
-    for (const auto& c : cases) {
-        const PanelExtent extent = PanelLines(c.listed, c.lines, c.count);
-        EXPECT_EQ(extent.shown, c.shown) << c.listed << " " << c.lines << " " << c.count;
-        EXPECT_EQ(extent.more, c.more) << c.listed << " " << c.lines << " " << c.count;
+    const std::tuple<size_t, int, int32_t, size_t, int64_t> cases[] = { { 3, 5, 3, 3, 0 }, { 8, 5, 8, 5, 3 },
+        { 8, 5, 30, 5, 25 }, { 2, 5, 7, 2, 5 }, { 8, 0, 8, 1, 7 }, { 30, 99, 40, 20, 20 }, { 30, 20, 40, 20, 20 },
+        { 30, 21, 40, 20, 20 }, { 30, 1, 40, 1, 39 }, { 4, 5, -3, 4, 0 } }; // 1 to 20 lines
+    for (const auto& [listed, lines, count, shown, more] : cases) {
+        const PanelExtent extent = PanelLines(listed, lines, count);
+        EXPECT_EQ(extent.shown, shown) << listed << " " << lines << " " << count;
+        EXPECT_EQ(extent.more, more) << listed << " " << lines << " " << count;
     }
 }
 

@@ -47,21 +47,16 @@ TEST(Mutf7, ConvertsBothWaysAndRejectsInvalidInput)
 
 TEST(Backoff, DoublesFromOneSecondToFiveMinutesAndWaitsLongAfterARefusedLogin)
 {
-    const struct {
-        int failures;
-        bool login_refused;
-        double jitter;
-        int64_t expected_ms;
-    } cases[] = {
+    const std::tuple<int, bool, double, int64_t> cases[] = {
         { 1, false, 0.0, 750 }, { 1, false, 0.999999, 999 }, { 2, false, 0.0, 1500 }, { 5, false, 0.5, 14000 },
         { 9, false, 0.0, 192000 }, { 10, false, 0.0, 225000 }, { 10, false, 0.999999, 299999 },
         { 1000000, false, 0.0, 225000 }, { 0, false, 0.0, 750 }, { -3, false, 0.0, 750 }, { 1, false, NAN, 750 },
         { 1, false, 7.0, 750 }, { 1, true, 0.0, 30 * 60 * 1000 }, { 50, true, 0.999999, 2099999 },
         { 1, true, -1.0, 30 * 60 * 1000 } // never below 30 min
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ReconnectDelayMs(c.failures, c.login_refused, c.jitter), c.expected_ms)
-            << c.failures << " " << c.login_refused << " " << c.jitter;
+    for (const auto& [failures, login_refused, jitter, expected_ms] : cases)
+        EXPECT_EQ(ReconnectDelayMs(failures, login_refused, jitter), expected_ms)
+            << failures << " " << login_refused << " " << jitter;
 }
 
 TEST(WatchState, KeepsFoldersAndPop3IdsUnderAnyNames)
@@ -301,13 +296,7 @@ TEST(WatchStatus, ShowsEachPhaseInBothLanguages)
     const StatusView en { UiLanguage::English, kNow, 0 }, ja { UiLanguage::Japanese, kNow, 0 },
         east { UiLanguage::English, kNow, 9 * 3600 };
     const std::string print = "AB:CD";
-    const struct {
-        FolderStatus folder;
-        StatusView view;
-        const char* where;
-        const char* state;
-        const char* last_check;
-    } cases[] = {
+    const std::tuple<FolderStatus, StatusView, const char*, const char*, const char*> cases[] = {
         { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 3600), en, "work/INBOX", "watching (IDLE)", "15:00" },
         { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 3600), ja, "work/INBOX",
             "\x8A\xC4\x8E\x8B\x92\x86 (IDLE)", "15:00" },
@@ -330,10 +319,10 @@ TEST(WatchStatus, ShowsEachPhaseInBothLanguages)
         { Folder("a", "b", WatchPhase::FolderMissing), en, "a/b", "folder not found", "-" },
         { Folder("a", "b", WatchPhase::TokenCommandFailing), en, "a/b", "token command failing", "-" },
     };
-    for (const auto& c : cases) {
-        const StatusCells cells = StatusCellsOf(c.folder, c.view);
+    for (const auto& [folder, view, where, state, last_check] : cases) {
+        const StatusCells cells = StatusCellsOf(folder, view);
         EXPECT_EQ(cells.where + "|" + cells.state + "|" + cells.last_check,
-            std::string(c.where) + "|" + c.state + "|" + c.last_check);
+            std::string(where) + "|" + state + "|" + last_check);
     }
     WatchStatus status { kNow + 3600,
         { Folder("work", "INBOX", WatchPhase::Idling, 0, kNow - 60),

@@ -34,18 +34,13 @@ std::vector<PixelRun> Scan(const std::vector<std::string>& rows, int frame, int 
 
 TEST(ScanFrameRuns, RunsRowByRowInFrameCoordinatesCutAtFrameEdges)
 {
-    const struct {
-        std::vector<std::string> rows;
-        int frame;
-        int frameWidth;
-        std::vector<PixelRun> runs;
-    } cases[] = {
+    const std::tuple<std::vector<std::string>, int, int, std::vector<PixelRun>> cases[] = {
         { { "..##.#", "######", "......" }, 0, 6, { { 2, 0, 4 }, { 5, 0, 6 }, { 0, 1, 6 } } },
         { { "..####..", "...#+..." }, 0, 4, { { 2, 0, 4 }, { 3, 1, 4 } } },
         { { "..####..", "...#+..." }, 1, 4, { { 0, 0, 2 }, { 0, 1, 1 } } }, { { "...+", "...." }, 0, 2, {} },
         { { "...+", "...." }, 1, 2, { { 1, 0, 2 } } },
         { { "..." }, 0, 3, {} }, // the padding beyond the strip is never read
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Scan(c.rows, c.frame, c.frameWidth), c.runs) << c.rows[0] << " frame " << c.frame;
+    for (const auto& [rows, frame, frameWidth, runs] : cases)
+        EXPECT_EQ(Scan(rows, frame, frameWidth), runs) << rows[0] << " frame " << frame;
 }
