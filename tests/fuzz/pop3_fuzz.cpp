@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     mail::Pop3Session session(login, { known, (data[0] & 16) != 0, 3, { "a", "b" } }, 50, 0);
     mail::FolderState stored; // what a POP3 Count carries
     stored.known = known;
-    PlayServerBytes(session, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1), secret,
-        login.starttls, login.credentials_may_be_sent, stored, login.fetch_headers);
+    PlayServerBytes(session, login, data, size, secret, stored);
     if (session.seen().ids.size() > mail::kMaxPop3SeenIds)
         abort();
     return 0;

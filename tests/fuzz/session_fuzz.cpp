@@ -22,7 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Bit 64 also stands for a folder whose UIDVALIDITY keeps changing.
     mail::FolderState state { (data[0] & 16) != 0, 7, (data[0] & 32) ? 4294967295u : 12u, (data[0] & 64) ? 2u : 0u };
     mail::ImapSession session(login, state, { 100, 1000, 50, 500 }, 0);
-    PlayServerBytes(session, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1), "Pw\xC3\xA4secret",
-        login.starttls, login.credentials_may_be_sent, state, login.fetch_headers);
+    PlayServerBytes(session, login, data, size, "Pw\xC3\xA4secret", state);
     return 0;
 }

@@ -40,10 +40,14 @@ inline bool IsBaselineFetch(const std::string& bytes)
     return bytes.find(" UID FETCH * (UID)\r\n") != std::string::npos;
 }
 
-template <typename Session>
-void PlayServerBytes(Session& session, std::string_view input, const std::string& secret, bool starttls, bool may_send,
-    const mail::FolderState& stored, bool headers_wanted)
+// `data` past its first byte, which picked the login options.
+template <typename Session, typename Login>
+void PlayServerBytes(Session& session, const Login& login, const uint8_t* data, size_t size, const std::string& secret,
+    const mail::FolderState& stored)
 {
+    const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
+    const bool starttls = login.starttls, may_send = login.credentials_may_be_sent,
+               headers_wanted = login.fetch_headers;
     bool closed = false, encrypted = !starttls, baselined = stored.known;
     uint32_t uidvalidity = stored.uidvalidity;
     auto drain = [&] {

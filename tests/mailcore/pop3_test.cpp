@@ -10,10 +10,7 @@ namespace {
 
 using namespace mail;
 
-const char kPassword[] = "Sup3rSecretPw";
 const char kPlain[] = "AG1lAFN1cDNyU2VjcmV0UHc="; // "\0me\0Sup3rSecretPw" in base64, as AUTH PLAIN sends it
-const char kToken[] = "ya29.tok";
-const char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB"; // "user=me^Aauth=Bearer ya29.tok^A^A"
 // "n,a=me,^Ahost=pop.example.com^Aport=995^Aauth=Bearer ya29.tok^A^A"
 const char kBearer[] = "bixhPW1lLAFob3N0PXBvcC5leGFtcGxlLmNvbQFwb3J0PTk5NQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
 const char kRefusal[] = "eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0="; // {"status":"401","schemes":"bearer"}

@@ -7,11 +7,6 @@ namespace {
 
 using namespace mail;
 
-const char kPassword[] = "Sup3rSecretPw";
-const char kToken[] = "ya29.tok";
-// "user=me^Aauth=Bearer ya29.tok^A^A" in base64, as XOAUTH2 sends it.
-const char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
-
 struct Scenario {
     const char* name;
     ImapLogin login;

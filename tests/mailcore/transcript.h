@@ -13,6 +13,12 @@
 
 namespace mail {
 
+// What the scripted sessions sign in with: a password, a token, and the
+// token as XOAUTH2 sends it ("user=me^Aauth=Bearer ya29.tok^A^A" in base64).
+inline constexpr char kPassword[] = "Sup3rSecretPw";
+inline constexpr char kToken[] = "ya29.tok";
+inline constexpr char kXOAuth2[] = "dXNlcj1tZQFhdXRoPUJlYXJlciB5YTI5LnRvawEB";
+
 // "HEADERS" lists each header with "|" for its line breaks.
 // "COUNT n" and "BASELINE" carry "uidvalidity/last_uid" when a folder state is
 // set, and "/changes" when UIDVALIDITY changed in sessions before.
