@@ -160,10 +160,8 @@ TEST(MailboxName, TakesTheServersDelimiter)
               { "\xFF/x", '.', nullptr } };
     for (const auto& [written, delimiter, expected] : cases) { // nullptr: refused
         std::string wire;
-        EXPECT_EQ(ServerMailboxName(written, delimiter, &wire), expected != nullptr) << written;
-        if (expected) {
-            EXPECT_EQ(wire, expected) << written << " with " << delimiter;
-        }
+        EXPECT_EQ(ServerMailboxName(written, delimiter, &wire) ? wire : "refused", expected ? expected : "refused")
+            << written << " with " << delimiter;
     }
 }
 
