@@ -83,7 +83,9 @@ void TrayWindow::Tell(const std::vector<Alert>& alerts)
         return;
     std::string text;
     for (const Alert& alert : alerts) {
-        m_log.Write(kSelf, "balloon: " + Cp932ToUtf8Text(alert.title) + ": " + Cp932ToUtf8Text(alert.text));
+        // The error under the first line is in the log already.
+        const std::string_view said = std::string_view(alert.text).substr(0, alert.text.find('\n'));
+        m_log.Write(kSelf, "balloon: " + Cp932ToUtf8Text(alert.title) + ": " + Cp932ToUtf8Text(said));
         text += (text.empty() ? "" : kAlertSeparator) + alert.text;
     }
     m_icon->Balloon(alerts.front().title, text);
