@@ -21,7 +21,7 @@ class AuthServer:
     def __init__(self, certs, user, cert="localhost", access_life=3600, told_life=None, rotate=True):
         self.user, self.access_life, self.told_life, self.rotate = user, access_life, told_life, rotate
         self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, {}, {}, {}
-        self.requests, self.introspected, self.slow_down_once, self.deny_device = [], [], False, False
+        self.requests, self.slow_down_once = [], False
         self.on_introspect, self.access_bytes = None, 24
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(f"{certs}/{cert}.pem", f"{certs}/{cert}.key")
@@ -146,7 +146,6 @@ class AuthServer:
                     if self.path == "/introspect":
                         token = form.get("token")
                         active = server.access.get(token, 0) > time.monotonic()
-                        server.introspected.append((time.monotonic(), token, active))
                         hook = server.on_introspect
                         body = dict(active=True, username=server.user) if active else dict(active=False)
                     elif self.path == "/token":

@@ -314,15 +314,11 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         _into_maildir(self.maildir + ("" if mailbox == "INBOX" else "/." + mailbox[len("INBOX."):]), count, seen)
 
 
-class Relay:
-    """A loopback server counting connections and client bytes; TLS first with a certificate. It forwards to
-    `upstream`, or with `flood` ("line" or "literal") streams an endless line or literal. silence() freezes them."""
+class _Server:
+    """A loopback listener counting connections, each served on a thread of its own; `tls` made from a certificate."""
 
-    GREETING = b"* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"
-
-    def __init__(self, upstream=None, cert=None, flood=None):
-        self.upstream, self.flood, self.connections, self.client_bytes, self.silent = upstream, flood, 0, 0, set()
-        self.tls = None
+    def __init__(self, cert=None):
+        self.connections, self.tls = 0, None
         if cert:
             self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             self.tls.load_cert_chain(cert, cert.replace(".pem", ".key"))
@@ -330,14 +326,25 @@ class Relay:
         self.port = self.listener.getsockname()[1]
         threading.Thread(target=self._accept, daemon=True).start()
 
-    def silence(self):
-        self.silent = set(range(1, self.connections + 1))
-
     def _accept(self):
         while True:
             client, _ = self.listener.accept()
             self.connections += 1
             threading.Thread(target=self._serve, args=(client, self.connections), daemon=True).start()
+
+
+class Relay(_Server):
+    """Counts client bytes; TLS first with a certificate. It forwards to `upstream`, or with `flood` ("line" or
+    "literal") streams an endless line or literal. silence() freezes them."""
+
+    GREETING = b"* OK [CAPABILITY IMAP4rev1 IDLE AUTH=PLAIN] ready\r\n"
+
+    def __init__(self, upstream=None, cert=None, flood=None):
+        self.upstream, self.flood, self.client_bytes, self.silent = upstream, flood, 0, set()
+        super().__init__(cert)
+
+    def silence(self):
+        self.silent = set(range(1, self.connections + 1))
 
     def _serve(self, client, number):
         try:
@@ -547,28 +554,16 @@ def scenario(name, server=None):
     check.finish()
 
 
-class TlsRecordServer:
-    """A loopback server that sends one TLS record announcing `length` bytes and holds that many: during the
-    handshake (no certificate: the record is the server's first flight) or, with one, just after it. The client's
-    buffer takes the record whole or refuses it as too large."""
+class TlsRecordServer(_Server):
+    """Sends one TLS record announcing `length` bytes and holds that many: during the handshake (no certificate:
+    the record is the server's first flight) or, with one, just after it. The client's buffer takes the record
+    whole or refuses it as too large."""
 
     def __init__(self, length, cert=None):
-        self.length, self.connections = length, 0
-        self.tls = None
-        if cert:
-            self.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-            self.tls.load_cert_chain(cert, cert.replace(".pem", ".key"))
-        self.listener = socket.create_server(("127.0.0.1", 0))
-        self.port = self.listener.getsockname()[1]
-        threading.Thread(target=self._accept, daemon=True).start()
+        self.length = length
+        super().__init__(cert)
 
-    def _accept(self):
-        while True:
-            client, _ = self.listener.accept()
-            self.connections += 1
-            threading.Thread(target=self._serve, args=(client,), daemon=True).start()
-
-    def _serve(self, client):
+    def _serve(self, client, number):
         try:
             client.settimeout(30)
             raw = client
