@@ -140,67 +140,56 @@ TEST(TokenAnswer, TakesOnlyWellFormedGrantsAndNamesErrors)
     const std::string longest_token(16 * 1024, 't');
     const auto with_token
         = [](const std::string& token) { return "{\"access_token\":\"" + token + "\",\"token_type\":\"Bearer\"}"; };
-    const struct {
-        int status;
-        std::string body;
-        TokenOutcome outcome;
-        const char* access;
-        const char* refresh;
-        int64_t expires_in;
-    } cases[] = {
-        { 200, R"({"access_token":"at.1","token_type":"Bearer","expires_in":3599,"refresh_token":"rt"})",
-            TokenOutcome::Granted, "at.1", "rt", 3599 },
-        { 200, R"({"access_token":"at","token_type":"bearer","expires_in":"60"})", TokenOutcome::Granted, "at", "",
-            60 },
-        { 200, R"({"access_token":"at","token_type":"Bearer"})", TokenOutcome::Granted, "at", "", 3600 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":99999999999})", TokenOutcome::Granted, "at",
-            "", 366LL * 86400 },
-        { 200, R"({"access_token":"at","token_type":"MAC"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"at"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"a t","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":7,"token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","refresh_token":""})", TokenOutcome::Malformed, "", "",
-            0 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":-1})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"1e3"})", TokenOutcome::Malformed, "", "",
-            0 },
-        { 200, R"({"access_token":"at","token_type":"Bearer"} trailing)", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"(["access_token"])", TokenOutcome::Malformed, "", "", 0 },
-        { 200, padded(65536), TokenOutcome::Granted, "a", "", 3600 },
-        { 200, padded(65537), TokenOutcome::Malformed, "", "", 0 },
-        { 200, with_token(longest_token), TokenOutcome::Granted, longest_token.c_str(), "", 3600 },
-        { 200, with_token(longest_token + "t"), TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":31622400})", TokenOutcome::Granted, "at", "",
-            31622400 }, // 366 days, the longest life believed
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":31622401})", TokenOutcome::Granted, "at", "",
-            31622400 },
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"0000000060"})", TokenOutcome::Granted, "at",
-            "", 60 }, // ten digits as a string, and no more
-        { 200, R"({"access_token":"at","token_type":"Bearer","expires_in":"00000000060"})", TokenOutcome::Malformed, "",
-            "", 0 },
-        { 201, R"({"access_token":"at","token_type":"Bearer"})", TokenOutcome::Malformed, "", "", 0 },
-        { 200, R"({"error":"invalid_grant"})", TokenOutcome::Malformed, "", "", 0 },
-        { 400, R"({"error":"invalid_grant","error_description":"AADSTS70008: expired"})", TokenOutcome::InvalidGrant,
-            "", "", 0 },
-        { 400, R"({"error":"authorization_pending"})", TokenOutcome::Pending, "", "", 0 },
-        { 400, R"({"error":"slow_down"})", TokenOutcome::SlowDown, "", "", 0 },
-        { 400, R"({"error":"access_denied"})", TokenOutcome::Denied, "", "", 0 },
-        { 400, R"({"error":"expired_token"})", TokenOutcome::Expired, "", "", 0 },
-        { 401, R"({"error":"invalid_client"})", TokenOutcome::Refused, "", "", 0 },
-        { 400, "<html>bad</html>", TokenOutcome::Malformed, "", "", 0 },
-        { 503, R"({"error":"temporarily_unavailable"})", TokenOutcome::Malformed, "", "", 0 },
-        { 502, "", TokenOutcome::Malformed, "", "", 0 },
+    // A Bearer grant of "at" with more members.
+    const auto bearer
+        = [](const std::string& more) { return R"({"access_token":"at","token_type":"Bearer")" + more + "}"; };
+    // Granted: the body, then the access token, refresh token and life read from it.
+    const std::tuple<std::string, std::string, const char*, int64_t> granted[] = {
+        { R"({"access_token":"at.1","token_type":"Bearer","expires_in":3599,"refresh_token":"rt"})", "at.1", "rt",
+            3599 },
+        { R"({"access_token":"at","token_type":"bearer","expires_in":"60"})", "at", "", 60 },
+        { bearer(""), "at", "", 3600 }, { bearer(R"(,"expires_in":99999999999)"), "at", "", 366LL * 86400 },
+        { padded(65536), "a", "", 3600 }, { with_token(longest_token), longest_token, "", 3600 },
+        { bearer(R"(,"expires_in":31622400)"), "at", "", 31622400 }, // 366 days, the longest life believed
+        { bearer(R"(,"expires_in":31622401)"), "at", "", 31622400 },
+        { bearer(R"(,"expires_in":"0000000060")"), "at", "", 60 } // ten digits as a string, and no more
     };
-    for (const auto& c : cases) {
+    for (const auto& [body, access, refresh, expires_in] : granted) {
         TokenGrant grant;
         std::string why;
-        const TokenOutcome outcome = ReadTokenAnswer(c.status, c.body, &grant, &why);
-        EXPECT_EQ(outcome, c.outcome) << c.status << " " << c.body.substr(0, 80) << ": " << why;
-        EXPECT_EQ(grant.access_token, c.access) << c.body.substr(0, 80);
-        EXPECT_EQ(grant.refresh_token, c.refresh) << c.body.substr(0, 80);
-        EXPECT_EQ(grant.expires_in_s, c.expires_in) << c.body.substr(0, 80);
-        EXPECT_EQ(outcome == TokenOutcome::Granted, why.empty()) << c.body.substr(0, 80);
+        EXPECT_EQ(ReadTokenAnswer(200, body, &grant, &why), TokenOutcome::Granted) << body.substr(0, 80) << ": " << why;
+        EXPECT_EQ(grant.access_token + " " + grant.refresh_token + " " + std::to_string(grant.expires_in_s) + why,
+            access + " " + refresh + " " + std::to_string(expires_in))
+            << body.substr(0, 80);
+    }
+    // Anything else grants nothing and says why.
+    const TokenOutcome malformed = TokenOutcome::Malformed;
+    const std::tuple<int, std::string, TokenOutcome> refused[] = { { 502, "", malformed },
+        { 200, R"({"access_token":"at","token_type":"MAC"})", malformed },
+        { 200, R"({"access_token":"at"})", malformed },
+        { 200, R"({"access_token":"a t","token_type":"Bearer"})", malformed },
+        { 200, R"({"access_token":"","token_type":"Bearer"})", malformed },
+        { 200, R"({"access_token":7,"token_type":"Bearer"})", malformed },
+        { 200, bearer(R"(,"refresh_token":"")"), malformed }, { 200, bearer(R"(,"expires_in":-1)"), malformed },
+        { 200, bearer(R"(,"expires_in":"1e3")"), malformed }, { 200, bearer(" trailing"), malformed },
+        { 200, R"(["access_token"])", malformed }, { 200, padded(65537), malformed },
+        { 200, with_token(longest_token + "t"), malformed },
+        { 200, bearer(R"(,"expires_in":"00000000060")"), malformed }, { 201, bearer(""), malformed },
+        { 200, R"({"error":"invalid_grant"})", malformed },
+        { 400, R"({"error":"invalid_grant","error_description":"AADSTS70008: expired"})", TokenOutcome::InvalidGrant },
+        { 400, R"({"error":"authorization_pending"})", TokenOutcome::Pending },
+        { 400, R"({"error":"slow_down"})", TokenOutcome::SlowDown },
+        { 400, R"({"error":"access_denied"})", TokenOutcome::Denied },
+        { 400, R"({"error":"expired_token"})", TokenOutcome::Expired },
+        { 401, R"({"error":"invalid_client"})", TokenOutcome::Refused }, { 400, "<html>bad</html>", malformed },
+        { 503, R"({"error":"temporarily_unavailable"})", malformed } };
+    for (const auto& [status, body, outcome] : refused) {
+        TokenGrant grant;
+        std::string why;
+        EXPECT_EQ(ReadTokenAnswer(status, body, &grant, &why), outcome) << status << " " << body.substr(0, 80);
+        EXPECT_TRUE(
+            grant.access_token.empty() && grant.refresh_token.empty() && grant.expires_in_s == 0 && !why.empty())
+            << body.substr(0, 80);
     }
     TokenGrant grant;
     std::string why;
