@@ -1,6 +1,6 @@
 """The rig's own OAuth 2.0 authorization server: authorization with consent given at once (the test follows the
 printed address as the user's browser would), token (code with PKCE S256 verified, refresh with rotation, device
-code), device authorization and revocation over HTTPS with the rig's certificates; plus introspection over plain
+code) and device authorization over HTTPS with the rig's certificates; plus introspection over plain
 HTTP on loopback for Dovecot's oauth2 passdb, so only tokens issued here sign in."""
 import base64, hashlib, http.server, json, re, secrets, ssl, subprocess, threading, time, urllib.error, \
     urllib.parse, urllib.request
@@ -15,11 +15,11 @@ def b64url(data):
 
 class AuthServer:
     """State of one server. `access_life` is how long an access token signs in here; `told_life` what expires_in
-    says (longer: a client that trusts its clock alone is caught). `rotate` hands out a new refresh token on every
-    refresh and retires the old one. Token requests are logged as (time, grant_type, outcome)."""
+    says (longer: a client that trusts its clock alone is caught). Every refresh hands out a new refresh token and
+    retires the old one. Token requests are logged as (time, grant_type, outcome)."""
 
-    def __init__(self, certs, user, cert="localhost", access_life=3600, told_life=None, rotate=True):
-        self.user, self.access_life, self.told_life, self.rotate = user, access_life, told_life, rotate
+    def __init__(self, certs, user, cert="localhost", access_life=3600, told_life=None):
+        self.user, self.access_life, self.told_life = user, access_life, told_life
         self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, {}, {}, {}
         self.requests, self.slow_down_once = [], False
         self.on_introspect, self.access_bytes = None, 24
@@ -71,14 +71,12 @@ class AuthServer:
     def _issue(self, refresh=None):
         access = secrets.token_urlsafe(self.access_bytes)
         self.access[access] = time.monotonic() + self.access_life
-        answer = dict(access_token=access, token_type="Bearer", expires_in=self.told_life or self.access_life)
-        if refresh is None or self.rotate:
-            if refresh:
-                del self.refresh[refresh]
-            refresh = secrets.token_urlsafe(32)
-            self.refresh[refresh] = True
-            answer["refresh_token"] = refresh
-        return answer
+        if refresh:
+            del self.refresh[refresh]
+        refresh = secrets.token_urlsafe(32)
+        self.refresh[refresh] = True
+        return dict(access_token=access, token_type="Bearer", expires_in=self.told_life or self.access_life,
+            refresh_token=refresh)
 
     def _token(self, form):
         grant = form.get("grant_type")
@@ -144,16 +142,12 @@ class AuthServer:
                 form = dict(urllib.parse.parse_qsl(body.decode()))
                 with server.lock:
                     if self.path == "/introspect":
-                        token = form.get("token")
-                        active = server.access.get(token, 0) > time.monotonic()
-                        hook = server.on_introspect
-                        body = dict(active=True, username=server.user) if active else dict(active=False)
+                        active = server.access.get(form.get("token"), 0) > time.monotonic()
+                        status, body = 200, dict(active=True, username=server.user) if active else dict(active=False)
                     elif self.path == "/token":
-                        hook = None
                         status, body = server._token(form)
                         server.requests.append((time.monotonic(), form.get("grant_type"), body.get("error", "ok")))
                     elif self.path == "/device":
-                        hook = None
                         device = secrets.token_urlsafe(16)
                         user_code = secrets.token_hex(4).upper()
                         server.devices[device] = dict(user_code=user_code, state="pending",
@@ -161,25 +155,17 @@ class AuthServer:
                         status, body = 200, dict(device_code=device, user_code=user_code,
                             verification_uri=f"{server.base}/activate", expires_in=600, interval=1,
                             verification_uri_complete=f"{server.base}/activate?user_code={user_code}")
-                    elif self.path == "/revoke":
-                        hook = None
-                        server.refresh.pop(form.get("token"), None)
-                        server.access.pop(form.get("token"), None)
-                        status, body = 200, {}
                     else:
                         return self.answer(404)
-                if self.path == "/introspect":
-                    status = 200
-                    if hook:
-                        hook(form.get("token"), active)
+                hook = server.on_introspect  # read once: the test may clear it meanwhile
+                if self.path == "/introspect" and hook:
+                    hook(form.get("token"), active)
                 self.answer(status, body)
 
             def log_message(self, *args):
                 pass
 
         return Handler
-
-
 
 
 class NoRedirect(urllib.request.HTTPRedirectHandler):

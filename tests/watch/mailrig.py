@@ -43,10 +43,14 @@ def _into_maildir(maildir, count, seen=False):
 
 
 class Checks:
-    def __init__(self):
-        self.failures = 0
+    """Each check prints its verdict; a failed one its detail, by default the count and the end of the watcher's log."""
 
-    def __call__(self, what, passed, detail=""):
+    def __init__(self):
+        self.failures, self.rig = 0, None
+
+    def __call__(self, what, passed, detail=None):
+        if detail is None and not passed and self.rig:
+            detail = f"count {self.rig.count()}; log: {self.rig.log()[-5000:]}"
         print(("ok: " if passed else "FAILED: ") + what + ("" if passed else f" ({detail})"), flush=True)
         self.failures += not passed
         return passed
@@ -191,11 +195,12 @@ userdb {{""", 1)
         """Writes messages straight into the Maildir, as a delivery agent would while the server is down."""
         _into_maildir(f"{self.folder}/home/{user}/Maildir", count)
 
-    def recreate(self, user, mailbox):
-        """Deletes and creates the mailbox again: Dovecot gives it a new UIDVALIDITY."""
+    def create(self, user, *mailboxes, again=False):
+        """Creates the mailboxes; `again` deletes each first, so that Dovecot gives it a new UIDVALIDITY."""
         with self.session(user) as client:
-            client.delete(mailbox)
-            client.create(mailbox)
+            for mailbox in mailboxes:
+                again and client.delete(mailbox)
+                client.create(mailbox)
 
     def log_count(self, pattern):
         return len(re.findall(pattern, open(self.log, errors="replace").read()))
@@ -424,16 +429,14 @@ class Rig:
     """The three programs and the skin in a folder of their own, with this rig's INI, log and state."""
 
     def __init__(self, wine, build, folder):
-        self.wine, self.folder, self.watcher = wine, folder, None
+        self.wine, self.folder, self.watcher, self.probe_exe = wine, folder, None, f"{build}/bin/tests/probe.exe"
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)
         for name in ("larkbell.exe", "larkbellctl.exe", "larkbellwatch.exe", "larkbell.bmp"):
             shutil.copy(f"{build}/bin/{name}", folder)
 
-    def write_settings(self, accounts, sections=None, **setting):
+    def write_settings(self, accounts, **setting):
         lines = ["[setting]"] + [f"{key}={value}" for key, value in setting.items()]
-        for name, keys in (sections or {}).items():
-            lines += [f"[{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         for name, keys in accounts.items():
             lines += [f"[account:{name}]"] + [f"{key}={value}" for key, value in keys.items()]
         open(f"{self.folder}/larkbellwatch.ini", "wb").write("\r\n".join(lines + [""]).encode("cp932"))
@@ -443,6 +446,11 @@ class Rig:
         if text is not None:
             open(f"{self.folder}/larkbellwatch.ini", "wb").write(text.encode("cp932"))
         return open(f"{self.folder}/larkbellwatch.ini", "rb").read().decode("cp932")
+
+    def passwords(self, **stored):
+        """Stores each account's password as a user types it to larkbellctl password."""
+        for name, password in stored.items():
+            self.ctl("password", name, text=password + "\n")
 
     def ctl(self, *args, text=None):
         return self.wine.run(f"{self.folder}/ctl.out", f"{self.folder}/larkbellctl.exe", *args, text=text)
@@ -480,6 +488,26 @@ class Rig:
     def wait_log(self, pattern, times=1, deadline=60):
         return wait_for(lambda: len(re.findall(pattern, self.log())) >= times, deadline)
 
+    def probe(self, *args):
+        return self.wine.run(f"{self.folder}/probe.out", self.probe_exe, *args)
+
+    def windows(self, exe, *hidden):
+        """Visible (or hidden) top-level windows of `exe` as the probe sees them: class, hwnd, style, rect, and the rows
+        of a list view in it, each a list of cells."""
+        found = []
+        for line in self.probe("windows", exe, *hidden)[1].splitlines():
+            if line.startswith("hwnd="):
+                facts = dict(f.split("=", 1) for f in line.partition(" title=")[0].split())
+                found.append(dict(facts, style=int(facts["style"], 16), rect=tuple(map(int, facts["rect"].split(","))),
+                    rows=[]))
+            elif found and line.startswith("  row "):
+                found[-1]["rows"].append(line.split(": ", 1)[1].split("\t"))
+        return found
+
+    def tool(self, *args):
+        """An X tool (xdotool, import, identify) on Wine's display; what it printed."""
+        return subprocess.run(args, env=self.wine.env, capture_output=True, text=True, timeout=30).stdout
+
     def status(self, pattern="", deadline=30):
         """larkbellctl status once its table matches `pattern` (or the deadline passed): exit status, stdout, stderr."""
         said = []
@@ -512,9 +540,12 @@ def rss_kb(path_tail):
     return max(sizes, default=None)
 
 
-def session(name, server=None):
+@contextlib.contextmanager
+def scenario(name, server=None):
     """The scenario's folder under BUILD/mailrig, the server (Dovecot unless given) started, Wine up with the test CA
-    trusted."""
+    trusted; yields Checks, certificates, server and a Rig. Then checks that the log holds no password, ends Wine and
+    the server, and exits with the verdict."""
+    check = Checks()
     build = os.path.abspath(sys.argv[2])
     folder = f"{build}/mailrig/{name}"
     shutil.rmtree(folder, ignore_errors=True)
@@ -524,30 +555,18 @@ def session(name, server=None):
     home = f"/tmp/larkbell-mailrig-{os.getpid()}-{name}"
     dovecot = server(home, certs, build) if server else Dovecot(home, certs)
     dovecot.start()
+    wine = None
     try:
         wine = Wine(build, f"{folder}/wine.log")
-        status, *_ = wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", f"{certs}/ca.pem")
-        if status != 0:
-            wine.end()
+        if wine.run(f"{folder}/trust.out", f"{build}/bin/tests/trust_ca.exe", f"{certs}/ca.pem")[0] != 0:
             raise RuntimeError("trust_ca could not add the test CA")
-    except BaseException:
-        dovecot.stop()
-        raise
-    return build, folder, certs, dovecot, wine
-
-
-@contextlib.contextmanager
-def scenario(name, server=None):
-    """session() with a Rig: yields Checks, certificates, server and Rig; then checks that the log holds no password,
-    ends Wine and the server, and exits with the verdict."""
-    check = Checks()
-    build, folder, certs, dovecot, wine = session(name, server)
-    try:
         rig = Rig(wine, build, f"{folder}/rig")
+        check.rig = rig
         yield check, certs, dovecot, rig
         check("the log never holds a password", not any(password in rig.log() for password in PASSWORDS.values()))
     finally:
-        wine.end()
+        if wine:
+            wine.end()
         dovecot.stop()
         if not check.failures:  # a failed scenario's server log stays for reading
             shutil.rmtree(dovecot.folder, ignore_errors=True)

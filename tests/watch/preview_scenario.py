@@ -22,14 +22,6 @@ def deliver(dovecot, user, header):
         client.append("INBOX", None, None, header + b"\r\nbody\r\n")
 
 
-def probe_windows(rig, build):
-    """Visible top-level windows of the popup's process: class and rectangle."""
-    _, out, _ = rig.wine.run(f"{rig.folder}/probe.out", f"{build}/bin/tests/probe.exe", "windows", "larkbell.exe")
-    return [dict(facts, rect=tuple(map(int, facts["rect"].split(",")))) for facts in (
-        dict(f.split("=", 1) for f in line.partition(" title=")[0].split()) for line in out.splitlines()
-        if line.startswith("hwnd="))]
-
-
 def unseen(dovecot, user):
     with dovecot.session(user) as client:
         client.select("INBOX", readonly=True)
@@ -37,13 +29,11 @@ def unseen(dovecot, user):
 
 
 with scenario("preview") as (check, certs, dovecot, rig):
-    build = os.path.abspath(sys.argv[2])
     deliver(dovecot, "bob", b"From: old@example.com\r\nSubject: already there\r\n")
     accounts = {"home": dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice"),
                 "isp": dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="bob", poll=5)}
     rig.write_settings(accounts)
-    for name, user in (("home", "alice"), ("isp", "bob")):
-        rig.ctl("password", name, text=PASSWORDS[user] + "\n")
+    rig.passwords(home=PASSWORDS["alice"], isp=PASSWORDS["bob"])
 
     def recent():
         status, _, err = rig.ctl("recent")
@@ -52,7 +42,7 @@ with scenario("preview") as (check, certs, dovecot, rig):
 
     rig.start()
     check("the watcher idles and has polled once", wait_for(lambda: dovecot.idling("alice") >= 1)
-          and rig.wait_log(r"1 messages already there"), rig.log())
+          and rig.wait_log(r"1 messages already there"))
     status, out, err = rig.status(r"(?m)^isp +監視中")
     check("larkbellctl status: both accounts watched, exit 0", status == 0, out + err)
     held = r"new message\(s\) held while popups are paused"
@@ -62,8 +52,7 @@ with scenario("preview") as (check, certs, dovecot, rig):
         deliver(dovecot, user, header)
         rig.wait_log(held, n + 1)
         wait_for(lambda: len(recent()[1].splitlines()) >= n + 1, 30)
-    check("while paused the 4 are held, not handed over", rig.count() == 0
-          and len(re.findall(held, rig.log())) == 4, rig.log())
+    check("while paused the 4 are held, not handed over", rig.count() == 0 and len(re.findall(held, rig.log())) == 4)
     status, out, err = rig.ctl("pause", "off")
     check("larkbellctl pause off: the 4 reach the notifier in one start", status == 0 and rig.wait_count(4) == 4
           and re.findall(r"new messages: (\d+)", rig.log()) == ["4"], out + err + rig.log())
@@ -76,26 +65,25 @@ with scenario("preview") as (check, certs, dovecot, rig):
     dated = time.strftime("%Y-%m-%d %H:%M", time.localtime(1796602500))  # Mon, 7 Dec 2026 09:15:00 +0900
     check("a Date field shows in local time", lines and lines[-1][0] == dated, f"{out} (expected {dated})")
 
-    popup = next((w for w in probe_windows(rig, build) if w["class"] != "larkbell_preview"), None)
+    popup = next((w for w in rig.windows("larkbell.exe") if w["class"] != "larkbell_preview"), None)
     check("the popup shows", popup is not None)
     if popup:
         left, top, right, bottom = popup["rect"]
         badge = (left + 95, top + 93)  # opaque in every frame of the bundled skin
-        subprocess.run(["xdotool", "mousemove", *map(str, badge)], env=rig.wine.env, timeout=30)
-        panel = wait_for(lambda: next((w for w in probe_windows(rig, build) if w["class"] == "larkbell_preview"),
+        rig.tool("xdotool", "mousemove", *map(str, badge))
+        panel = wait_for(lambda: next((w for w in rig.windows("larkbell.exe") if w["class"] == "larkbell_preview"),
                                       None), 20)
         check("resting the pointer on the popup shows the panel beside it", panel is not None
               and panel["rect"][0] >= right, str(panel))
         if panel:
             l, t, r, b = panel["rect"]
             shot = f"{rig.folder}/preview-panel.png"
-            subprocess.run(["import", "-window", "root", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", shot],
-                           env=rig.wine.env, timeout=30)
-            colours = subprocess.run(["identify", "-format", "%k", shot], capture_output=True, text=True).stdout
+            rig.tool("import", "-window", "root", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", shot)
+            colours = rig.tool("identify", "-format", "%k", shot)
             check("the panel is drawn with text (screenshot " + shot + ")", colours.isdigit() and int(colours) > 2,
                   colours)
-        subprocess.run(["xdotool", "click", "1"], env=rig.wine.env, timeout=30)
-        check("a left click dismisses: the count is 0", wait_for(lambda: rig.count() == 0, 20), rig.count())
+        rig.tool("xdotool", "click", "1")
+        check("a left click dismisses: the count is 0", wait_for(lambda: rig.count() == 0, 20))
         check("and the list is empty", wait_for(lambda: recent()[1] == "", 20), recent())
     check("the IMAP messages stay unseen", unseen(dovecot, "alice") == 3, unseen(dovecot, "alice"))
     check("the POP3 mailbox stays as it was, unseen", unseen(dovecot, "bob") == 2, unseen(dovecot, "bob"))
@@ -105,15 +93,15 @@ with scenario("preview") as (check, certs, dovecot, rig):
     fetches = lambda: sum(open(p, "rb").read().count(b"FETCH") for p in glob.glob(f"{dovecot.folder}/rawlog/alice/*.in"))
     before, polls = fetches(), dovecot.log_count(r"pop3\(bob\).*Logged out")
     rig.start()
-    check("the watcher idles again with show=0", wait_for(lambda: dovecot.idling("alice") >= 2), rig.log())
+    check("the watcher idles again with show=0", wait_for(lambda: dovecot.idling("alice") >= 2))
     rig.ctl("pause", "60")
     deliver(dovecot, "alice", MESSAGES[0][1])
     deliver(dovecot, "bob", MESSAGES[3][1])
-    check("paused again, the 2 are held", rig.wait_log(held, 6), rig.log())
+    check("paused again, the 2 are held", rig.wait_log(held, 6))
     rig.stop()
     rig.start()
     check("with show=0 both messages count, in one start after a restart ended the pause",
-          rig.wait_count(2) == 2 and re.findall(r"new messages: (\d+)", rig.log()) == ["4", "2"], rig.log())
+          rig.wait_count(2) == 2 and re.findall(r"new messages: (\d+)", rig.log()) == ["4", "2"])
     wait_for(lambda: dovecot.log_count(r"pop3\(bob\).*Logged out") >= polls + 2, 30)
     check("with show=0 no FETCH is sent", fetches() == before, fetches() - before)
     check("with show=0 the list stays empty", recent()[1] in ("", "\u2026 and 2 more\n"), recent())
