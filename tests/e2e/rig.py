@@ -17,7 +17,6 @@ BIN = os.environ.get("LARKBELL_BIN", os.path.join(os.path.dirname(__file__), "..
 PROBE = os.path.join(BIN, "tests", "probe.exe")
 KEY = (255, 0, 255)
 DESKTOP = (1200, 1000)
-SCRATCH = os.environ.get("LARKBELL_RIGS")
 
 
 class HarnessError(Exception):
@@ -145,7 +144,7 @@ def in_turn(first, frames, length):
 class Rig:
     # A folder with a notifier copy (or the one given), its skin and settings, and what it starts.
     def __init__(self, exe="larkbell.exe", skin=True, settings=None, folder=None):
-        self.dir = folder or tempfile.mkdtemp(prefix="lbt-rig-", dir=SCRATCH)
+        self.dir = folder or tempfile.mkdtemp(prefix="lbt-rig-")
         self.exe_name, self.base, self.exe = exe, exe.rsplit(".", 1)[0], os.path.join(self.dir, exe)
         self.programs = []
         if not folder:
@@ -219,7 +218,7 @@ class Scenario(unittest.TestCase):
     # What a scenario makes ends with it; a new rig ends the ones before, so a failed check leaves no notifier.
     def setUp(self):
         self.helpers = []
-        self.scratch = tempfile.mkdtemp(prefix="lbt-scratch-", dir=SCRATCH)
+        self.scratch = tempfile.mkdtemp(prefix="lbt-scratch-")
         self.addCleanup(shutil.rmtree, self.scratch, True)
         xdotool("mouseup", 3, "mousemove", *DESKTOP)
 

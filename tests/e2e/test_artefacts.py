@@ -4,7 +4,6 @@
 # its refusals and warnings, and a strip it made shown by the real notifier).
 import os
 import subprocess
-import unittest
 import zipfile
 
 from PIL import Image, ImageDraw
@@ -115,7 +114,3 @@ class Artefacts(Scenario):
         rig = self.rig(skin=strip, settings=made.stdout.replace("\n", "\r\n"))
         self.assertEqual(rig.start()["shape"], shape_hash(strip, 0, 60))
         wait_for(lambda: screen(30, 40, 1, 1).getpixel((0, 0)) == (40, 40, 60), what="the strip's body on screen")
-
-
-if __name__ == "__main__":
-    unittest.main()

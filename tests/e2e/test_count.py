@@ -1,7 +1,6 @@
 # The shared count: starts that add, the single instance, the lock, the
 # section's life, the named objects' access lists, and larkbellctl.
 import time
-import unittest
 
 from rig import BIN, Program, Scenario, counter, ctl, probe, wait_for, windows
 
@@ -119,7 +118,3 @@ class Count(Scenario):
             with self.subTest(args=args):
                 code, out, err = ctl(*(args.split(",") if args else []))
                 self.assertEqual((code != 0, out, line(err) not in ("?", ""), counter()["count"]), (True, "", True, INT_MIN))
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -2,7 +2,6 @@
 # the saved place, dismissal by a left click and what it brings forward, the
 # About box and the other system commands.
 import subprocess
-import unittest
 
 from rig import DESKTOP, Scenario, Titled, counter, ctl, probe, screen, wait_for, windows, xdotool
 
@@ -232,7 +231,3 @@ class About(Scenario):
                     self.assertLessEqual(abs(centre(a, 0) - centre(p, 0)), 1)
                 else:  # wider than the room on the left: against the work area's edge
                     self.assertEqual(a[0], 0)
-
-
-if __name__ == "__main__":
-    unittest.main()

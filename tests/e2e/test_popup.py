@@ -8,7 +8,6 @@ import io
 import os
 import random
 import subprocess
-import unittest
 
 from PIL import Image, ImageDraw
 
@@ -271,7 +270,3 @@ class Popup(Scenario):
         self.assertEqual((facts["covered"], facts["above"]), ("1", "0"))  # no top-most upkeep either
         probe("post", hwnd, "0x2b1", 8)  # WTS_SESSION_UNLOCK
         self.assertGreater(len(rig.watch(1000)), 5)
-
-
-if __name__ == "__main__":
-    unittest.main()

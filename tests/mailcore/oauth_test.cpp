@@ -222,13 +222,12 @@ TEST(TokenLifetime, RenewsFiveMinutesEarlyOrHalfwayAndSlowsDevicePolls)
     for (const auto& c : cases)
         EXPECT_EQ(TokenRenewAtMs(c.now_ms, c.expires_in_s), c.renew_at_ms) << c.expires_in_s;
     EXPECT_GT(TokenRenewAtMs(0, INT64_MAX), 0);
-    EXPECT_EQ(DevicePollIntervalS(5, TokenOutcome::Pending), 5);
-    EXPECT_EQ(DevicePollIntervalS(5, TokenOutcome::SlowDown), 10);
-    EXPECT_EQ(DevicePollIntervalS(0, TokenOutcome::Pending), 1);
-    EXPECT_EQ(DevicePollIntervalS(3600, TokenOutcome::SlowDown), 65);
-    EXPECT_EQ(DevicePollIntervalS(1, TokenOutcome::Pending), 1); // between 1 and 60 s as given
-    EXPECT_EQ(DevicePollIntervalS(60, TokenOutcome::Pending), 60);
-    EXPECT_EQ(DevicePollIntervalS(61, TokenOutcome::Pending), 60);
+    // Between 1 and 60 s as given; slow_down adds 5 s.
+    const std::tuple<int64_t, TokenOutcome, int64_t> polls[] = { { 5, TokenOutcome::Pending, 5 },
+        { 5, TokenOutcome::SlowDown, 10 }, { 0, TokenOutcome::Pending, 1 }, { 3600, TokenOutcome::SlowDown, 65 },
+        { 1, TokenOutcome::Pending, 1 }, { 60, TokenOutcome::Pending, 60 }, { 61, TokenOutcome::Pending, 60 } };
+    for (const auto& [given, outcome, interval] : polls)
+        EXPECT_EQ(DevicePollIntervalS(given, outcome), interval) << given;
 }
 
 TEST(LoopbackRedirect, AcceptsOnlyTheAwaitedRedirect)

@@ -585,26 +585,15 @@ class TlsRecordServer(_Server):
     def _serve(self, client, number):
         try:
             client.settimeout(30)
-            raw = client
-            if self.tls:  # the handshake through a memory BIO, so that the record after it goes out raw
-                incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
-                tls = self.tls.wrap_bio(incoming, outgoing, server_side=True)
-                while True:
-                    try:
-                        tls.do_handshake()
-                        break
-                    except ssl.SSLWantReadError:
-                        raw.sendall(outgoing.read())
-                        data = raw.recv(65536)
-                        if not data:
-                            return
-                        incoming.write(data)
-                raw.sendall(outgoing.read())
+            if self.tls:  # the handshake on a second handle, so that the record after it goes out raw
+                handshake = socket.socket(fileno=os.dup(client.fileno()))
+                handshake.settimeout(30)
+                self.tls.wrap_socket(handshake, server_side=True).close()
             else:
-                raw.recv(65536)  # the ClientHello
+                client.recv(65536)  # the ClientHello
             kind = b"\x17" if self.tls else b"\x16"
-            raw.sendall(kind + b"\x03\x03" + self.length.to_bytes(2, "big") + b"\x00" * self.length)
-            while raw.recv(65536):
+            client.sendall(kind + b"\x03\x03" + self.length.to_bytes(2, "big") + b"\x00" * self.length)
+            while client.recv(65536):
                 pass
         except OSError:
             pass

@@ -2,8 +2,7 @@
 token. A good token logs in and counts; an expired one is refused, the token command runs again and the login
 succeeds; a failing command is logged. Folders named in Japanese, one nested, are counted; a missing one is
 logged once while the others are still watched. A POP3 account signs in with oauth= (a token of Microsoft's
-size, sent after the server's "+ "), counts, and has a refused token refreshed once.
-    oauth_scenario.py SOURCE_DIR BUILD_DIR"""
+size, sent after the server's "+ "), counts, and has a refused token refreshed once."""
 from authserver import AuthServer, browser_login
 from mailrig import *
 
