@@ -127,8 +127,7 @@ class AuthServer:
                         return self.answer(400, dict(error="invalid_request"))
                     code = secrets.token_urlsafe(16)
                     with server.lock:
-                        server.codes[code] = dict(challenge=query["code_challenge"],
-                            redirect_uri=query["redirect_uri"])
+                        server.codes[code] = dict(challenge=query["code_challenge"], redirect_uri=query["redirect_uri"])
                     target = query["redirect_uri"] + "?" + urllib.parse.urlencode(dict(code=code,
                         state=query.get("state", "")))
                     return self.answer(302, headers=[("Location", target)])
@@ -180,8 +179,12 @@ def started_ctl(rig, name, *args):
     return rig.wine.start(out, f"{rig.folder}/larkbellctl.exe", *args), out
 
 
+def said(out):
+    return open(out, "rb").read().decode("cp932", "replace")
+
+
 def printed(out, pattern):
-    found = wait_for(lambda: re.search(pattern, open(out, "rb").read().decode("cp932", "replace")), 60)
+    found = wait_for(lambda: re.search(pattern, said(out)), 60)
     return found.group(1) if found else None
 
 

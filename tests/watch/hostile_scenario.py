@@ -25,19 +25,17 @@ with scenario("hostile") as (check, certs, dovecot, rig):
 
     flat_log = lambda: rig.log().replace(":", "").lower()
     for name, pem in (("unknownca", "rogue"), ("wrongname", "wrongname")):
-        check(f"{name}: refused with the SHA-256 fingerprint", wait_for(lambda: re.search(
-            "certificate refused.*sha-256 " + fingerprint(f"{certs}/{pem}.pem"), flat_log())))
-        check(f"{name}: not one byte sent after the handshake", servers[name].connections >= 1
-            and servers[name].client_bytes == 0, servers[name].client_bytes)
+        check(f"{name}: refused with the SHA-256 fingerprint, not one byte sent after the handshake", wait_for(
+            lambda: re.search("certificate refused.*sha-256 " + fingerprint(f"{certs}/{pem}.pem"), flat_log()))
+            and servers[name].connections >= 1 and servers[name].client_bytes == 0)
     for name in ("endless", "literal"):
-        check(f"{name}: logged as too long", rig.wait_log(rf"{name}\b[^\n]*too long"))
-        check(f"{name}: the watcher reconnects", wait_for(lambda: servers[name].connections >= 2),
-            servers[name].connections)
+        check(f"{name}: logged as too long, then the watcher reconnects", rig.wait_log(rf"{name}\b[^\n]*too long")
+            and wait_for(lambda: servers[name].connections >= 2))
     for name in ("handshake", "record"):  # SChannel itself refuses a record that long, once it has it whole
         check(f"{name}: a record that fills the buffer goes whole to SChannel", rig.wait_log(
             rf"\[{name}/[^\n]*localhost (failed|refused):") and not re.search(rf"\[{name}/[^\n]*too large", rig.log()))
         check(f"{name}: a byte more is too large", rig.wait_log(rf"\[{name}past/[^\n]*too large"))
-    check("the watcher survives", rig.running())
     resident = rss_kb("hostile/rig/larkbellwatch.exe")
-    check(f"its memory stays bounded ({resident} kB resident)", 0 < (resident or 0) < 200_000, resident)
+    check(f"the watcher survives, its memory bounded ({resident} kB resident)",
+        rig.running() and 0 < (resident or 0) < 200_000)
     rig.stop()

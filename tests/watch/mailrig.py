@@ -184,12 +184,12 @@ userdb {{""", 1)
         client.login(user, PASSWORDS[user])
         return client
 
-    def deliver(self, user, count=1, mailbox="INBOX", seen=False):
-        """Appends `count` messages; mailbox names are as on the wire (modified UTF-7)."""
+    def deliver(self, user, count=1, mailbox="INBOX", seen=False, header=None):
+        """Appends `count` messages, or one with `header`; mailbox names are as on the wire (modified UTF-7)."""
         with self.session(user) as client:
             for n in range(count):
-                message = f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n".encode()
-                client.append(mailbox, "(\\Seen)" if seen else None, None, message)
+                message = header or f"From: test@localhost\r\nSubject: {n}\r\n".encode()
+                client.append(mailbox, "(\\Seen)" if seen else None, None, message + f"\r\nbody {n}\r\n".encode())
 
     def deliver_offline(self, user, count):
         """Writes messages straight into the Maildir, as a delivery agent would while the server is down."""
@@ -403,8 +403,7 @@ class Wine:
 
     def start(self, out, *args):
         with open(out, "ab") as output, open(self.log, "ab") as err:
-            return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
-                stdout=output, stderr=err)
+            return subprocess.Popen(["wine", *args], env=self.env, stdin=subprocess.DEVNULL, stdout=output, stderr=err)
 
     def run(self, out, *args, text=None, timeout=120):
         """Runs a program to its end; returns its exit status and what it wrote to stdout and to stderr."""

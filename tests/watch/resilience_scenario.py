@@ -9,8 +9,8 @@ with scenario("resilience") as (check, certs, dovecot, rig):
         "broken": dict(host="localhost", port=dovecot.ports["imaps"], user="bob")}, keepalive=3, timeout=3)
     rig.passwords(main=PASSWORDS["alice"], broken="not-" + PASSWORDS["bob"])
     rig.start()
-    check("the good account idles", wait_for(lambda: dovecot.idling("alice") >= 1))
-    check("the wrong password is logged", rig.wait_log("login failed"))
+    check("the good account idles, the wrong password is logged",
+        wait_for(lambda: dovecot.idling("alice") >= 1) and rig.wait_log("login failed"))
     status, out, err = rig.status("ログイン拒否")
     check("larkbellctl status: exit 3, the refused account beside the idling one", status == 3
         and re.search(r"(?m)^broken/INBOX +ログイン拒否", out) and re.search(r"(?m)^main/INBOX +監視中 \(IDLE\)", out),
@@ -31,8 +31,7 @@ with scenario("resilience") as (check, certs, dovecot, rig):
     dovecot.deliver_offline("alice", 5)
     idle_before = dovecot.idling("alice")
     dovecot.start()
-    check("after Dovecot's crash the watcher idles again", wait_for(lambda: dovecot.idling("alice") > idle_before,
-        120))
+    check("after Dovecot's crash the watcher idles again", wait_for(lambda: dovecot.idling("alice") > idle_before, 120))
     check("5 delivered while Dovecot was down add exactly 5", rig.wait_count(base + 7) == base + 7)
     dovecot.deliver("alice")
     check("and nothing is counted twice", rig.wait_count(base + 8) == base + 8)
