@@ -48,8 +48,7 @@ class Program:
         return self.process.poll() is None
 
     def output(self, i=0):
-        with open(self.files[i].name, "rb") as f:
-            return f.read().decode("cp932", "replace")
+        return open(self.files[i].name, "rb").read().decode("cp932", "replace")
 
     def errors(self):
         return self.output(1)
@@ -163,8 +162,7 @@ class Rig:
         return os.path.join(self.dir, f"{self.base}.{extension}")
 
     def write(self, name, data):
-        with open(os.path.join(self.dir, name), "wb") as f:
-            f.write(data if isinstance(data, bytes) else data.encode("cp932"))
+        open(os.path.join(self.dir, name), "wb").write(data if isinstance(data, bytes) else data.encode("cp932"))
 
     def read(self):
         return open(self.path("ini"), "rb").read().decode("cp932") if os.path.exists(self.path("ini")) else None
@@ -269,8 +267,7 @@ class Titled:
     # Another program's top-level windows [(state, title)] for the notifier to match.
     def __init__(self, scenario, specs):
         listing = os.path.join(scenario.scratch, f"list-{id(self)}.txt")
-        with open(listing, "wb") as f:
-            f.write("".join(f"{state}\t{title}\r\n" for state, title in specs).encode("cp932"))
+        open(listing, "wb").write("".join(f"{state}\t{title}\r\n" for state, title in specs).encode("cp932"))
         self.program = scenario.helper("titled", listing, ready="ready")
         self.hwnds = self.program.output().split()[:-1]
 

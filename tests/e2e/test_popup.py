@@ -175,8 +175,7 @@ class Popup(Scenario):
         self.assertGreaterEqual(int(facts["above"]) * 4, int(facts["samples"]) * 3, facts)
 
     def test_animation_ticks_leave_no_gdi_object_behind(self):
-        rig = self.started(5, skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100,
-                                                             "posy": 100})
+        rig = self.started(5, skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100, "posy": 100})
         rig.watch(10000, 60)  # past the first ticks, which may make what is kept for good
         before = int(probe("gdi", rig.popup["pid"]).split("=")[1])
         self.assertGreaterEqual(len(rig.watch(30000, 1500)), 1500)

@@ -36,8 +36,7 @@ def _into_maildir(maildir, count, seen=False):
     """As an MTA delivers: written to tmp/, renamed into new/ (or, seen, into cur/ with the S flag)."""
     for n in range(count):
         name = f"{time.time_ns()}.larkbell{n}.localhost"
-        with open(f"{maildir}/tmp/{name}", "w") as message:
-            message.write(f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n")
+        open(f"{maildir}/tmp/{name}", "w").write(f"From: test@localhost\r\nSubject: {n}\r\n\r\nbody {n}\r\n")
         os.chown(f"{maildir}/tmp/{name}", NOBODY, NOBODY)
         os.rename(f"{maildir}/tmp/{name}", f"{maildir}/cur/{name}:2,S" if seen else f"{maildir}/new/{name}")
 
@@ -99,10 +98,8 @@ class Dovecot:
             os.makedirs(f"{folder}/{sub}")
         for name in ("localhost.pem", "localhost.key"):
             shutil.copy(f"{certs}/{name}", folder)
-        with open(f"{folder}/passwd", "w") as users:
-            users.writelines(f"{user}:{{plain}}{password}\n" for user, password in PASSWORDS.items())
-        with open(f"{folder}/dovecot.conf", "w") as conf:
-            conf.write(f"""instance_name = larkbell-{os.path.basename(folder)}-{os.getpid()}
+        open(f"{folder}/passwd", "w").writelines(f"{user}:{{plain}}{pw}\n" for user, pw in PASSWORDS.items())
+        open(f"{folder}/dovecot.conf", "w").write(f"""instance_name = larkbell-{os.path.basename(folder)}-{os.getpid()}
 base_dir = {folder}/run
 state_dir = {folder}/state
 log_path = {self.log}
@@ -242,17 +239,16 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
         self.log = f"{folder}/courier.log"
         self.maildir = f"{folder}/home/alice/Maildir"
         shutil.rmtree(folder, ignore_errors=True)
-        os.makedirs(f"{folder}/run/authdaemon")
-        os.makedirs(f"{folder}/home/alice")
+        # bin: imapd starts as the user, who may not reach into the build folder either.
+        for sub in ("run/authdaemon", "home/alice", "bin"):
+            os.makedirs(f"{folder}/{sub}")
         shutil.copytree(f"{self.root}/etc/courier", f"{folder}/etc")
-        # imapd starts as the user, who may not reach into the build folder either.
-        os.makedirs(f"{folder}/bin")
         for program in ("usr/lib/courier/courier/imaplogin", "usr/bin/imapd"):
             shutil.copy(f"{self.root}/{program}", f"{folder}/bin")
-        with open(f"{folder}/server.pem", "w") as pem:
-            pem.write(open(f"{certs}/localhost.key").read() + open(f"{certs}/localhost.pem").read())
-        with open(f"{folder}/etc/authdaemonrc", "w") as rc:
-            rc.write('authmodulelist="authuserdb"\ndaemons=1\nauthdaemonvar=/run/courier/authdaemon\n')
+        key_and_cert = "".join(open(f"{certs}/localhost.{kind}").read() for kind in ("key", "pem"))
+        open(f"{folder}/server.pem", "w").write(key_and_cert)
+        open(f"{folder}/etc/authdaemonrc", "w").write('authmodulelist="authuserdb"\ndaemons=1\n'
+            'authdaemonvar=/run/courier/authdaemon\n')
         hashed = subprocess.run(["openssl", "passwd", "-6", PASSWORDS["alice"]], capture_output=True, text=True,
             check=True).stdout.strip()
         with open(os.open(f"{folder}/etc/userdb", os.O_WRONLY | os.O_CREAT, 0o600), "w") as userdb:
