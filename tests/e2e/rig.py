@@ -50,9 +50,6 @@ class Program:
     def output(self, i=0):
         return open(self.files[i].name, "rb").read().decode("cp932", "replace")
 
-    def errors(self):
-        return self.output(1)
-
     def kill(self):
         if self.running():
             self.process.kill()
@@ -69,7 +66,7 @@ def run(exe, *args, timeout=60, again=False):
     for _ in (1, 2):
         program = Program(exe, *args)
         try:
-            result = program.wait(timeout), program.output(), program.errors()
+            result = program.wait(timeout), program.output(), program.output(1)
         finally:
             program.kill()
         if not again or result[0] == 0 or result[1] or result[2]:

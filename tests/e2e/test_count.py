@@ -32,8 +32,8 @@ class Count(Scenario):
         for args, before, after in cases:
             with self.subTest(args=[a[:20] for a in args]):
                 ctl("set", before)
-                self.assertEqual(rig.add(*args), 0)  # it ends by itself: no second popup
-                self.assertEqual(counter()["count"], after)
+                # It ends by itself: no second popup.
+                self.assertEqual((rig.add(*args), counter()["count"]), (0, after))
         self.assertEqual(len(windows()), 1)
 
     def test_start_without_number_shows_the_popup_without_waiting_for_the_lock(self):
@@ -47,8 +47,7 @@ class Count(Scenario):
         self.started()
         self.assertTrue(reader.running(), "the popup came only after a full wait for the lock")
         open(self.release_file(), "w").close()
-        self.assertEqual(holder.wait(30), 0)
-        self.assertEqual(counter()["count"], 7)
+        self.assertEqual((holder.wait(30), counter()["count"]), (0, 7))
 
     def test_section_lives_while_a_process_holds_it(self):
         self.assertEqual(counter(), GONE)
@@ -56,9 +55,7 @@ class Count(Scenario):
         self.assertEqual((code, line(out), counter()), (0, "7", GONE))
         self.assertIn("not kept", line(err))
         rig = self.started()
-        self.assertEqual(ctl("set", 9)[1:], ("9\r\n", ""))
-        self.assertEqual(rig.add(4), 0)
-        self.assertEqual(line(ctl("get")[1]), "13")
+        self.assertEqual((ctl("set", 9)[1:], rig.add(4), line(ctl("get")[1])), (("9\r\n", ""), 0, "13"))
         rig.notifier.kill()
         wait_for(lambda: counter() == GONE, what="the section to go")
 
@@ -69,8 +66,7 @@ class Count(Scenario):
         self.helpers += starts + adds
         self.assertEqual([p.wait(120) for p in starts + adds], [0] * 40)
         # An add that held the lock across its read and write prints a sum no other add printed.
-        self.assertEqual(len({line(p.output()) for p in adds}), 15)
-        self.assertEqual(counter()["count"], 1040)
+        self.assertEqual((len({line(p.output()) for p in adds}), counter()["count"]), (15, 1040))
 
     def test_lock_of_a_dead_holder_passes_on_and_a_held_lock_stores_nothing(self):
         self.hold_section()  # it keeps the mutex too, so that abandoned is seen
@@ -89,7 +85,7 @@ class Count(Scenario):
         self.helpers += refused
         self.assertEqual([p.wait(60) for p in refused], [1] * 4)
         self.assertGreaterEqual(time.monotonic() - began, 9.8)  # each gives up only after the whole wait of 10 s
-        self.assertEqual([(p.output(), line(p.errors()) != "?") for p in refused], [("", True)] * 4)
+        self.assertEqual([(p.output(), line(p.output(1)) != "?") for p in refused], [("", True)] * 4)
         open(self.release_file(), "w").close()
         self.assertEqual(counter()["count"], 19)
 
@@ -111,8 +107,7 @@ class Count(Scenario):
         for args, printed in [("get", 5), ("set 42", 42), ("add -50", -8), ("add +3", -5), ("reset", 0),
                               ("set -2147483648", INT_MIN), ("add -1", INT_MAX), ("add 1", INT_MIN)]:
             with self.subTest(args=args):
-                self.assertEqual(ctl(*args.split()), (0, f"{printed}\r\n", ""))
-                self.assertEqual(counter()["count"], printed)
+                self.assertEqual((ctl(*args.split()), counter()["count"]), ((0, f"{printed}\r\n", ""), printed))
         for args in ["", "frob", "SET,1", "get,1", "reset,0", "set", "add", "set,1,2", "set,12abc", "add,99999999999",
                      "set,2147483648", "add,-2147483649", "set,", "set, 5", "add,0x10", "add,-"]:
             with self.subTest(args=args):

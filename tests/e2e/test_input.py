@@ -59,8 +59,8 @@ class Drag(Scenario):
         self.assertTrue(self.animates(rig))
         drag(rig, BADGE, plus(BADGE, 100, 75), (100, 75), release=False)
         drag(rig, plus(BADGE, 100, 75), plus(BADGE, 200, 150), (200, 150), release=False)
-        self.assertEqual(len({shape for _, shape, _, _ in rig.watch(1000)}), 1, "the animation stops while held")
-        self.assertIsNone(rig.read(), "nothing is saved before the drop")
+        # The animation stops while held; nothing is saved before the drop.
+        self.assertEqual((len({shape for _, shape, _, _ in rig.watch(1000)}), rig.read()), (1, None))
         xdotool("mouseup", 3)
         self.assertTrue(self.animates(rig), "the animation resumes after the drop")
         rig.wait_top_left(200, 150)
@@ -85,8 +85,7 @@ class Drag(Scenario):
         rig.write("larkbell.ini", "[setting]\r\nposx=500\r\nposy=600\r\n")  # read once at the start: stale now
         xdotool("mousemove", *BADGE, "click", 3)
         self.saved(rig, place(0, 0))
-        self.assertEqual(rig.facts()["rect"][:2], (0, 0))
-        self.assertTrue(self.animates(rig))
+        self.assertEqual((rig.facts()["rect"][:2], self.animates(rig)), ((0, 0), True))
 
     def test_read_only_settings_file_stays_as_it_was(self):
         original = "[setting]\r\nposx=0\r\nposy=0\r\ntrans=255\r\n"
@@ -96,8 +95,8 @@ class Drag(Scenario):
         self.addCleanup(subprocess.run, ["chattr", "-i", rig.path("ini")])
         rig.start()
         drag(rig, BADGE, plus(BADGE, 60, 40), (60, 40))
-        self.assertTrue(self.animates(rig))  # restarted in the same handler, just before the write
-        self.assertEqual((rig.facts()["rect"][:2], rig.read()), ((60, 40), original))
+        # The animation restarted in the same handler, just before the write.
+        self.assertEqual((self.animates(rig), rig.facts()["rect"][:2], rig.read()), (True, (60, 40), original))
 
     def test_release_without_a_press_on_the_window_uses_the_last_drags_offset(self):
         rig = self.started()
@@ -105,8 +104,7 @@ class Drag(Scenario):
         xdotool("mousedown", 3)
         glide(DESKTOP, ENVELOPE)
         xdotool("mouseup", 3)
-        self.assertTrue(self.animates(rig))
-        self.assertEqual((rig.facts()["rect"][:2], rig.read()), ((0, 0), None))
+        self.assertEqual((self.animates(rig), rig.facts()["rect"][:2], rig.read()), (True, (0, 0), None))
         # After a whole drag, such a release puts the badge where the pointer is.
         drag(rig, BADGE, plus(BADGE, 100, 100), (100, 100))
         self.saved(rig, place(100, 100))
@@ -172,8 +170,7 @@ class Dismiss(Scenario):
         open(self.release_file(), "w").close()
         wait_for(lambda: counter()["count"] == 0, what="the count reset")
         ctl("set", 7)
-        self.assertEqual(rig.notifier.wait(30), 0)
-        self.assertEqual((titled.states()[0][0], counter()["count"]), ("minimised", 7))
+        self.assertEqual((rig.notifier.wait(30), titled.states()[0][0], counter()["count"]), (0, "minimised", 7))
 
 
 class About(Scenario):

@@ -153,17 +153,13 @@ class Popup(Scenario):
         self.assertEqual(seen, in_turn(seen[0], 30, 3))
 
     def test_count_is_drawn_in_its_box_and_follows_the_counter(self):
-        skin, settings, drawn = self.counted()
-        self.rig(skin=skin, settings=settings).start(7)
-        wait_for(lambda: drawn("7"), 20, "7 drawn in the box")
-        ctl("set", -3)
-        wait_for(lambda: drawn("-3"), 20, "-3 drawn in the box")
         # One frame never animates, yet shows the count and follows it.
-        skin, settings, drawn = self.counted(frames=1)
-        rig = self.started(88, skin=skin, settings=settings)
-        wait_for(lambda: drawn("88"), 20, "88 drawn over the one frame")
-        ctl("set", 5)
-        wait_for(lambda: drawn("5"), 20, "5 drawn over the one frame")
+        for frames, first, then in ((2, 7, -3), (1, 88, 5)):
+            skin, settings, drawn = self.counted(frames=frames)
+            rig = self.started(first, skin=skin, settings=settings)
+            wait_for(lambda: drawn(str(first)), 20, f"{first} drawn over {frames} frame(s)")
+            ctl("set", then)
+            wait_for(lambda: drawn(str(then)), 20, f"{then} drawn over {frames} frame(s)")
         probe("post", rig.popup["hwnd"], 0x000F, 0)  # WM_PAINT: the frame is drawn with its count
         self.assertEqual((len(rig.watch(1500)), drawn("5")), (1, True), "never stepped; repainted with its count")
 
@@ -171,8 +167,7 @@ class Popup(Scenario):
         rig = self.started(skin=shapes(2, 60), settings={"bmpwidth": 60, "posx": 200, "posy": 150})
         rig.watch(1500)  # past the first refresh: from here on only the one-second upkeep brings it back
         facts = dict(f.split("=") for f in probe("cover", rig.popup["hwnd"]).split())
-        self.assertEqual(facts["covered"], "1")
-        self.assertGreaterEqual(int(facts["above"]) * 4, int(facts["samples"]) * 3, facts)
+        self.assertEqual((facts["covered"], int(facts["above"]) * 4 >= int(facts["samples"]) * 3), ("1", True), facts)
 
     def test_animation_ticks_leave_no_gdi_object_behind(self):
         rig = self.started(5, skin=shapes(30, 60), settings={"bmpwidth": 60, "interval": 1, "posx": 100, "posy": 100})
@@ -234,8 +229,7 @@ class Popup(Scenario):
 
     def test_full_screen_work_holds_the_popup_back_until_it_ends(self):
         skin, settings, drawn = self.counted()
-        go = os.path.join(self.scratch, "go")
-        self.helper("fullscreen", go, ready="ready")
+        self.helper("fullscreen", go := os.path.join(self.scratch, "go"), ready="ready")
         rig = self.rig(skin=skin, settings=settings)
         notifier = rig.launch(3)
         wait_for(lambda: any(w["class"] == "#32770" for w in windows("larkbell.exe", "hidden")), 30, "the hidden popup")
@@ -246,8 +240,7 @@ class Popup(Scenario):
         rig.popup = wait_for(rig.facts, 10, "the popup once the full-screen window is gone")
         wait_for(lambda: drawn("5"), 10, "5 drawn")
         # Full-screen work that starts later hides the popup; it comes back with the count of then.
-        go2 = os.path.join(self.scratch, "go2")
-        self.helper("fullscreen", go2, ready="ready")
+        self.helper("fullscreen", go2 := os.path.join(self.scratch, "go2"), ready="ready")
         wait_for(lambda: rig.facts() is None, 10, "the popup to hide")
         self.assertEqual(rig.add(4), 0)
         open(go2, "w").close()

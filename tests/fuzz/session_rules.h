@@ -34,12 +34,6 @@ inline uint32_t UidValidityOf(const mail::Action& action)
     return folder ? folder->uidvalidity : 0;
 }
 
-// The baseline asks "UID FETCH * (UID)": a UID, no message text.
-inline bool IsBaselineFetch(const std::string& bytes)
-{
-    return bytes.find(" UID FETCH * (UID)\r\n") != std::string::npos;
-}
-
 // `data` past its first byte, which picked the login options.
 template <typename Session, typename Login>
 void PlayServerBytes(Session& session, const Login& login, const uint8_t* data, size_t size, const std::string& secret,
@@ -57,9 +51,10 @@ void PlayServerBytes(Session& session, const Login& login, const uint8_t* data, 
             bool credential = bytes.find(secret) != std::string::npos || bytes.find("AUTH") != std::string::npos;
             bool early = credential && !(encrypted && (may_send || starttls));
             bool fetch = bytes.rfind("TOP ", 0) == 0 || bytes.find("FETCH") != std::string::npos;
+            // The baseline asks "UID FETCH * (UID)": a UID, no message text.
+            bool baseline_fetch = bytes.find(" UID FETCH * (UID)\r\n") != std::string::npos;
             bool harmful = bytes.rfind("RETR", 0) == 0 || bytes.rfind("DELE", 0) == 0 || bytes.rfind("RSET", 0) == 0
-                || bytes.find("STORE") != std::string::npos
-                || (fetch && !ReadsHeadersOnly(bytes) && !IsBaselineFetch(bytes))
+                || bytes.find("STORE") != std::string::npos || (fetch && !ReadsHeadersOnly(bytes) && !baseline_fetch)
                 || (fetch && ReadsHeadersOnly(bytes) && !headers_wanted);
             bool unbounded = action.headers.size() > mail::kHeaderFetchBatch
                 || std::any_of(action.headers.begin(), action.headers.end(),

@@ -58,43 +58,37 @@ TEST(Documented, EverySampleNamesExactlyTheKeysTheCodeReads)
         EXPECT_EQ(DocumentedKeys(SourceFile(sample), section), read) << sample << " [" << section;
 }
 
-// "larkbellctl get | set N" shows two commands, "--autostart on|off" two.
-std::vector<std::vector<std::string>> Alternatives(const std::string& shown)
-{
-    std::vector<std::vector<std::string>> commands;
-    std::string program;
-    std::istringstream(shown) >> program;
-    size_t start = 0;
-    for (size_t bar = 0; bar != std::string::npos; start = bar + 3) {
-        bar = shown.find(" | ", start);
-        std::istringstream words(shown.substr(start, bar == std::string::npos ? bar : bar - start));
-        std::vector<std::vector<std::string>> choices { {} };
-        for (std::string word; words >> word;) {
-            std::vector<std::vector<std::string>> longer;
-            std::istringstream options(word);
-            for (std::string option; std::getline(options, option, '|');) {
-                for (auto choice : choices) {
-                    choice.push_back(option);
-                    longer.push_back(choice);
-                }
-            }
-            choices = longer;
-        }
-        for (auto& choice : choices) {
-            if (start != 0)
-                choice.insert(choice.begin(), program);
-            commands.push_back(choice);
-        }
-    }
-    return commands;
-}
-
 // The program's name without ".\" and ".exe"; empty for anything else.
 std::string Program(const std::string& word)
 {
     static const std::regex name(R"(^(?:\.\\)?(larkbellctl|larkbellwatch)(?:\.exe)?$)");
     std::smatch match;
     return std::regex_match(word, match, name) ? match[1].str() : "";
+}
+
+// The commands a shown line stands for: "larkbellctl get | set N" is two, and so is "--autostart on|off".
+void AddAlternatives(const std::string& shown, std::vector<std::vector<std::string>>* commands)
+{
+    std::istringstream words(shown);
+    std::string program;
+    words >> program;
+    std::vector<std::vector<std::string>> choices { { Program(program) } };
+    for (std::string word; words >> word;) {
+        if (word == "|") { // the next alternative runs the same program
+            commands->insert(commands->end(), choices.begin(), choices.end());
+            choices = { { Program(program) } };
+            continue;
+        }
+        std::vector<std::vector<std::string>> longer;
+        std::istringstream options(word);
+        for (std::string option; std::getline(options, option, '|');)
+            for (auto choice : choices) {
+                choice.push_back(option);
+                longer.push_back(choice);
+            }
+        choices = longer;
+    }
+    commands->insert(commands->end(), choices.begin(), choices.end());
 }
 
 // The commands of `code spans` and of fenced lines that start with one of
@@ -120,24 +114,10 @@ std::vector<std::vector<std::string>> ShownCommands(const std::string& text)
         std::istringstream words(text);
         std::string first, second;
         words >> first >> second;
-        if (Program(first).empty() || second.empty())
-            continue; // not a program, or only its name
-        for (auto& command : Alternatives(text)) {
-            command[0] = Program(command[0]);
-            commands.push_back(command);
-        }
+        if (!Program(first).empty() && !second.empty()) // a program, and more than its name
+            AddAlternatives(text, &commands);
     }
     return commands;
-}
-
-bool Accepted(const std::vector<std::string>& command)
-{
-    std::vector<const char*> argv;
-    for (const std::string& word : command)
-        argv.push_back(word.c_str());
-    const int argc = static_cast<int>(argv.size());
-    return command[0] == "larkbellctl" ? mail::ParseCtlVerb(argc, argv.data()) != mail::CtlVerb::Usage
-                                       : mail::ParseWatchArguments(argc, argv.data()) != mail::WatchAction::Usage;
 }
 
 TEST(Documented, EveryCommandTheDocumentsShowIsAccepted)
@@ -147,9 +127,16 @@ TEST(Documented, EveryCommandTheDocumentsShowIsAccepted)
         EXPECT_GE(commands.size(), 5u) << document; // the extraction found the examples
         for (const auto& command : commands) {
             std::string line;
-            for (const std::string& word : command)
+            std::vector<const char*> argv;
+            for (const std::string& word : command) {
                 line += word + " ";
-            EXPECT_TRUE(Accepted(command)) << document << ": " << line;
+                argv.push_back(word.c_str());
+            }
+            const int argc = static_cast<int>(argv.size());
+            EXPECT_TRUE(command[0] == "larkbellctl"
+                    ? mail::ParseCtlVerb(argc, argv.data()) != mail::CtlVerb::Usage
+                    : mail::ParseWatchArguments(argc, argv.data()) != mail::WatchAction::Usage)
+                << document << ": " << line;
         }
     }
 }

@@ -95,8 +95,7 @@ TEST(OAuthSettings, FillsProvidersAndRefusesWhatMakesNoSense)
         "grant_type=authorization_code&code=c%2F1&redirect_uri=http%3A%2F%2F127.0.0.1%3A1%2F&code_verifier=v"
         "&client_id=0d1a-42");
     EXPECT_EQ(RefreshBody(client, "r+1", "s&"),
-        "grant_type=refresh_token&refresh_token=r%2B1&client_id=0d1a-42"
-        "&client_secret=s%26");
+        "grant_type=refresh_token&refresh_token=r%2B1&client_id=0d1a-42&client_secret=s%26");
     ms.protocol = Protocol::Pop3;
     ms.tenant = "";
     ASSERT_TRUE(MakeOAuthClient(ms, &client, &why));

@@ -308,10 +308,7 @@ TEST(WatchStatus, ShowsEachPhaseInBothLanguages)
             "16:05 \x82\xDC\x82\xC5\x8D\xC4\x90\xDA\x91\xB1\x91\xD2\x82\xBF", "-" },
         { Folder("a", "b", WatchPhase::SignInNeeded), en, "a/b", "sign-in needed (larkbellctl login a)", "-" },
         { Folder("a", "b", WatchPhase::LoginRefused, kNow + 1800), en, "a/b", "login refused", "-" },
-        { Folder("a", "b", WatchPhase::LoginRefused), ja, "a/b",
-            "\x83\x8D\x83O\x83"
-            "C\x83\x93\x8B\x91\x94\xDB",
-            "-" },
+        { Folder("a", "b", WatchPhase::LoginRefused), ja, "a/b", "\x83\x8D\x83O\x83\x43\x83\x93\x8B\x91\x94\xDB", "-" },
         { Folder("a", "b", WatchPhase::CertificateRefused, 0, 0, 0, "", print), en, "a/b",
             "certificate refused (SHA-256 AB:CD)", "-" },
         { Folder("a", "b", WatchPhase::FolderMissing), en, "a/b", "folder not found", "-" },

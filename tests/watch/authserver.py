@@ -2,7 +2,7 @@
 printed address as the user's browser would), token (code with PKCE S256 verified, refresh with rotation, device
 code) and device authorization over HTTPS with the rig's certificates; plus introspection over plain
 HTTP on loopback for Dovecot's oauth2 passdb, so only tokens issued here sign in."""
-import base64, hashlib, http.server, json, re, secrets, ssl, subprocess, threading, time, urllib.error, \
+import base64, hashlib, http.client, http.server, json, re, secrets, ssl, subprocess, threading, time, urllib.error, \
     urllib.parse, urllib.request
 from mailrig import wait_for
 
@@ -40,33 +40,24 @@ class AuthServer:
     def token_requests(self, since=0, grant=None):
         return [r for r in self.requests if r[0] >= since and (grant is None or r[1] == grant)]
 
-    def revoke_all(self):
-        """As a user removing the app's access: every refresh and access token stops working."""
-        with self.lock:
-            self.refresh.clear()
-            self.access.clear()
-
-    def expire_access(self):
+    def expire_access(self, revoke=False):
+        """Every access token stops working; with `revoke` every refresh token too, as when a user removes the app."""
         with self.lock:
             self.access.clear()
+            revoke and self.refresh.clear()
 
     def follow(self, address, context):
         """The user's browser: opens the authorization address and returns where the server redirects it."""
-        request = urllib.request.Request(address)
-        opener = urllib.request.build_opener(urllib.request.HTTPSHandler(context=context), NoRedirect())
-        try:
-            opener.open(request, timeout=30)
-        except urllib.error.HTTPError as answer:
-            return answer.headers["Location"]
-        raise RuntimeError("the authorization endpoint did not redirect")
+        url = urllib.parse.urlsplit(address)
+        connection = http.client.HTTPSConnection(url.netloc, context=context, timeout=30)
+        connection.request("GET", f"{url.path}?{url.query}")
+        return connection.getresponse().getheader("Location")
 
     def approve(self, user_code, allow=True):
         with self.lock:
             for device in self.devices.values():
                 if device["user_code"] == user_code:
                     device["state"] = "approved" if allow else "denied"
-                    return True
-        return False
 
     def _issue(self, refresh=None):
         access = secrets.token_urlsafe(self.access_bytes)
@@ -165,11 +156,6 @@ class AuthServer:
                 pass
 
         return Handler
-
-
-class NoRedirect(urllib.request.HTTPRedirectHandler):
-    def redirect_request(self, *args):
-        return None
 
 
 def started_ctl(rig, name, *args):

@@ -4,15 +4,13 @@ in the handshake, 34 KiB after) ends the connection, memory bounded."""
 from mailrig import *
 
 with scenario("hostile") as (check, certs, dovecot, rig):
-    servers = {"unknownca": Relay(dovecot.ports["imap"], f"{certs}/rogue.pem"),
-        "wrongname": Relay(dovecot.ports["imap"], f"{certs}/wrongname.pem"),
-        "pinned": Relay(dovecot.ports["imap"], f"{certs}/selfsigned.pem"),
-        "endless": Relay(cert=f"{certs}/localhost.pem", flood="line"),
-        "literal": Relay(cert=f"{certs}/localhost.pem", flood="literal"),
+    good = f"{certs}/localhost.pem"
+    servers = {name: Relay(dovecot.ports["imap"], f"{certs}/{pem}.pem")
+        for name, pem in (("unknownca", "rogue"), ("wrongname", "wrongname"), ("pinned", "selfsigned"))}
+    servers.update(endless=Relay(cert=good, flood="line"), literal=Relay(cert=good, flood="literal"),
         # A record that just fills the handshake's 64 KiB or the 34 KiB after it, and one a byte longer.
-        "handshake": TlsRecordServer(64 * 1024 - 5), "handshakepast": TlsRecordServer(64 * 1024 - 4),
-        "record": TlsRecordServer(34 * 1024 - 5, f"{certs}/localhost.pem"),
-        "recordpast": TlsRecordServer(34 * 1024 - 4, f"{certs}/localhost.pem")}
+        handshake=TlsRecordServer(64 * 1024 - 5), handshakepast=TlsRecordServer(64 * 1024 - 4),
+        record=TlsRecordServer(34 * 1024 - 5, good), recordpast=TlsRecordServer(34 * 1024 - 4, good))
     pin = ":".join(re.findall("..", fingerprint(f"{certs}/selfsigned.pem").upper()))
     rig.write_settings({name: dict(host="localhost", port=server.port, user="alice",
         **({"tlsfingerprint": pin} if name == "pinned" else {})) for name, server in servers.items()})

@@ -297,12 +297,7 @@ exec couriertcpd -address=127.0.0.1 -nodnslookup -noidentlookup "$2" "$COURIERTL
     @staticmethod
     def _monitors():
         """Gamin's servers running as the mail user: imapd starts one, which outlives the session."""
-        pids = set()
-        for pid in wine_processes("gam_server"):
-            with contextlib.suppress(OSError):
-                if os.stat(f"/proc/{pid}").st_uid == NOBODY:
-                    pids.add(pid)
-        return pids
+        return {pid for pid in wine_processes("gam_server") if _owner(pid) == NOBODY}
 
     def session(self, user):
         try:
@@ -500,7 +495,7 @@ class Rig:
         return found
 
     def tool(self, *args):
-        """An X tool (xdotool, import, identify) on Wine's display; what it printed."""
+        """A tool beside Wine, on its display (xdotool, import, identify, ss); what it printed."""
         return subprocess.run(args, env=self.wine.env, capture_output=True, text=True, timeout=30).stdout
 
     def status(self, pattern="", deadline=30):
@@ -522,6 +517,11 @@ def wine_processes(path_tail):
         except OSError:
             pass
     return pids
+
+
+def _owner(pid):
+    with contextlib.suppress(OSError):
+        return os.stat(f"/proc/{pid}").st_uid
 
 
 def rss_kb(path_tail):

@@ -53,10 +53,9 @@ with scenario("preview") as (check, certs, dovecot, rig):
           and re.findall(r"new messages: (\d+)", rig.log()) == ["4"], out + err + rig.log())
     status, out, err = recent()
     lines = [line.split("\t") for line in out.splitlines()]
-    expected = [["isp" if user == "bob" else "home", sender, subject]
-                for user, _, sender, subject in reversed(MESSAGES)]
+    wanted = [["isp" if user == "bob" else "home", sender, subject] for user, _, sender, subject in reversed(MESSAGES)]
     check("larkbellctl recent: 4 messages decoded, newest first, with their accounts",
-          status == 0 and [line[1:] for line in lines] == expected, out + err)
+          status == 0 and [line[1:] for line in lines] == wanted, out + err)
     dated = time.strftime("%Y-%m-%d %H:%M", time.localtime(1796602500))  # Mon, 7 Dec 2026 09:15:00 +0900
     check("a Date field shows in local time", lines and lines[-1][0] == dated, f"{out} (expected {dated})")
 
@@ -75,8 +74,7 @@ with scenario("preview") as (check, certs, dovecot, rig):
             shot = f"{rig.folder}/preview-panel.png"
             rig.tool("import", "-window", "root", "-crop", f"{r - l}x{b - t}+{l}+{t}", "+repage", shot)
             colours = rig.tool("identify", "-format", "%k", shot)
-            check("the panel is drawn with text (screenshot " + shot + ")", colours.isdigit() and int(colours) > 2,
-                  colours)
+            check(f"the panel is drawn with text (screenshot {shot})", colours.isdigit() and int(colours) > 2, colours)
         rig.tool("xdotool", "click", "1")
         check("a left click dismisses: the count is 0, the list empty",
               wait_for(lambda: rig.count() == 0, 20) and wait_for(lambda: recent()[1] == "", 20), recent())

@@ -70,7 +70,6 @@ with scenario("signin") as (check, certs, dovecot, rig):
         status, _, err = rig.ctl("login", name, "--device")
         check(f"{name}: the token server's certificate is refused in one line, no form reached it", status != 0
             and len(err.strip().splitlines()) == 1 and "certificate" in err and not (bad.requests or bad.devices), err)
-        print(f"   ({err.strip()})", flush=True)
     for name, key in (("mixed", "password="), ("noid", "client_id="), ("gmail", "--device")):
         status, _, err = rig.ctl("login", name, "--device")
         check(f"{name}: refused naming {key}", status != 0 and key in err and len(err.strip().splitlines()) == 1, err)
