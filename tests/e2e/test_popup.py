@@ -4,7 +4,6 @@
 # place above other top-most windows, the GDI objects its ticks give back, its
 # size on a high-DPI screen, and how it keeps out of full-screen work and
 # stands still while the session is locked.
-import io
 import os
 import random
 import subprocess
@@ -42,9 +41,8 @@ def noise(rng, width, frames, height, density, key=KEY):
 def magick(*options):
     # A BMP writer through ImageMagick, which picks the smallest depth that holds the colours.
     def write(picture, path):
-        png = io.BytesIO()
-        picture.save(png, "PNG")
-        subprocess.run(["convert", "png:-", *options[:-1], options[-1] + path], input=png.getvalue(), check=True)
+        picture.save(path + ".png")
+        subprocess.run(["convert", path + ".png", *options[:-1], options[-1] + path], check=True)
     return write
 
 

@@ -9,22 +9,20 @@ namespace {
 
 using namespace mail;
 
-// Responses joined by '|', or "TOO LONG" once a limit is hit.
-std::string Cut(const std::vector<std::string>& chunks)
-{
-    ImapFragmenter fragmenter;
-    std::deque<std::string> out;
-    bool ok = true;
-    for (const std::string& chunk : chunks)
-        ok = fragmenter.feed(chunk, out) && ok;
-    std::string result;
-    for (const std::string& response : out)
-        result += response + "|";
-    return ok ? result : result + "TOO LONG";
-}
-
 TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
 {
+    // Responses joined by '|', or "TOO LONG" once a limit is hit.
+    const auto cut = [](const std::vector<std::string>& chunks) {
+        ImapFragmenter fragmenter;
+        std::deque<std::string> out;
+        bool ok = true;
+        for (const std::string& chunk : chunks)
+            ok = fragmenter.feed(chunk, out) && ok;
+        std::string result;
+        for (const std::string& response : out)
+            result += response + "|";
+        return ok ? result : result + "TOO LONG";
+    };
     const std::string big_literal = "* 1 FETCH (BODY[] {65536}\r\n" + std::string(65536, 'x') + ")\r\n";
     const size_t kMiB = 1024 * 1024; // the response limit, written out so that a moved limit fails here
     const std::string longest_line = std::string(kMiB - 2, 'a') + "\r\n";
@@ -56,15 +54,15 @@ TEST(ImapFragmenter, CutsWholeResponsesAtEverySplit)
     };
     for (const auto& [input, expected] : cases) {
         SCOPED_TRACE(input.substr(0, 60));
-        EXPECT_EQ(Cut({ input }), expected);
+        EXPECT_EQ(cut({ input }), expected);
         std::vector<std::string> bytes;
         for (size_t i = 0; input.size() < 1000 && i < input.size(); ++i)
             bytes.emplace_back(1, input[i]);
         if (!bytes.empty()) {
-            EXPECT_EQ(Cut(bytes), expected);
+            EXPECT_EQ(cut(bytes), expected);
         }
         for (size_t split = 1; input.size() < 100 && split < input.size(); ++split)
-            EXPECT_EQ(Cut({ input.substr(0, split), input.substr(split) }), expected) << "split at " << split;
+            EXPECT_EQ(cut({ input.substr(0, split), input.substr(split) }), expected) << "split at " << split;
     }
 }
 

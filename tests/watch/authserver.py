@@ -18,9 +18,9 @@ class AuthServer:
     says (longer: a client that trusts its clock alone is caught). Every refresh hands out a new refresh token and
     retires the old one. Token requests are logged as (time, grant_type, outcome)."""
 
-    def __init__(self, certs, user, cert="localhost", access_life=3600, told_life=None):
-        self.user, self.access_life, self.told_life = user, access_life, told_life
-        self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, {}, {}, {}
+    def __init__(self, certs, user, cert="localhost", access_life=3600):
+        self.user, self.access_life, self.told_life = user, access_life, None
+        self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, set(), {}, {}
         self.requests, self.slow_down_once = [], False
         self.on_introspect, self.access_bytes = None, 24
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -62,10 +62,9 @@ class AuthServer:
     def _issue(self, refresh=None):
         access = secrets.token_urlsafe(self.access_bytes)
         self.access[access] = time.monotonic() + self.access_life
-        if refresh:
-            del self.refresh[refresh]
+        self.refresh.discard(refresh)
         refresh = secrets.token_urlsafe(32)
-        self.refresh[refresh] = True
+        self.refresh.add(refresh)
         return dict(access_token=access, token_type="Bearer", expires_in=self.told_life or self.access_life,
             refresh_token=refresh)
 

@@ -17,9 +17,8 @@ with scenario("hostile") as (check, certs, dovecot, rig):
     rig.passwords(**{name: PASSWORDS["alice"] for name in servers})
     rig.start()
     check("the pinned self-signed server is watched", wait_for(lambda: dovecot.idling("alice") >= 1))
-    base = rig.count() or 0
     dovecot.deliver("alice")
-    check("through the pinned server a message adds 1", rig.wait_count(base + 1) == base + 1)
+    check("through the pinned server a message adds 1", rig.wait_count(1) == 1)
 
     flat_log = lambda: rig.log().replace(":", "").lower()
     for name, pem in (("unknownca", "rogue"), ("wrongname", "wrongname")):

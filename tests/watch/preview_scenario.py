@@ -25,9 +25,8 @@ def unseen(dovecot, user):
 
 with scenario("preview") as (check, certs, dovecot, rig):
     dovecot.deliver("bob", header=b"From: old@example.com\r\nSubject: already there\r\n")
-    accounts = {"home": dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice"),
-                "isp": dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="bob", poll=5)}
-    rig.write_settings(accounts)
+    rig.write_settings({"home": dict(host="localhost", port=dovecot.ports["imaps"], security="tls", user="alice"),
+        "isp": dict(protocol="pop3", host="localhost", port=dovecot.ports["pop3s"], user="bob", poll=5)})
     rig.passwords(home=PASSWORDS["alice"], isp=PASSWORDS["bob"])
 
     def recent():

@@ -8,17 +8,13 @@ from mailrig import *
 DEVICE = "urn:ietf:params:oauth:grant-type:device_code"
 
 with scenario("signin") as (check, certs, dovecot, rig):
-    auth = AuthServer(certs, "alice")
-    rogue = AuthServer(certs, "alice", cert="rogue")
-    misnamed = AuthServer(certs, "alice", cert="wrongname")
+    auth, rogue, misnamed = (AuthServer(certs, "alice", cert=cert) for cert in ("localhost", "rogue", "wrongname"))
     dovecot.use_oauth2(auth.introspection)
     trusted = ssl.create_default_context(cafile=f"{certs}/ca.pem")
     rig.wine.env["WINEDLLOVERRIDES"] += ";winebrowser.exe=d"  # no browser of the host's: the test is the browser
     server = dict(host="localhost", port=dovecot.ports["imaps"], user="alice")
-    rig.write_settings({"cloud": dict(server, **auth.settings()),
-        "evil": dict(server, **rogue.settings()),
-        "misnamed": dict(server, **misnamed.settings()),
-        "mixed": dict(server, **auth.settings(), password="x"),
+    rig.write_settings({"cloud": dict(server, **auth.settings()), "evil": dict(server, **rogue.settings()),
+        "misnamed": dict(server, **misnamed.settings()), "mixed": dict(server, **auth.settings(), password="x"),
         "gmail": dict(server, oauth="google", client_id="x.apps.googleusercontent.com"),
         "noid": dict(server, oauth="microsoft")})
 
