@@ -103,13 +103,13 @@ std::vector<Pop3Scenario> Scenarios()
     capa_past = capa;
     capa_past.push_back("S X-98");
     const std::string refused(300 - 35, 'r'); // "the server refused the connection: " and this fill a log line
-    std::vector<std::string> batch = LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 25 9000", "COUNT 25" });
-    for (int n = 25; n > 5; --n) // the newest 20 of 25
+    std::vector<std::string> batch = LoggedIn({ "C UIDL", "S -ERR", "C STAT", "S +OK 21 9000", "COUNT 21" });
+    for (int n = 21; n > 1; --n) // the newest 20 of 21
         batch.insert(
             batch.end(), { "C TOP " + std::to_string(n) + " 0", "S +OK", "S Subject: " + std::to_string(n), "S ." });
     batch.insert(batch.end(), { "HEADERS", "C QUIT" });
     std::string twenty_headers = "HEADERS";
-    for (int n = 25; n > 5; --n)
+    for (int n = 21; n > 1; --n)
         twenty_headers += " Subject: " + std::to_string(n) + "|";
     batch[batch.size() - 2] = twenty_headers;
     // AUTH with the response on its line: 255 bytes with the CRLF at most.
@@ -172,8 +172,8 @@ std::vector<Pop3Scenario> Scenarios()
             "c" },
         { "nothing new, or no headers asked for: no TOP", Login(), kSeenAB,
             LoggedIn({ "C UIDL", "S +OK", "S 1 a", "S 2 b", "S 3 c", "S .", "COUNT 1", "C QUIT" }), "a b c" },
-        { "by count: the newest 20 of 25 new messages, one TOP at a time", Fetching(), { true, true, 0, {} }, batch,
-            "#25", false },
+        { "by count: the newest 20 of 21 new messages, one TOP at a time", Fetching(), { true, true, 0, {} }, batch,
+            "#21", false },
         { "first sight: a baseline of the listed ids, then QUIT", Login(), {},
             LoggedIn({ "C UIDL", "S +OK 2 messages", "S 1 a", "S 2 b", "S .", "LOG 2 messages already", "BASELINE",
                 "C QUIT", "S +OK bye", "CLOSE LoggedOut" }),
