@@ -90,14 +90,31 @@ std::vector<Scenario> Scenarios()
     ImapLogin fetching = Login();
     fetching.fetch_headers = true;
     const std::string fetch = " (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])";
-    return { { "headers after their count, newest first; unasked UIDs and flag changes pass", fetching, kKnown,
-                 Idling({ "S * 5 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13 14",
-                     "S a5 OK", "COUNT 2 7/14", "C a6 UID FETCH 14,13" + fetch,
-                     "S * 1 FETCH (UID 13 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: a\r\n)",
-                     "S * 9 FETCH (UID 99 BODY[HEADER.FIELDS (FROM)] {2}\r\n\r\n)", "S * 1 FETCH (FLAGS (\\Recent))",
-                     "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: b\r\n)",
-                     "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: c\r\n)", "S a6 OK",
-                     "HEADERS Subject: b| Subject: a|", "C a7 IDLE" }) },
+    // 21 new: the newest 20 are asked for, and a 21st answer, though new, is not kept.
+    std::string search = "S * SEARCH", asked = "C a6 UID FETCH ", kept = "HEADERS";
+    std::vector<std::string> answers;
+    for (int uid = 33; uid >= 13; --uid) {
+        const std::string n = std::to_string(uid);
+        search += " " + n;
+        answers.push_back("S * 1 FETCH (UID " + n + " BODY[HEADER.FIELDS (FROM)] {13}\r\nSubject: " + n + "\r\n)");
+        if (uid > 13) {
+            asked += n + (uid > 14 ? "," : fetch);
+            kept += " Subject: " + n + "|";
+        }
+    }
+    std::vector<std::string> batch = Idling({ "S * 24 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN",
+        search, "S a5 OK", "COUNT 21 7/33", asked });
+    batch.insert(batch.end(), answers.begin(), answers.end());
+    batch.insert(batch.end(), { "S a6 OK", kept, "C a7 IDLE" });
+    return { { "the newest 20 headers of 21 new messages", fetching, kKnown, batch },
+        { "headers after their count, newest first; unasked UIDs and flag changes pass", fetching, kKnown,
+            Idling({ "S * 5 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13 14",
+                "S a5 OK", "COUNT 2 7/14", "C a6 UID FETCH 14,13" + fetch,
+                "S * 1 FETCH (UID 13 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: a\r\n)",
+                "S * 9 FETCH (UID 99 BODY[HEADER.FIELDS (FROM)] {2}\r\n\r\n)", "S * 1 FETCH (FLAGS (\\Recent))",
+                "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: b\r\n)",
+                "S * 2 FETCH (UID 14 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {12}\r\nSubject: c\r\n)", "S a6 OK",
+                "HEADERS Subject: b| Subject: a|", "C a7 IDLE" }) },
         { "a refused header fetch is logged; the count stands and watching goes on", fetching, kKnown,
             Idling({ "S * 4 EXISTS", "C DONE", "S a4 OK", "C a5 UID SEARCH UID 13:* UNSEEN", "S * SEARCH 13", "S a5 OK",
                 "COUNT 1 7/13", "C a6 UID FETCH 13" + fetch, "S * 5 EXISTS", "S a6 BAD no", "LOG refused to fetch",

@@ -16,12 +16,13 @@ def b64url(data):
 class AuthServer:
     """State of one server. `access_life` is how long an access token signs in here; `told_life` what expires_in
     says (longer: a client that trusts its clock alone is caught). Every refresh hands out a new refresh token and
-    retires the old one. Token requests are logged as (time, grant_type, outcome)."""
+    retires the old one. Token requests are logged as (time, grant_type, outcome). `answer_size` pads each granted
+    token answer with blanks to that many bytes."""
 
     def __init__(self, certs, user, cert="localhost", access_life=3600):
         self.user, self.access_life, self.told_life = user, access_life, None
         self.lock, self.codes, self.refresh, self.access, self.devices = threading.Lock(), {}, set(), {}, {}
-        self.requests, self.slow_down_once = [], False
+        self.requests, self.slow_down_once, self.answer_size = [], False, None
         self.on_introspect, self.access_bytes = None, 24
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(f"{certs}/{cert}.pem", f"{certs}/{cert}.key")
@@ -100,6 +101,8 @@ class AuthServer:
         class Handler(http.server.BaseHTTPRequestHandler):
             def answer(self, status, body=None, headers=()):
                 data = json.dumps(body).encode() if body is not None else b""
+                if server.answer_size and self.path == "/token" and status == 200:
+                    data += b" " * (server.answer_size - len(data))
                 self.send_response(status)
                 for name, value in headers:
                     self.send_header(name, value)

@@ -30,13 +30,16 @@ with scenario("token_refresh") as (check, certs, dovecot, rig):
     check("messages that came meanwhile count once", rig.wait_count(3) == 3 and wait_for(lambda: False, 3) is False
         and rig.count() == 3)
 
-    # From now on tokens live an hour; the next refresh hands the watcher one.
+    # From now on tokens live an hour; the next refresh hands the watcher one, in an answer of the most it reads.
     auth.access_life = auth.told_life = 3600
+    auth.answer_size = 64 * 1024
     auth.expire_access()
     idling = dovecot.idling("alice")
     dovecot.stop()
     dovecot.start()
-    check("both folders idle with a token for an hour", wait_for(lambda: dovecot.idling("alice") >= idling + 2, 90))
+    check("both folders idle with a token for an hour from a 64 KiB answer",
+        wait_for(lambda: dovecot.idling("alice") >= idling + 2, 90))
+    auth.answer_size = None
 
     # The server drops the token the watcher still thinks good: refused, refreshed once, retried.
     auth.expire_access()

@@ -4,9 +4,17 @@
 
 #include <windows.h>
 
+#include <limits.h>
+
 #include <string>
 
+#include "notifier/settings_file.h"
+#include "preview/recent_section.h"
+#include "watch/shell/account_config.h"
+#include "watch/shell/charset_converter.h"
+#include "watch/shell/refresh_token_store.h"
 #include "watch/shell/watch_log.h"
+#include "watch/shell/watch_settings.h"
 #include "win32/error_text.h"
 #include "win32/handles.h"
 #include "win32/locks.h"
@@ -14,6 +22,21 @@
 #include "win32/scoped_gdi.h"
 
 namespace {
+
+std::string TempPath(const char* name)
+{
+    char temp[MAX_PATH];
+    ::GetTempPathA(sizeof temp, temp);
+    return temp + std::string(name);
+}
+
+void WriteFile(const std::string& path, const std::string& contents)
+{
+    const win32::UniqueFile file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.get(), contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+}
 
 bool IsOpen(HANDLE handle)
 {
@@ -45,9 +68,7 @@ template <typename Probe> bool OnOtherThread(Probe probe)
 
 TEST(Win32Owners, CloseWhatTheyHoldOnceAndKnowTheirEmptyValue)
 {
-    char temp[MAX_PATH];
-    ::GetTempPathA(sizeof temp, temp);
-    const std::string path = std::string(temp) + "larkbell-toolbox-test.tmp";
+    const std::string path = TempPath("larkbell-toolbox-test.tmp");
     ::DeleteFileA(path.c_str());
     const auto open = [&path](DWORD disposition) {
         return win32::UniqueFile(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
@@ -143,9 +164,7 @@ TEST(Win32Text, ErrorTextAndTheExecutablesSiblings)
 // character, and the cut is marked; the file holds code page 932.
 TEST(WatchLog, CutsEachPartAfter2000Bytes)
 {
-    char temp[MAX_PATH];
-    ::GetTempPathA(sizeof temp, temp);
-    const std::string path = std::string(temp) + "larkbell-toolbox-test.log";
+    const std::string path = TempPath("larkbell-toolbox-test.log");
     ::DeleteFileA(path.c_str());
     const std::string x1997(1997, 'x'), day = "\xE6\x97\xA5", day932 = "\x93\xFA"; // 日
     const struct {
@@ -172,4 +191,81 @@ TEST(WatchLog, CutsEachPartAfter2000Bytes)
         line.resize(read);
         EXPECT_EQ(line.substr(line.find('[')), c.written + "\r\n") << c.text.substr(c.text.size() - 3);
     }
+}
+
+// The profile functions cut a long value silently: one that may have been cut
+// refuses its account rather than run a shortened command. Section names are
+// read up to 1 MiB, and a name cut at that edge is dropped, not watched.
+TEST(WindowsLimits, SettingsValuesAndSectionNames)
+{
+    const std::string path = TempPath("larkbell-limits.ini");
+    WriteFile(path,
+        "[account:a]\r\ntokencmd=" + std::string(4094, 'x')
+            + "\r\n[account:b]\r\nhost=h\r\ntokencmd=" + std::string(4095, 'x') + "\r\n");
+    mail::AccountEntry whole, cut;
+    ASSERT_TRUE(mail::ReadAccountEntry(path, "a", &whole) && mail::ReadAccountEntry(path, "b", &cut));
+    EXPECT_EQ(whole.tokencmd.size(), 4094u);
+    EXPECT_EQ(whole.too_long, "");
+    EXPECT_EQ(cut.too_long, "tokencmd");
+    mail::AccountConfig config;
+    std::string why;
+    EXPECT_FALSE(mail::MakeAccountConfig(cut, &config, &why));
+    EXPECT_EQ(why, "tokencmd is longer than 4094 bytes: account refused");
+
+    // 10,485 names of 100 bytes with their NULs, then the account's name.
+    std::string filler;
+    for (int i = 0; i < 10485; ++i) {
+        char name[16];
+        snprintf(name, sizeof name, "[%05d", i);
+        filler += name + std::string(94, 's') + "]\r\n";
+    }
+    for (const size_t names : { 1024 * 1024 - 2, 1024 * 1024 - 1 }) {
+        const std::string account(names - 1048500 - 1 - 8, 'n');
+        WriteFile(path, filler + "[account:" + account + "]\r\nhost=h\r\n");
+        const mail::WatchSettings settings = mail::ReadWatchSettings(path);
+        const std::string read = settings.accounts.size() == 1 ? settings.accounts[0].name : "";
+        EXPECT_EQ(read, names < 1024 * 1024 - 1 ? account : "") << settings.accounts.size();
+    }
+    ::DeleteFileA(path.c_str());
+}
+
+TEST(WindowsLimits, TokenFileConverterAndRecentSection)
+{
+    const std::string path = TempPath("larkbell-limits.token");
+    for (const size_t size : { 64 * 1024, 64 * 1024 + 1 }) {
+        WriteFile(path, std::string(size, 'A'));
+        std::string blob, token, why;
+        EXPECT_EQ(mail::LoadRefreshToken(path, &blob, &token, &why), mail::StoredToken::Failed);
+        EXPECT_EQ(why.find("cannot read"), size > 64 * 1024 ? 0 : std::string::npos) << why.substr(0, 40);
+    }
+    ::DeleteFileA(path.c_str());
+
+    std::string utf8;
+    EXPECT_TRUE(mail::WindowsCharsetConverter().ToUtf8(1252, std::string(64 * 1024, '\xE9'), &utf8));
+    EXPECT_EQ(utf8.size(), 128u * 1024);
+    EXPECT_FALSE(mail::WindowsCharsetConverter().ToUtf8(1252, std::string(64 * 1024 + 1, '\xE9'), &utf8));
+
+    const preview::RecentSection section(true);
+    ASSERT_TRUE(section.valid());
+    const std::string full(preview::kRecentPayloadBytes, 'r');
+    std::string read;
+    EXPECT_TRUE(section.Write(full));
+    EXPECT_FALSE(section.Write(full + "r"));
+    EXPECT_TRUE(section.Read(&read));
+    EXPECT_EQ(read, full);
+}
+
+// The popup's fixed settings arrays take what fits and stay terminated.
+TEST(WindowsLimits, NotifierSettingsArrays)
+{
+    const std::string path = TempPath("larkbell-limits-notifier.ini");
+    WriteFile(path, "[setting]\r\nwindowname=" + std::string(256, 'w') + "\r\nfont=" + std::string(128, 'f') + "\r\n");
+    WritePositionToFile(path.c_str(), INT_MIN, INT_MAX);
+    NotifierSettings settings;
+    ReadSettingsFile(path.c_str(), &settings);
+    EXPECT_EQ(settings.windowName, std::string(255, 'w'));
+    EXPECT_EQ(settings.fontFace, std::string(127, 'f'));
+    EXPECT_EQ(settings.posX, INT_MIN);
+    EXPECT_EQ(settings.posY, INT_MAX);
+    ::DeleteFileA(path.c_str());
 }

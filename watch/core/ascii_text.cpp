@@ -96,4 +96,18 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
+std::vector<std::string_view> Split(std::string_view text, char separator, size_t max_parts)
+{
+    std::vector<std::string_view> parts;
+    while (parts.size() < max_parts) {
+        const size_t end = text.find(separator);
+        parts.push_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            return parts;
+        text.remove_prefix(end + 1);
+    }
+    parts.push_back(text);
+    return parts;
+}
+
 } // namespace mail

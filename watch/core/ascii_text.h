@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mail {
 
@@ -36,5 +37,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // Without the spaces and tabs at either end.
 std::string_view TrimBlanks(std::string_view text);
+
+// The pieces of `text` between `separator`s, at most `max_parts` of them and
+// then the unsplit rest as one more, so a caller can refuse too many.
+std::vector<std::string_view> Split(std::string_view text, char separator, size_t max_parts);
 
 } // namespace mail

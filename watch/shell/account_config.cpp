@@ -49,6 +49,10 @@ namespace {
         config->name = entry.name;
         if (!Cp932ToUtf8(entry.name, &config->display))
             config->display = "?";
+        if (!entry.too_long.empty()) {
+            *why = entry.too_long + " is longer than " + std::to_string(kMaxSettingValue) + " bytes: account refused";
+            return false;
+        }
         config->host = entry.host;
         if (config->host.empty()) {
             *why = "no host: account refused";

@@ -12,17 +12,21 @@ namespace {
 
     const char kGlobalSection[] = "setting";
 
-    // Longer values are cut by the profile functions; a DPAPI blob in base64
-    // stays well under this.
-    constexpr DWORD kMaxValue = 4096;
+    // The profile functions cut longer values without saying so, and a value
+    // that fills the buffer may have been cut; a DPAPI blob in base64 stays
+    // well under this.
+    constexpr DWORD kValueBuffer = kMaxSettingValue + 2;
     constexpr DWORD kMaxSectionNames = 1024 * 1024;
 
-    std::string ReadString(const std::string& section, const char* key, const char* fallback, const std::string& path)
+    std::string ReadString(
+        const std::string& section, const char* key, const char* fallback, const std::string& path, bool* cut = nullptr)
     {
-        std::string value(kMaxValue, '\0');
+        std::string value(kValueBuffer, '\0');
         const DWORD size
-            = ::GetPrivateProfileStringA(section.c_str(), key, fallback, &value[0], kMaxValue, path.c_str());
+            = ::GetPrivateProfileStringA(section.c_str(), key, fallback, &value[0], kValueBuffer, path.c_str());
         value.resize(size);
+        if (cut)
+            *cut = size > kMaxSettingValue;
         return value;
     }
 
@@ -39,10 +43,11 @@ namespace {
         for (DWORD size = 4096; size <= kMaxSectionNames; size *= 4) {
             names.assign(size, '\0');
             const DWORD used = ::GetPrivateProfileSectionNamesA(&names[0], size, path.c_str());
-            if (used < size - 2) {
-                names.resize(used);
+            names.resize(used);
+            if (used < size - 2)
                 break;
-            }
+            if (size * 4 > kMaxSectionNames) // still cut: the last name is not whole
+                names.resize(names.rfind('\0') + 1);
         }
         std::vector<std::string> list;
         for (size_t start = 0; start < names.size();) {
@@ -60,8 +65,12 @@ namespace {
         const std::string section = kAccountPrefix + name;
         AccountEntry entry;
         entry.name = name;
-        for (const AccountKey& key : kAccountKeys)
-            entry.*key.value = ReadString(section, key.name, "", path);
+        for (const AccountKey& key : kAccountKeys) {
+            bool cut = false;
+            entry.*key.value = ReadString(section, key.name, "", path, &cut);
+            if (cut && entry.too_long.empty())
+                entry.too_long = key.name;
+        }
         const size_t slash = path.find_last_of("\\/");
         entry.token_path
             = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + TokenFileName(name);

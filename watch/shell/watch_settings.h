@@ -10,6 +10,8 @@
 
 namespace mail {
 
+constexpr size_t kMaxSettingValue = 4094; // bytes of code page 932 in one value
+
 struct AccountEntry {
     std::string name; // what follows "account:" in the section name
     std::string protocol;
@@ -33,6 +35,7 @@ struct AccountEntry {
     std::string client_id;
     std::string client_secret;
     std::string token_path; // where the refresh token of an oauth= account is kept
+    std::string too_long; // the first key whose value is longer than kMaxSettingValue
 };
 
 // The keys of an account section: the one list the reader takes its names from.
