@@ -45,7 +45,8 @@ class AuthServer:
         """Every access token stops working; with `revoke` every refresh token too, as when a user removes the app."""
         with self.lock:
             self.access.clear()
-            revoke and self.refresh.clear()
+            if revoke:
+                self.refresh.clear()
 
     def follow(self, address, context):
         """The user's browser: opens the authorization address and returns where the server redirects it."""
