@@ -4,6 +4,7 @@
 
 #include "watch/core/recent_list.h"
 #include "win32/scoped_gdi.h"
+#include "win32/window_object.h"
 
 namespace {
 
@@ -187,11 +188,7 @@ void CPreviewPanel::Paint()
 
 LRESULT CALLBACK CPreviewPanel::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* panel = reinterpret_cast<CPreviewPanel*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* panel = win32::WindowObject<CPreviewPanel>(hwnd, message, lParam);
     if (message == WM_PAINT && panel && panel->m_hwnd == hwnd) {
         panel->Paint();
         return 0;

@@ -7,6 +7,7 @@
 
 #include "watch/app/tray_texts.h"
 #include "watch/res/watch_resource.h"
+#include "win32/window_object.h"
 
 namespace mail {
 
@@ -178,11 +179,7 @@ void StatusWindow::PlaceAtWorkAreaCorner()
 
 LRESULT CALLBACK StatusWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<StatusWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = win32::WindowObject<StatusWindow>(window, message, lParam);
     switch (message) {
     case WM_NOTIFY: {
         const auto* key = reinterpret_cast<const NMLVKEYDOWN*>(lParam);

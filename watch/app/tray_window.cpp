@@ -9,6 +9,7 @@
 #include "watch/shell/status_board.h"
 #include "watch/shell/watch_log.h"
 #include "win32/module_path.h"
+#include "win32/window_object.h"
 
 namespace mail {
 
@@ -34,16 +35,8 @@ TrayWindow::TrayWindow(StatusBoard& board, WatchedAccounts& accounts, WatchLog& 
     , m_stop(stop_event)
     , m_taskbarCreated(::RegisterWindowMessageA("TaskbarCreated"))
 {
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &TrayWindow::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kTrayWindowClass;
-    ::RegisterClassA(&windowClass);
-    // Top-level and never shown: "TaskbarCreated" is broadcast to top-level
-    // windows only, so no message-only window.
-    m_window.reset(::CreateWindowExA(
-        WS_EX_TOOLWINDOW, kTrayWindowClass, "larkbellwatch", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this));
+    // "TaskbarCreated" is broadcast to top-level windows only.
+    m_window = win32::CreateHiddenWindow(kTrayWindowClass, kSelf, &TrayWindow::WindowProc, this);
     if (!m_window)
         return;
     m_icon = std::make_unique<TrayIcon>(m_window.get(), kIconMessage);
@@ -155,11 +148,7 @@ bool TrayWindow::OnMessage(UINT message, WPARAM, LPARAM lParam)
 
 LRESULT CALLBACK TrayWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TrayWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = win32::WindowObject<TrayWindow>(window, message, lParam);
     if (self && self->m_icon && self->OnMessage(message, wParam, lParam))
         return 0;
     return ::DefWindowProcA(window, message, wParam, lParam);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "win32/window_object.h"
+
 namespace mail {
 
 namespace {
@@ -16,34 +18,15 @@ namespace {
 SystemEventsWindow::SystemEventsWindow(SystemEvents events)
     : m_events(std::move(events))
 {
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &SystemEventsWindow::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kSystemEventsClass;
-    ::RegisterClassA(&windowClass);
-    // WS_POPUP without WS_VISIBLE: a top-level window that never appears.
-    m_window = ::CreateWindowExA(
-        WS_EX_TOOLWINDOW, kSystemEventsClass, "larkbellwatch", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, this);
+    m_window = win32::CreateHiddenWindow(kSystemEventsClass, "larkbellwatch", &SystemEventsWindow::WindowProc, this);
     if (m_window)
-        m_network = std::make_unique<NetworkChangeNotice>(m_window);
-}
-
-SystemEventsWindow::~SystemEventsWindow()
-{
-    m_network.reset();
-    if (m_window)
-        ::DestroyWindow(m_window);
+        m_network = std::make_unique<NetworkChangeNotice>(m_window.get());
 }
 
 LRESULT CALLBACK SystemEventsWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<SystemEventsWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self && self->m_window == window)
+    auto* self = win32::WindowObject<SystemEventsWindow>(window, message, lParam);
+    if (self && self->m_window.get() == window)
         return self->OnMessage(message, wParam, lParam);
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
@@ -58,12 +41,12 @@ LRESULT SystemEventsWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
             m_events.resumed();
         return TRUE;
     case kNetworkChanged:
-        ::SetTimer(m_window, kNetworkSettleTimer, kNetworkSettleMs, nullptr); // restarts a running one
+        ::SetTimer(m_window.get(), kNetworkSettleTimer, kNetworkSettleMs, nullptr); // restarts a running one
         return 0;
     case WM_TIMER:
         if (wParam != kNetworkSettleTimer)
             break;
-        ::KillTimer(m_window, kNetworkSettleTimer);
+        ::KillTimer(m_window.get(), kNetworkSettleTimer);
         if (m_events.network_changed)
             m_events.network_changed();
         return 0;
@@ -74,7 +57,7 @@ LRESULT SystemEventsWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
             m_events.session_ending();
         return 0;
     }
-    return ::DefWindowProcA(m_window, message, wParam, lParam);
+    return ::DefWindowProcA(m_window.get(), message, wParam, lParam);
 }
 
 } // namespace mail

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "watch/shell/network_change.h"
+#include "win32/handles.h"
 
 namespace mail {
 
@@ -27,9 +28,8 @@ public:
     explicit SystemEventsWindow(SystemEvents events);
     SystemEventsWindow(const SystemEventsWindow&) = delete;
     SystemEventsWindow& operator=(const SystemEventsWindow&) = delete;
-    ~SystemEventsWindow();
 
-    bool created() const { return m_window != nullptr; }
+    bool created() const { return m_window.valid(); }
     bool hears_network() const { return m_network && m_network->registered(); }
 
 private:
@@ -37,8 +37,8 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     SystemEvents m_events;
-    HWND m_window = nullptr; // owned: destroyed with this object
-    std::unique_ptr<NetworkChangeNotice> m_network; // cancelled before the window goes
+    win32::UniqueWindow m_window;
+    std::unique_ptr<NetworkChangeNotice> m_network; // after the window: cancelled before it goes
 };
 
 } // namespace mail
